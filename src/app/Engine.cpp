@@ -1,0 +1,220 @@
+#include "app/Engine.h"
+
+#include "app/DebugOutput.h"
+#include "app/EngineConfig.h"
+#include "app/GameBase.h"
+#include "app/InputHandler.h"
+#include "render/ShaderProgram.h"
+#include "text/Hud.h"
+#include "text/TextRenderer.h"
+
+#include <GL/glew.h>
+#include <GLFW/glfw3.h>
+#include <IL/il.h>
+#include <glm/gtc/matrix_transform.hpp>
+#include <glm/gtc/type_ptr.hpp>
+
+#include <fstream>
+#include <iostream>
+
+namespace {
+
+// The scene and the overlay always use this canvas, whatever the window's size.
+constexpr int canvasWidth = 1600;
+constexpr int canvasHeight = 800;
+constexpr float switchCooldownSeconds = 1.0f;
+constexpr int mipmapModeCount = 3;
+
+const char* const configPath = "config.js";
+const char* const windowTitle = "Zephrane";
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Start-up
+// ---------------------------------------------------------------------------------------------
+
+int Engine::init() {
+    std::optional<EngineConfig> config;
+    {
+        std::ifstream file(configPath); // a missing file reads as an empty document
+        std::string errors;
+        config = EngineConfig::parse(file, errors);
+        if (!config) {
+            std::cout << "Failed to parse configuration file\n" << errors;
+            return 4;
+        }
+    }
+
+    if (!glfwInit()) {
+        std::cout << "GLFW failed." << std::endl;
+        return 3;
+    }
+    setupDebugOutput();
+
+    glfwWindowHint(GLFW_OPENGL_DEBUG_CONTEXT, GLFW_TRUE);
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, config->openglMajor);
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, config->openglMinor);
+    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
+
+    GLFWmonitor* monitor = nullptr;
+    if (config->fullscreen == 1) {
+        monitor = glfwGetPrimaryMonitor();
+        if (config->refreshRate > 0)
+            glfwWindowHint(GLFW_REFRESH_RATE, config->refreshRate);
+    }
+    window = glfwCreateWindow(config->width, config->height, windowTitle, monitor, nullptr);
+    if (!window) {
+        glfwTerminate();
+        std::cout << "No window." << std::endl;
+        return 2;
+    }
+    glfwMakeContextCurrent(window);
+
+    glewExperimental = GL_TRUE;
+    if (glewInit() != GLEW_OK) {
+        glfwTerminate();
+        std::cout << "Could not load GLEW." << std::endl;
+        return 3;
+    }
+    // GLEW's probing on a core context can leave an error flag set; it is not ours.
+    glGetError();
+
+    // Contexts older than 4.3 may lack the core entry point; the extension serves then, and
+    // without either there is no debug output to install.
+    if (glDebugMessageCallback)
+        glDebugMessageCallback(debugCallback, nullptr);
+    else if (glDebugMessageCallbackARB)
+        glDebugMessageCallbackARB(debugCallback, nullptr);
+    glEnable(GL_DEBUG_OUTPUT_SYNCHRONOUS);
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_CULL_FACE);
+
+    ilInit();
+    return 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Frame loop
+// ---------------------------------------------------------------------------------------------
+
+void Engine::mainLoop() {
+    GlfwClock glfwClock;
+    GlfwKeyboard glfwKeyboard(window);
+    FrameClock& clock = hooks.clock ? *hooks.clock : glfwClock;
+    keyboard = hooks.keyboard ? hooks.keyboard : &glfwKeyboard;
+    const KeyboardState& keys = *keyboard;
+    if (hooks.swapInterval >= 0)
+        glfwSwapInterval(hooks.swapInterval);
+
+    double previousTime = clock.now();
+    glViewport(0, 0, canvasWidth, canvasHeight);
+    glEnable(GL_CULL_FACE);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+
+    ShaderProgram textShader("Shader/texture_freetype.vert", "Shader/texture_freetype.frag");
+    glUseProgram(textShader.program);
+    const glm::mat4 textProjection = glm::ortho(0.0f, float(canvasWidth), 0.0f,
+                                                float(canvasHeight), -1.0f, 1.0f);
+    glUniformMatrix4fv(glGetUniformLocation(textShader.program, "projection"), 1, GL_FALSE,
+                       glm::value_ptr(textProjection));
+    initTextRenderer();
+
+    for (long frameIndex = 0; !glfwWindowShouldClose(window); ++frameIndex) {
+        // Time
+        const double now = clock.now();
+        const float deltaTime = float(now - previousTime);
+        previousTime = now;
+        countDownCooldowns(deltaTime);
+
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glfwPollEvents();
+
+        // Input
+        if (acceptSwitch(GLFW_KEY_F1, helpCooldown))
+            helpScreen = !helpScreen;
+        input->poll(keys, deltaTime);
+
+        if (helpScreen) {
+            // The game stands still: no update, no draw, its clock does not run.
+            drawHelpScreen(textShader);
+        } else {
+            // Update and draw
+            game->update(deltaTime);
+            const int componentsDrawn = game->draw(frustumCulling);
+            applyRenderSwitches();
+
+            // Overlay: always filled and normally blended, whatever the switches say.
+            glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+            glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+            if (acceptSwitch(GLFW_KEY_F2, performanceCooldown))
+                performanceOutput = !performanceOutput;
+            const PerformanceFigures figures{deltaTime,        wireframe,  transparency,
+                                             bilinearSampling, mipmapMode, frustumCulling,
+                                             componentsDrawn};
+            drawOverlay(textShader, performanceOutput, figures, game->points, game->level,
+                        game->timeLeft);
+
+            if (transparency)
+                glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+            if (wireframe)
+                glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+            if (game->gameOver && !cheatMode) {
+                if (finalPoints == 0.0f)
+                    finalPoints = game->points;
+                drawGameOverScreen(textShader, finalPoints);
+            }
+        }
+
+        // Present
+        if (hooks.observer)
+            hooks.observer->beforePresent(frameIndex);
+        glfwSwapBuffers(window);
+        if (keys.isDown(GLFW_KEY_ESCAPE))
+            glfwSetWindowShouldClose(window, GLFW_TRUE);
+    }
+    // textShader's destructor deletes its program and shaders here.
+}
+
+void Engine::countDownCooldowns(float deltaTime) {
+    for (float* cooldown : {&wireframeCooldown, &transparencyCooldown, &samplingCooldown,
+                            &mipmapCooldown, &performanceCooldown, &helpCooldown, &cheatCooldown,
+                            &cullingCooldown})
+        if (*cooldown > 0.0f)
+            *cooldown -= deltaTime;
+}
+
+// A held switch key is accepted once its cooldown has run out, which restarts the cooldown.
+bool Engine::acceptSwitch(int glfwKey, float& cooldown) {
+    if (cooldown > 0.0f || !keyboard->isDown(glfwKey))
+        return false;
+    cooldown = switchCooldownSeconds;
+    return true;
+}
+
+void Engine::applyRenderSwitches() {
+    if (acceptSwitch(GLFW_KEY_F8, cullingCooldown))
+        frustumCulling = !frustumCulling; // takes effect in the next frame's draw
+    if (acceptSwitch(GLFW_KEY_F4, samplingCooldown))
+        bilinearSampling = !bilinearSampling;
+    if (acceptSwitch(GLFW_KEY_F5, mipmapCooldown))
+        mipmapMode = (mipmapMode + 1) % mipmapModeCount;
+    if (acceptSwitch(GLFW_KEY_F3, wireframeCooldown)) {
+        glPolygonMode(GL_FRONT_AND_BACK, wireframe ? GL_FILL : GL_LINE);
+        wireframe = !wireframe;
+    }
+    if (acceptSwitch(GLFW_KEY_F9, transparencyCooldown)) {
+        if (transparency) {
+            glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+            glEnable(GL_DEPTH_TEST);
+        } else {
+            glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+            glEnable(GL_BLEND);
+            glDisable(GL_DEPTH_TEST);
+        }
+        transparency = !transparency;
+    }
+    if (acceptSwitch(GLFW_KEY_F6, cheatCooldown))
+        cheatMode = !cheatMode;
+}

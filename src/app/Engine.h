@@ -1,0 +1,52 @@
+#pragma once
+
+#include "app/FrameSource.h"
+
+struct GLFWwindow;
+class InputHandler;
+class GameBase;
+
+// The window, the OpenGL context and the frame loop, with the render and display switches
+// (F1 help, F2 performance line, F3 wireframe, F4/F5 overlay copies of the filter state,
+// F6 cheat mode, F8 frustum culling, F9 transparency), each a one-shot toggle with a one-second
+// cooldown counted down by the frame time.
+//
+// init() returns 0 when the window and context are ready, otherwise a status code after
+// writing its message: 2 no window, 3 GLFW or GLEW failed, 4 config.js failed to parse.
+// mainLoop() runs frames until ESC or the window's close button, then deletes the text shader.
+class Engine {
+public:
+    int init();
+    void mainLoop();
+
+    bool transparency = false;
+    float transparencyCooldown = 0.0f;
+    bool wireframe = false;
+    float wireframeCooldown = 0.0f;
+    bool bilinearSampling = true;
+    int mipmapMode = 0;
+    float samplingCooldown = 0.0f;
+    float mipmapCooldown = 0.0f;
+    bool performanceOutput = true;
+    float performanceCooldown = 0.0f;
+    bool helpScreen = false;
+    float helpCooldown = 0.0f;
+    bool cheatMode = false;
+    float cheatCooldown = 0.0f;
+    bool frustumCulling = false;
+    float cullingCooldown = 0.0f;
+    float finalPoints = 0.0f;
+    GLFWwindow* window = nullptr;
+    InputHandler* input = nullptr;
+    GameBase* game = nullptr;
+
+    // Where the loop takes time and keys from; the defaults read GLFW.
+    FrameHooks hooks;
+
+private:
+    KeyboardState* keyboard = nullptr; // the hook's or GLFW's, during mainLoop
+
+    void countDownCooldowns(float deltaTime);
+    bool acceptSwitch(int glfwKey, float& cooldown);
+    void applyRenderSwitches();
+};

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+
+// The settings read from config.js (JSON with C-style comments). Missing keys take their
+// defaults; a value that is not an integer within 32 bits, or a root that is not an object,
+// fails like a syntax error.
+struct EngineConfig {
+    int width = 800;
+    int height = 600;
+    int fullscreen = 0; // exactly 1 means full screen on the primary monitor
+    int refreshRate = 0;
+    int openglMajor = 4;
+    int openglMinor = 3;
+
+    // Parses a whole document. On failure returns nothing and sets `errors` to the reader's
+    // formatted messages (or to one naming the offending key).
+    static std::optional<EngineConfig> parse(std::istream& in, std::string& errors);
+};

@@ -1,0 +1,58 @@
+#pragma once
+
+// The two seams through which the frame loop sees the outside world: the clock and the
+// keyboard. The game uses the GLFW-backed defaults; a replay drives the very same loop with
+// scripted frame times and key states.
+
+struct GLFWwindow;
+
+class FrameClock {
+public:
+    // Seconds since some fixed start, monotonic.
+    virtual double now() = 0;
+
+protected:
+    ~FrameClock() = default;
+};
+
+class KeyboardState {
+public:
+    // True while the key (a GLFW key code) is held down in the current frame.
+    virtual bool isDown(int glfwKey) const = 0;
+
+protected:
+    ~KeyboardState() = default;
+};
+
+// Called once per frame just before the buffers are swapped; the picture of the frame is
+// then complete in the back buffer. Replays take screenshots here.
+class FrameObserver {
+public:
+    virtual void beforePresent(long frameIndex) = 0;
+
+protected:
+    ~FrameObserver() = default;
+};
+
+class GlfwClock final : public FrameClock {
+public:
+    double now() override;
+};
+
+class GlfwKeyboard final : public KeyboardState {
+public:
+    explicit GlfwKeyboard(GLFWwindow* window) : window(window) {}
+    bool isDown(int glfwKey) const override;
+
+private:
+    GLFWwindow* window;
+};
+
+// What a driver of the game (the replay program) plugs into the loop. Null members fall back
+// to the GLFW defaults; swapInterval < 0 leaves the driver's default.
+struct FrameHooks {
+    FrameClock* clock = nullptr;
+    KeyboardState* keyboard = nullptr;
+    FrameObserver* observer = nullptr;
+    int swapInterval = -1;
+};

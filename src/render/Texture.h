@@ -1,0 +1,27 @@
+#pragma once
+
+#include <GL/glew.h>
+
+#include <string>
+
+// One OpenGL 2D texture made from an image file under the texture directory.
+//
+// load(name) looks the file up as textureDirectory + name. Names ending in ".DDS" (exact case)
+// are read as DXT1/DXT3/DXT5 DDS files with their stored mip levels; every other name is
+// decoded by DevIL and gets a generated mip chain with trilinear filtering.
+//
+// Outcomes callers may rely on:
+//  - a file that cannot be opened: a message naming the path, one character is read from
+//    standard input, id stays 0;
+//  - an unsupported or damaged DDS file: id 0, or only the levels that were fully present;
+//  - an image DevIL cannot decode: one line naming the file on standard error, then the
+//    process exits with status -1.
+// The texture is left bound to GL_TEXTURE_2D on the active unit. Textures are never deleted.
+class Texture {
+public:
+    static const char* const textureDirectory;
+
+    GLuint load(const std::string& fileName);
+
+    GLuint id = 0;
+};

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+struct GLFWwindow;
+
+namespace testing_support {
+
+// Where the sources (the game's working directory) and the build live.
+std::filesystem::path sourceDir();
+std::filesystem::path binaryDir();
+
+struct ProcessResult {
+    int exitCode = -1000;  // the process's status as a signed byte (so -1 reads as -1), if exited
+    int signal = 0;        // the terminating signal, 0 when the process exited
+    bool timedOut = false;
+    std::string out;
+    std::string err;
+};
+
+// Runs a program with the given working directory; standard input receives `input` and is then
+// closed. Extra environment entries are added to the current environment. The process is
+// killed after `timeoutSeconds`.
+ProcessResult runProcess(const std::vector<std::string>& argv, const std::filesystem::path& cwd,
+                         const std::string& input = "", int timeoutSeconds = 120,
+                         const std::map<std::string, std::string>& extraEnv = {});
+
+// A fresh directory under the system's temporary directory, removed with its contents.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return dir; }
+
+private:
+    std::filesystem::path dir;
+};
+
+void writeFile(const std::filesystem::path& path, const std::string& content);
+std::string readFile(const std::filesystem::path& path);
+
+// Changes the working directory for the lifetime of the object.
+class ScopedWorkingDirectory {
+public:
+    explicit ScopedWorkingDirectory(const std::filesystem::path& dir);
+    ~ScopedWorkingDirectory();
+
+private:
+    std::filesystem::path previous;
+};
+
+// A hidden window with an OpenGL 4.3 core debug context, current on this thread, entry points
+// loaded and the game's debug callback installed. One per process is enough; tests share it.
+// Returns false (and the test should skip) when no display is available.
+bool ensureGlContext();
+GLFWwindow* glWindow();
+
+} // namespace testing_support
