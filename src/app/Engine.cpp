@@ -63,7 +63,9 @@ int Engine::init() {
         if (config->refreshRate > 0)
             glfwWindowHint(GLFW_REFRESH_RATE, config->refreshRate);
     }
-    window = glfwCreateWindow(config->width, config->height, windowTitle, monitor, nullptr);
+    // GLFW refuses sizes at or below zero, and asserts on negative ones: never pass them.
+    if (config->width > 0 && config->height > 0)
+        window = glfwCreateWindow(config->width, config->height, windowTitle, monitor, nullptr);
     if (!window) {
         glfwTerminate();
         std::cout << "No window." << std::endl;

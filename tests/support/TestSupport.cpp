@@ -99,6 +99,86 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const fs::path& c
     return result;
 }
 
+ChildProcess::ChildProcess(const std::vector<std::string>& argv, const fs::path& cwd,
+                           const std::map<std::string, std::string>& extraEnv) {
+    int outPipe[2];
+    if (pipe(outPipe) != 0)
+        return;
+    child = fork();
+    if (child == 0) {
+        int devNull = open("/dev/null", O_RDONLY);
+        dup2(devNull, 0);
+        dup2(outPipe[1], 1);
+        close(outPipe[0]);
+        close(outPipe[1]);
+        if (chdir(cwd.c_str()) != 0)
+            _exit(127);
+        for (const auto& [key, value] : extraEnv)
+            setenv(key.c_str(), value.c_str(), 1);
+        std::vector<char*> args;
+        for (const auto& arg : argv)
+            args.push_back(const_cast<char*>(arg.c_str()));
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    close(outPipe[1]);
+    outFd = outPipe[0];
+}
+
+ChildProcess::~ChildProcess() {
+    if (child > 0) {
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+    }
+    if (outFd >= 0)
+        close(outFd);
+}
+
+bool ChildProcess::readSome(int timeoutMilliseconds) {
+    if (outFd < 0)
+        return false;
+    pollfd fd{outFd, POLLIN, 0};
+    if (poll(&fd, 1, timeoutMilliseconds) <= 0)
+        return true; // nothing yet
+    char buffer[4096];
+    ssize_t n = read(outFd, buffer, sizeof buffer);
+    if (n <= 0) {
+        close(outFd);
+        outFd = -1;
+        return false;
+    }
+    out.append(buffer, static_cast<size_t>(n));
+    return true;
+}
+
+bool ChildProcess::waitForOutput(const std::string& text, int timeoutSeconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+    while (out.find(text) == std::string::npos) {
+        if (std::chrono::steady_clock::now() > deadline || !readSome(100))
+            return out.find(text) != std::string::npos;
+    }
+    return true;
+}
+
+int ChildProcess::wait(int timeoutSeconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+    while (readSome(100) && std::chrono::steady_clock::now() < deadline) {
+    }
+    int status = 0;
+    while (waitpid(child, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            child = -1;
+            return -1000;
+        }
+        usleep(20000);
+    }
+    child = -1;
+    return WIFEXITED(status) ? static_cast<signed char>(WEXITSTATUS(status)) : -1000;
+}
+
 TempDir::TempDir() {
     std::random_device random;
     dir = fs::temp_directory_path() /

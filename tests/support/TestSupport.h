@@ -28,6 +28,30 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const std::filesy
                          const std::string& input = "", int timeoutSeconds = 120,
                          const std::map<std::string, std::string>& extraEnv = {});
 
+// A program running in the background whose standard output is read as it arrives (standard
+// error goes to the test's own). Killed on destruction if still running.
+class ChildProcess {
+public:
+    ChildProcess(const std::vector<std::string>& argv, const std::filesystem::path& cwd,
+                 const std::map<std::string, std::string>& extraEnv = {});
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    // Waits until the output so far contains `text`; false on timeout or end of output.
+    bool waitForOutput(const std::string& text, int timeoutSeconds = 60);
+    // Waits for the exit and returns the status as a signed byte (-1000 on a signal or timeout).
+    int wait(int timeoutSeconds = 60);
+    const std::string& output() const { return out; }
+    int pid() const { return child; }
+
+private:
+    bool readSome(int timeoutMilliseconds);
+    int child = -1;
+    int outFd = -1;
+    std::string out;
+};
+
 // A fresh directory under the system's temporary directory, removed with its contents.
 class TempDir {
 public:

@@ -1,0 +1,17 @@
+// Fuzzes the configuration reader: any bytes must give a configuration or an error text,
+// never a crash or an escaping exception.
+#include "app/EngineConfig.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <sstream>
+#include <string>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
+    std::string errors;
+    auto config = EngineConfig::parse(in, errors);
+    if (!config && errors.empty())
+        __builtin_trap(); // a failure must always say why
+    return 0;
+}
