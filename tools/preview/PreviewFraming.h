@@ -1,0 +1,21 @@
+#pragma once
+
+#include "ModelBounds.h"
+#include "PreviewOptions.h"
+
+#include <glm/glm.hpp>
+
+// Where the camera and the light stand for one picture.
+struct PreviewFraming {
+    glm::mat4 view{1.0f};
+    glm::mat4 projection{1.0f};
+    glm::vec3 eye{0.0f};
+    glm::vec3 lightPosition{0.0f};
+};
+
+// Outside: the camera looks at the bounding sphere's centre from the options' direction, at the
+// distance where the sphere just fits the narrower side of the picture (times the distance
+// factor), and the light stands above and in front of the model, slightly to the left. Inside:
+// the camera stands at the centre with a wide view and looks the same way.
+PreviewFraming framePreview(const ModelBounds& bounds, const PreviewOptions& options,
+                            float aspectRatio);
