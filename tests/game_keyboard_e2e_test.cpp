@@ -36,7 +36,10 @@ TEST(KeyboardEndToEnd, FlyFireSwitchAndQuit) {
     ChildProcess game({(binaryDir() / "zephrane").string()}, sourceDir(),
                       {{"SDL_AUDIODRIVER", "dummy"}});
     ASSERT_TRUE(game.waitForOutput("Successfully initialized Engine\n", 120)) << game.output();
-    const std::string window = shell("xdotool search --sync --name '^Zephrane$' | head -n 1");
+    // By process and title both: other games may have windows on the same display.
+    const std::string window =
+        shell("xdotool search --sync --all --pid " + std::to_string(game.pid()) +
+              " --name '^Zephrane$' | head -n 1");
     ASSERT_FALSE(window.empty());
     xdotool("windowfocus --sync " + window);
 

@@ -123,6 +123,7 @@ void Engine::mainLoop() {
                        glm::value_ptr(textProjection));
     initTextRenderer();
 
+    int componentsDrawn = 0; // lives for the whole loop: help frames show the last count
     for (long frameIndex = 0; !glfwWindowShouldClose(window); ++frameIndex) {
         // Time
         const double now = clock.now();
@@ -144,7 +145,7 @@ void Engine::mainLoop() {
         } else {
             // Update and draw
             game->update(deltaTime);
-            const int componentsDrawn = game->draw(frustumCulling);
+            componentsDrawn = game->draw(frustumCulling);
             applyRenderSwitches();
 
             // Overlay: always filled and normally blended, whatever the switches say.
@@ -171,7 +172,7 @@ void Engine::mainLoop() {
 
         // Present
         if (hooks.observer)
-            hooks.observer->beforePresent(frameIndex);
+            hooks.observer->beforePresent(FrameInfo{frameIndex, deltaTime, componentsDrawn}, *this);
         glfwSwapBuffers(window);
         if (keys.isDown(GLFW_KEY_ESCAPE))
             glfwSetWindowShouldClose(window, GLFW_TRUE);

@@ -5,6 +5,7 @@
 // scripted frame times and key states.
 
 struct GLFWwindow;
+class Engine;
 
 class FrameClock {
 public:
@@ -24,11 +25,19 @@ protected:
     ~KeyboardState() = default;
 };
 
+// What the loop tells an observer about the frame it is about to present.
+struct FrameInfo {
+    long index = 0;          // 0 for the first frame
+    float deltaTime = 0.0f;  // the frame time the game was given, seconds
+    int componentsDrawn = 0; // as the overlay shows it; a help frame keeps the last game frame's
+};
+
 // Called once per frame just before the buffers are swapped; the picture of the frame is
-// then complete in the back buffer. Replays take screenshots here.
+// then complete in the back buffer and the engine's switches hold their state for the frame.
+// Replays take screenshots and recordings take the frame's keys here.
 class FrameObserver {
 public:
-    virtual void beforePresent(long frameIndex) = 0;
+    virtual void beforePresent(const FrameInfo& frame, const Engine& engine) = 0;
 
 protected:
     ~FrameObserver() = default;

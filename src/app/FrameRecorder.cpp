@@ -1,0 +1,13 @@
+#include "app/FrameRecorder.h"
+
+#include "app/Engine.h"
+
+void FrameRecorder::beforePresent(const FrameInfo& frame, const Engine& engine) {
+    GlfwKeyboard windowKeys(engine.window);
+    const KeyboardState& keys = keyboard ? *keyboard : windowKeys;
+    ReplayScript::KeySet held = 0;
+    for (const auto& key : ReplayScript::keyNames())
+        if (keys.isDown(key.glfwKey))
+            held |= ReplayScript::keyBit(key.glfwKey);
+    recorded.appendFrame(frame.deltaTime, held);
+}
