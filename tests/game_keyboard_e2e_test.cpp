@@ -10,27 +10,14 @@ using namespace testing_support;
 
 namespace {
 
-std::string shell(const std::string& command) {
-    std::string output;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[256];
-        while (fgets(buffer, sizeof buffer, pipe))
-            output += buffer;
-        pclose(pipe);
-    }
-    while (!output.empty() && (output.back() == '\n' || output.back() == ' '))
-        output.pop_back();
-    return output;
-}
-
 void xdotool(const std::string& arguments) {
-    shell("xdotool " + arguments + " 2>&1");
+    shellOutput("xdotool " + arguments + " 2>&1");
 }
 
 } // namespace
 
 TEST(KeyboardEndToEnd, FlyFireSwitchAndQuit) {
-    if (!std::getenv("DISPLAY") || shell("command -v xdotool").empty())
+    if (!std::getenv("DISPLAY") || shellOutput("command -v xdotool").empty())
         GTEST_SKIP() << "needs a display and xdotool";
 
     ChildProcess game({(binaryDir() / "zephrane").string()}, sourceDir(),
@@ -38,7 +25,7 @@ TEST(KeyboardEndToEnd, FlyFireSwitchAndQuit) {
     ASSERT_TRUE(game.waitForOutput("Successfully initialized Engine\n", 120)) << game.output();
     // By process and title both: other games may have windows on the same display.
     const std::string window =
-        shell("xdotool search --sync --all --pid " + std::to_string(game.pid()) +
+        shellOutput("xdotool search --sync --all --pid " + std::to_string(game.pid()) +
               " --name '^Zephrane$' | head -n 1");
     ASSERT_FALSE(window.empty());
     xdotool("windowfocus --sync " + window);

@@ -411,32 +411,19 @@ TEST(ReplayGame, DemoFlightHitsTheTarget) {
     ASSERT_EQ(replay.process.exitCode, 1) << replay.process.out << replay.process.err;
     EXPECT_EQ(replay.count("--- Hit target! ---"), 1) << replay.process.out;
     EXPECT_EQ(replay.countPrefix("---Collision"), 0) << replay.process.out;
+    // The whole flight runs on the driver's debug context without an error report.
+    EXPECT_EQ(replay.process.out.find("Type = Error"), std::string::npos) << replay.process.out;
+    EXPECT_EQ(replay.process.out.find("Type = Undefined Behavior"), std::string::npos);
     EXPECT_EQ(replay.state["level"].asInt(), 2);
     EXPECT_FALSE(replay.state["gameOver"].asBool());
     for (const char* shot : {"take-off", "airfield", "turn", "rocket", "hit", "level-2"})
         EXPECT_TRUE(fs::exists(replay.shots / (std::string(shot) + ".png"))) << shot;
 }
 
-namespace {
-
-std::string shell(const std::string& command) {
-    std::string output;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[256];
-        while (fgets(buffer, sizeof buffer, pipe))
-            output += buffer;
-        pclose(pipe);
-    }
-    while (!output.empty() && (output.back() == '\n' || output.back() == ' '))
-        output.pop_back();
-    return output;
-}
-
-} // namespace
 
 TEST(ReplayGame, RecordedGameReplaysToTheSameState) {
     REQUIRE_GAME();
-    if (shell("command -v xdotool").empty())
+    if (shellOutput("command -v xdotool").empty())
         GTEST_SKIP() << "needs xdotool";
     TempDir dir;
     const fs::path script = dir.path() / "recorded.replay";
@@ -450,7 +437,7 @@ TEST(ReplayGame, RecordedGameReplaysToTheSameState) {
         // Keys are sent to this game's own window, so that other games on the same display
         // (tests running side by side) do not get them.
         const std::string window =
-            shell("xdotool search --sync --all --pid " + std::to_string(game.pid()) +
+            shellOutput("xdotool search --sync --all --pid " + std::to_string(game.pid()) +
                   " --name '^Zephrane$' | head -n 1");
         ASSERT_FALSE(window.empty());
         auto keys = [&](const std::string& action, const std::string& names) {
@@ -458,7 +445,7 @@ TEST(ReplayGame, RecordedGameReplaysToTheSameState) {
             std::istringstream list(names);
             for (std::string name; list >> name;)
                 command += " " + action + " --window " + window + " " + name;
-            shell(command + " 2>&1");
+            shellOutput(command + " 2>&1");
         };
         // Fly, roll and fire while the texture filters change; each accepted switch prints
         // its new state, which tells when the game has seen the keys. A game losing the focus
@@ -466,7 +453,7 @@ TEST(ReplayGame, RecordedGameReplaysToTheSameState) {
         // the game answers.
         auto pressUntil = [&](const std::string& names, const std::string& answer) {
             for (int attempt = 0; attempt < 10; ++attempt) {
-                shell("xdotool windowfocus --sync " + window + " 2>&1");
+                shellOutput("xdotool windowfocus --sync " + window + " 2>&1");
                 keys("keydown", names);
                 if (game.waitForOutput(answer, 30))
                     return true;
@@ -479,7 +466,7 @@ TEST(ReplayGame, RecordedGameReplaysToTheSameState) {
         keys("keyup", "F5 Up w");
         // ESC likewise, until the game's output ends (waiting returns early only then).
         for (int attempt = 0; attempt < 10; ++attempt) {
-            shell("xdotool windowfocus --sync " + window + " 2>&1");
+            shellOutput("xdotool windowfocus --sync " + window + " 2>&1");
             keys("keydown", "Escape");
             const auto start = std::chrono::steady_clock::now();
             game.waitForOutput("\n(never printed)\n", 30);

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
@@ -177,6 +178,19 @@ int ChildProcess::wait(int timeoutSeconds) {
     }
     child = -1;
     return WIFEXITED(status) ? static_cast<signed char>(WEXITSTATUS(status)) : -1000;
+}
+
+std::string shellOutput(const std::string& command) {
+    std::string output;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[256];
+        while (fgets(buffer, sizeof buffer, pipe))
+            output += buffer;
+        pclose(pipe);
+    }
+    while (!output.empty() && (output.back() == '\n' || output.back() == ' '))
+        output.pop_back();
+    return output;
 }
 
 TempDir::TempDir() {

@@ -52,6 +52,9 @@ private:
     std::string out;
 };
 
+// Runs a shell command and returns its standard output without the trailing line end.
+std::string shellOutput(const std::string& command);
+
 // A fresh directory under the system's temporary directory, removed with its contents.
 class TempDir {
 public:
