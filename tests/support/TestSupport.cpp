@@ -25,6 +25,25 @@ namespace testing_support {
 fs::path sourceDir() { return ZEPHRANE_SOURCE_DIR; }
 fs::path binaryDir() { return ZEPHRANE_BINARY_DIR; }
 
+namespace {
+
+// The child's half of starting a program: never returns.
+[[noreturn]] void execInChild(const std::vector<std::string>& argv, const fs::path& cwd,
+                              const std::map<std::string, std::string>& extraEnv) {
+    if (chdir(cwd.c_str()) != 0)
+        _exit(127);
+    for (const auto& [key, value] : extraEnv)
+        setenv(key.c_str(), value.c_str(), 1);
+    std::vector<char*> args;
+    for (const auto& arg : argv)
+        args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+}
+
+} // namespace
+
 ProcessResult runProcess(const std::vector<std::string>& argv, const fs::path& cwd,
                          const std::string& input, int timeoutSeconds,
                          const std::map<std::string, std::string>& extraEnv) {
@@ -41,16 +60,7 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const fs::path& c
         dup2(errPipe[1], 2);
         for (int fd : {inPipe[0], inPipe[1], outPipe[0], outPipe[1], errPipe[0], errPipe[1]})
             close(fd);
-        if (chdir(cwd.c_str()) != 0)
-            _exit(127);
-        for (const auto& [key, value] : extraEnv)
-            setenv(key.c_str(), value.c_str(), 1);
-        std::vector<char*> args;
-        for (const auto& arg : argv)
-            args.push_back(const_cast<char*>(arg.c_str()));
-        args.push_back(nullptr);
-        execv(args[0], args.data());
-        _exit(127);
+        execInChild(argv, cwd, extraEnv);
     }
     close(inPipe[0]);
     close(outPipe[1]);
@@ -112,16 +122,7 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const fs::path&
         dup2(outPipe[1], 1);
         close(outPipe[0]);
         close(outPipe[1]);
-        if (chdir(cwd.c_str()) != 0)
-            _exit(127);
-        for (const auto& [key, value] : extraEnv)
-            setenv(key.c_str(), value.c_str(), 1);
-        std::vector<char*> args;
-        for (const auto& arg : argv)
-            args.push_back(const_cast<char*>(arg.c_str()));
-        args.push_back(nullptr);
-        execv(args[0], args.data());
-        _exit(127);
+        execInChild(argv, cwd, extraEnv);
     }
     close(outPipe[1]);
     outFd = outPipe[0];
