@@ -93,10 +93,14 @@ void MeshComponent::update(float /*deltaTime*/) {}
 // Only the root's direct children carry meshes in the models we ship; their transforms are
 // taken as they are, without the parent's.
 void MeshComponent::processNode(const aiScene* scene) {
+    // The import runs without the importer's own validation step, so every count is checked
+    // against its array before the array is read: a damaged file must not reach past them.
     const aiNode* root = scene->mRootNode;
+    if (root->mChildren == nullptr || scene->mMeshes == nullptr)
+        return;
     for (unsigned int c = 0; c < root->mNumChildren; ++c) {
         const aiNode* child = root->mChildren[c];
-        if (child == nullptr)
+        if (child == nullptr || child->mMeshes == nullptr)
             continue;
         for (unsigned int i = 0; i < child->mNumMeshes; ++i) {
             const unsigned int meshIndex = child->mMeshes[i];
@@ -110,10 +114,12 @@ void MeshComponent::processNode(const aiScene* scene) {
 }
 
 Mesh MeshComponent::processMesh(const aiMesh* mesh, const aiScene* scene) {
+    // A mesh whose positions are missing is taken as one without vertices.
+    const unsigned int vertexCount = mesh->mVertices != nullptr ? mesh->mNumVertices : 0;
     std::vector<Vertex> vertices;
-    vertices.reserve(mesh->mNumVertices);
+    vertices.reserve(vertexCount);
     const aiVector3D* texCoords = mesh->mTextureCoords[0];
-    for (unsigned int k = 0; k < mesh->mNumVertices; ++k) {
+    for (unsigned int k = 0; k < vertexCount; ++k) {
         Vertex vertex{};
         vertex.position = {mesh->mVertices[k].x, mesh->mVertices[k].y, mesh->mVertices[k].z};
         // The import does not generate normals; a mesh without them is lit by ambient light
@@ -131,19 +137,21 @@ Mesh MeshComponent::processMesh(const aiMesh* mesh, const aiScene* scene) {
     // A face pointing past the vertex list would make the driver read outside the buffer;
     // such faces are dropped.
     std::vector<GLuint> indices;
-    for (unsigned int f = 0; f < mesh->mNumFaces; ++f) {
+    const unsigned int faceCount = mesh->mFaces != nullptr ? mesh->mNumFaces : 0;
+    for (unsigned int f = 0; f < faceCount; ++f) {
         const aiFace& face = mesh->mFaces[f];
         bool valid = face.mIndices != nullptr;
         for (unsigned int j = 0; valid && j < face.mNumIndices; ++j)
-            valid = face.mIndices[j] < mesh->mNumVertices;
+            valid = face.mIndices[j] < vertexCount;
         if (!valid)
             continue;
         indices.insert(indices.end(), face.mIndices, face.mIndices + face.mNumIndices);
     }
 
-    const aiMaterial* material = mesh->mMaterialIndex < scene->mNumMaterials
-                                     ? scene->mMaterials[mesh->mMaterialIndex]
-                                     : nullptr;
+    const aiMaterial* material =
+        scene->mMaterials != nullptr && mesh->mMaterialIndex < scene->mNumMaterials
+            ? scene->mMaterials[mesh->mMaterialIndex]
+            : nullptr;
     std::vector<Texture*> textures = loadMaterialTextures(material);
 
     const char* vertexFile = litVertexFile;

@@ -2,14 +2,18 @@
 
 #include "app/ConsolePause.h"
 #include "render/DdsImage.h"
+#include "render/ImageHeader.h"
 
 #include <IL/il.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <sstream>
 #include <vector>
 
 const char* const Texture::textureDirectory = "Resources/textures/";
@@ -25,6 +29,43 @@ bool hasDdsExtension(const std::string& fileName) {
                             ddsExtension) == 0;
 }
 
+GLint maxTextureEdge() {
+    GLint edge = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &edge);
+    return edge;
+}
+
+// The last mip level a texture of the largest edge has: its edge halves down to one pixel.
+GLint maxMipLevel(GLint maxEdge) {
+    GLint level = 0;
+    while ((maxEdge >>= 1) > 0)
+        ++level;
+    return level;
+}
+
+// The DevIL formats and types whose codes a core context accepts unchanged as its own.
+bool uploadableAsDecoded(ILint format, ILint type) {
+    switch (type) {
+    case IL_BYTE:
+    case IL_UNSIGNED_BYTE:
+    case IL_SHORT:
+    case IL_UNSIGNED_SHORT:
+    case IL_INT:
+    case IL_UNSIGNED_INT:
+    case IL_FLOAT:
+    case IL_HALF:
+        return format == IL_RGB || format == IL_RGBA;
+    default:
+        return false;
+    }
+}
+
+GLuint releaseImage(ILuint image) {
+    ilBindImage(0);
+    ilDeleteImages(1, &image);
+    return 0;
+}
+
 // Uploads the stored levels of a DXT file as they are; the driver gets no filtering or wrapping
 // parameters, so the texture keeps OpenGL's defaults.
 GLuint loadDds(std::ifstream& file) {
@@ -38,8 +79,14 @@ GLuint loadDds(std::ifstream& file) {
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_2D, name);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    const GLint maxEdge = maxTextureEdge();
     GLint level = 0;
     for (const DdsLevel& stored : image.levels) {
+        // A header may announce more or larger levels than OpenGL holds; the driver would
+        // refuse them one by one, so the upload stops at the first.
+        if (level > maxMipLevel(maxEdge) || stored.width > static_cast<std::uint32_t>(maxEdge) ||
+            stored.height > static_cast<std::uint32_t>(maxEdge))
+            break;
         glCompressedTexImage2D(
             GL_TEXTURE_2D, level++, image.glFormat, static_cast<GLsizei>(stored.width),
             static_cast<GLsizei>(stored.height), 0, static_cast<GLsizei>(stored.size),
@@ -48,28 +95,63 @@ GLuint loadDds(std::ifstream& file) {
     return name;
 }
 
-// Every format but DDS goes through DevIL. Its format and type codes equal OpenGL's, so they are
-// handed on unchanged; OpenGL builds the mip chain.
-GLuint loadImage(const std::string& path) {
+// The game has no picture to show in its place: it ends, as it does for a broken shader.
+[[noreturn]] void refuseUndecodable(const std::string& path, const std::string& reason) {
+    std::cerr << path << " could not be decoded as an image (" << reason << ")." << std::endl;
+    std::exit(exitStatusUndecodableImage);
+}
+
+// Says so, and answers true, when a picture is larger than any texture.
+bool tooLargeForTexture(const std::string& path, std::int64_t width, std::int64_t height) {
+    const GLint maxEdge = maxTextureEdge();
+    if (width <= maxEdge && height <= maxEdge)
+        return false;
+    std::printf("%s is %lld x %lld pixels, larger than a texture may be (%d).\n", path.c_str(),
+                static_cast<long long>(width), static_cast<long long>(height), maxEdge);
+    std::fflush(stdout);
+    return true;
+}
+
+// Every format but DDS goes through DevIL. Its format and type codes equal OpenGL's, so the
+// ones a core context takes are handed on unchanged; OpenGL builds the mip chain.
+GLuint loadImage(const std::string& path, std::ifstream& file) {
+    // DevIL would allocate the whole declared picture before finding it too large, and some of
+    // its readers never come back from damaged files (see ImageHeader): both are looked for
+    // first.
+    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(file),
+                                          std::istreambuf_iterator<char>()};
+    ImageHeader declared;
+    if (ImageHeader::read(path, bytes.data(), bytes.size(), declared) &&
+        tooLargeForTexture(path, declared.width, declared.height))
+        return 0;
+    if (!ImageHeader::decodable(path, bytes.data(), bytes.size()))
+        refuseUndecodable(path, "its structure is damaged");
+
     ILuint image = 0;
     ilGenImages(1, &image);
     ilBindImage(image);
     if (!ilLoadImage(path.c_str())) {
-        const ILenum error = ilGetError();
-        std::cerr << path << " could not be decoded as an image (DevIL error 0x" << std::hex
-                  << error << std::dec << ")." << std::endl;
-        std::exit(exitStatusUndecodableImage);
+        std::ostringstream reason;
+        reason << "DevIL error 0x" << std::hex << ilGetError();
+        refuseUndecodable(path, reason.str());
     }
     const ILubyte* data = ilGetData();
-    if (data == nullptr) {
-        ilBindImage(0);
-        ilDeleteImages(1, &image);
-        return 0;
-    }
+    if (data == nullptr)
+        return releaseImage(image);
     const ILint width = ilGetInteger(IL_IMAGE_WIDTH);
     const ILint height = ilGetInteger(IL_IMAGE_HEIGHT);
-    const ILint type = ilGetInteger(IL_IMAGE_TYPE);
-    const ILint format = ilGetInteger(IL_IMAGE_FORMAT);
+    ILint type = ilGetInteger(IL_IMAGE_TYPE);
+    ILint format = ilGetInteger(IL_IMAGE_FORMAT);
+    if (tooLargeForTexture(path, width, height))
+        return releaseImage(image);
+    // Grey, palette and BGR images, and doubles, are what a core context refuses: the texture
+    // would stay empty. They are converted to 8-bit RGBA instead.
+    if (!uploadableAsDecoded(format, type)) {
+        if (!ilConvertImage(IL_RGBA, IL_UNSIGNED_BYTE) || (data = ilGetData()) == nullptr)
+            return releaseImage(image);
+        type = ilGetInteger(IL_IMAGE_TYPE);
+        format = ilGetInteger(IL_IMAGE_FORMAT);
+    }
 
     GLuint name = 0;
     glGenTextures(1, &name);
@@ -90,7 +172,14 @@ GLuint loadImage(const std::string& path) {
 
 GLuint Texture::load(const std::string& fileName) {
     const std::string path = textureDirectory + fileName;
-    std::ifstream file(path, std::ios::binary);
+    // Only a regular file can hold a picture. A material's empty name or "." names the texture
+    // directory itself, which would open and then end the game in DevIL; a device or a pipe
+    // could block or never end.
+    std::error_code error;
+    const bool regular = std::filesystem::is_regular_file(path, error);
+    std::ifstream file;
+    if (regular)
+        file.open(path, std::ios::binary);
     if (!file.is_open()) {
         std::printf("%s could not be opened. Are you in the right directory ? Don't forget to "
                     "read the FAQ !\n",
@@ -101,6 +190,6 @@ GLuint Texture::load(const std::string& fileName) {
         return id;
     }
     // The extension decides, never the file's magic: a lower-case ".dds" goes to DevIL.
-    id = hasDdsExtension(fileName) ? loadDds(file) : loadImage(path);
+    id = hasDdsExtension(fileName) ? loadDds(file) : loadImage(path, file);
     return id;
 }

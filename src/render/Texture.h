@@ -11,9 +11,14 @@
 // decoded by DevIL and gets a generated mip chain with trilinear filtering.
 //
 // Outcomes callers may rely on:
-//  - a file that cannot be opened: a message naming the path, one character is read from
-//    standard input, id stays 0;
-//  - an unsupported or damaged DDS file: id 0, or only the levels that were fully present;
+//  - a file that cannot be opened (or a name that is no regular file, such as the directory
+//    itself): a message naming the path, one character is read from standard input, id stays 0;
+//  - an unsupported or damaged DDS file: id 0, or only the levels that were fully present and
+//    that OpenGL can hold;
+//  - a decoded image in a format a core context refuses (grey, palette, BGR, doubles): converted
+//    to 8-bit RGBA first;
+//  - a picture wider or higher than OpenGL's texture limit: a line naming it, id 0. PNG, TGA,
+//    BMP and JPEG files are measured by their header before DevIL allocates anything;
 //  - an image DevIL cannot decode: one line naming the file on standard error, then the
 //    process exits with status -1.
 // The texture is left bound to GL_TEXTURE_2D on the active unit. Textures are never deleted.

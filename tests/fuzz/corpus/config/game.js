@@ -1,0 +1,15 @@
+// Zephrane settings. Plain JSON with C-style comments; every value is an integer.
+{
+    // Window width in pixels. The game draws on a 1600 x 800 canvas, so this size fills
+    // the window exactly.
+    "width": 1600,
+    // Window height in pixels.
+    "height": 800,
+    // 1 opens full screen on the primary monitor; any other value opens a window.
+    "fullscreen": 0,
+    // Refresh rate in Hz for full screen; 0 keeps the monitor's own.
+    "refreshrate": 0,
+    // OpenGL version of the core-profile context.
+    "openglmajor": 4,
+    "openglminor": 3
+}
