@@ -6,6 +6,7 @@
 #include "audio/SoundEngine.h"
 #include "game/EnemyJet.h"
 #include "game/FighterJet.h"
+#include "game/GameSounds.h"
 #include "game/Rocket.h"
 #include "render/MeshComponent.h"
 #include "scene/TestCube.h"
@@ -20,8 +21,6 @@
 #include <iostream>
 
 namespace {
-
-const char* const explosionSoundPath = "Resources/audio/explosion.mp3";
 
 // The labels of the four diagnostic lines a sphere test writes for its colliding pair.
 struct PairLabels {
@@ -140,7 +139,7 @@ void Zephrane::update(float deltaTime) {
     targetHitLastFrame = rocketHitsTarget();
     if (targetHitLastFrame) {
         if (soundEngine != nullptr)
-            soundEngine->play2D(explosionSoundPath, false);
+            soundEngine->play2D(game_sounds::explosion, false);
         std::cout << "--- Hit target! ---" << std::endl;
         points += pointsPerTargetHit;
     }

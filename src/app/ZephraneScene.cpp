@@ -5,6 +5,7 @@
 #include "audio/SoundEngine.h"
 #include "game/EnemyJet.h"
 #include "game/FighterJet.h"
+#include "game/GameSounds.h"
 #include "render/MeshComponent.h"
 #include "scene/Camera.h"
 #include "scene/CameraComponent.h"
@@ -25,9 +26,6 @@ const char* const lightmapObject1ModelPath = "Resources/models/finallightmapBake
 const char* const lightmapObject2ModelPath = "Resources/models/SSD+WE.obj";
 const char* const targetModelPath = "Resources/models/single.obj";
 const char* const lightmapBoxModelPath = "Resources/models/uvbox.obj";
-const char* const musicPath = "Resources/audio/bgm.mp3";
-const char* const rocketSoundPath = "Resources/audio/rocket.mp3";
-const char* const explosionSoundPath = "Resources/audio/explosion.mp3";
 
 // Angles in radians.
 constexpr float angle90Degrees = 1.5707964f;
@@ -161,8 +159,8 @@ void Zephrane::assembleScene() {
 
     if (soundEngine != nullptr) {
         // Decode the effects now so that no frame stalls on the first shot or hit.
-        soundEngine->preload(rocketSoundPath);
-        soundEngine->preload(explosionSoundPath);
-        soundEngine->play2D(musicPath, true);
+        soundEngine->preload(game_sounds::rocket);
+        soundEngine->preload(game_sounds::explosion);
+        soundEngine->play2D(game_sounds::music, true);
     }
 }

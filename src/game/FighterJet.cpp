@@ -1,6 +1,7 @@
 #include "game/FighterJet.h"
 
 #include "audio/SoundEngine.h"
+#include "game/GameSounds.h"
 #include "game/Rocket.h"
 #include "render/MeshComponent.h"
 #include "scene/CameraComponent.h"
@@ -11,7 +12,6 @@
 namespace {
 const char* const rocketModelPath = "Resources/models/AIM120D.3ds";
 const char* const spinnerModelPath = "Resources/models/anim.obj";
-const char* const rocketSoundPath = "Resources/audio/rocket.mp3";
 
 constexpr float rocketModelTilt = 4.712389f;       // radians (270 degrees about x): nose along -z
 constexpr float rocketScale = 0.1f;                // a rocket is a tenth of the jet's size
@@ -93,7 +93,7 @@ void FighterJet::fireRocket() {
     rocket->addMeshComponent(rocketMesh);
     rockets.push_back(rocket);
     if (soundEngine != nullptr)
-        soundEngine->play2D(rocketSoundPath, false);
+        soundEngine->play2D(game_sounds::rocket, false);
 }
 
 void FighterJet::update(float deltaTime) {
