@@ -1,11 +1,11 @@
 #include "FuzzSupport.h"
 
+#include "HiddenGlContext.h"
 #include "render/MeshComponent.h"
 #include "render/ShaderProgram.h"
 #include "render/Texture.h"
 
 #include <GL/glew.h>
-#include <GLFW/glfw3.h>
 #include <IL/il.h>
 
 #include <cstdio>
@@ -55,22 +55,9 @@ void startHiddenGlContext() {
     // importer frees then costs a TLB shoot-down on all of them. Drawing on this thread only
     // makes model fuzzing about half again as fast. A value set by the caller is kept.
     setenv("LP_NUM_THREADS", "0", 0);
-    if (std::getenv("DISPLAY") == nullptr || !glfwInit())
-        fail("no display; run the fuzzer under xvfb-run");
-    glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
-    glfwWindowHint(GLFW_OPENGL_DEBUG_CONTEXT, GLFW_TRUE);
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 4);
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
-    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
-    GLFWwindow* window =
-        glfwCreateWindow(windowEdgePixels, windowEdgePixels, "Zephrane fuzzing", nullptr, nullptr);
-    if (window == nullptr)
-        fail("no OpenGL 4.3 core context");
-    glfwMakeContextCurrent(window);
-    glewExperimental = GL_TRUE;
-    if (glewInit() != GLEW_OK)
-        fail("GLEW could not load the OpenGL entry points");
-    glGetError(); // GLEW's probing of a core context leaves an error behind
+    if (openHiddenGlContext(windowEdgePixels, windowEdgePixels, "Zephrane fuzzing", true) ==
+        nullptr)
+        fail("no OpenGL 4.3 core context; run the fuzzer under xvfb-run");
     glDebugMessageCallback(recordGlError, nullptr);
     glEnable(GL_DEBUG_OUTPUT);
     glEnable(GL_DEBUG_OUTPUT_SYNCHRONOUS);

@@ -5,6 +5,7 @@
 // "Resources/fonts/arial.ttf" like the game does):
 //   zephrane-hudshots [output directory, default "docs"]
 
+#include "HiddenGlContext.h"
 #include "render/ShaderProgram.h"
 #include "text/Hud.h"
 #include "text/TextRenderer.h"
@@ -44,25 +45,6 @@ bool savePicture(const fs::path& path) {
     }
     std::cout << "hudshots: wrote " << path.string() << std::endl;
     return true;
-}
-
-GLFWwindow* openHiddenWindow() {
-    if (!glfwInit())
-        return nullptr;
-    glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 4);
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
-    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
-    GLFWwindow* window =
-        glfwCreateWindow(canvasWidth, canvasHeight, "Zephrane HUD pictures", nullptr, nullptr);
-    if (window == nullptr)
-        return nullptr;
-    glfwMakeContextCurrent(window);
-    glewExperimental = GL_TRUE;
-    if (glewInit() != GLEW_OK)
-        return nullptr;
-    glGetError(); // GLEW's probing of a core context leaves an error behind
-    return window;
 }
 
 bool drawScreens(const fs::path& outputDir) {
@@ -112,7 +94,8 @@ int main(int argc, char** argv) {
                   << std::endl;
         return 1;
     }
-    GLFWwindow* window = openHiddenWindow();
+    GLFWwindow* window =
+        openHiddenGlContext(canvasWidth, canvasHeight, "Zephrane HUD pictures", false);
     if (window == nullptr) {
         std::cout << "hudshots: no OpenGL 4.3 core context (is there a display?)" << std::endl;
         return 1;

@@ -10,6 +10,7 @@
 #include "PreviewFraming.h"
 #include "PreviewOptions.h"
 
+#include "HiddenGlContext.h"
 #include "app/DebugOutput.h"
 #include "render/MeshComponent.h"
 #include "scene/CameraComponent.h"
@@ -38,8 +39,6 @@ namespace {
 constexpr int exitFailure = 1;
 constexpr int exitUsage = 2;
 
-constexpr int glMajorVersion = 4;
-constexpr int glMinorVersion = 3;
 // The window is never shown or drawn into: the picture has its own framebuffer.
 constexpr int windowSide = 64; // pixels
 constexpr int rgbBytes = 3;
@@ -88,22 +87,10 @@ void reportGlfwError(int code, const char* description) {
 // debug callback, like the game's own.
 GLFWwindow* openHiddenContext() {
     glfwSetErrorCallback(reportGlfwError);
-    if (!glfwInit())
-        return nullptr;
-    glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
-    glfwWindowHint(GLFW_OPENGL_DEBUG_CONTEXT, GLFW_TRUE);
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, glMajorVersion);
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, glMinorVersion);
-    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
     GLFWwindow* window =
-        glfwCreateWindow(windowSide, windowSide, "Zephrane model preview", nullptr, nullptr);
+        openHiddenGlContext(windowSide, windowSide, "Zephrane model preview", true);
     if (window == nullptr)
         return nullptr;
-    glfwMakeContextCurrent(window);
-    glewExperimental = GL_TRUE;
-    if (glewInit() != GLEW_OK)
-        return nullptr;
-    glGetError(); // GLEW's probing of a core context leaves an error behind
     glDebugMessageCallback(debugCallback, nullptr);
     glEnable(GL_DEBUG_OUTPUT_SYNCHRONOUS);
     // Driver notes (buffer placement and the like) are no problem of the model's.
