@@ -57,10 +57,6 @@ SoundEngine* dummyEngine() {
     return engine;
 }
 
-int linesIn(const std::string& text) {
-    return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
-}
-
 class SoundEngineTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -75,22 +71,9 @@ protected:
     TempDir dir;
 };
 
-// Waits (generously) for a condition that the mixer thread makes true; never fails by itself.
-template <typename Condition> bool eventually(Condition condition) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
-}
-
 } // namespace
 
-// ---------------------------------------------------------------------------------------------
 // Engine behaviour
-// ---------------------------------------------------------------------------------------------
 
 TEST_F(SoundEngineTest, LoopedSoundsStreamAsMusicAndOneShotsOverlapOnChannelsAndEnd) {
     const fs::path music = dir.path() / "music.wav";
@@ -106,7 +89,9 @@ TEST_F(SoundEngineTest, LoopedSoundsStreamAsMusicAndOneShotsOverlapOnChannelsAnd
     EXPECT_EQ(Mix_Playing(-1), 2) << "two shots of one effect sound together";
 
     // Both last 50 ms: long after that the shots have ended and the music plays on.
-    EXPECT_TRUE(eventually([] { return Mix_Playing(-1) == 0; })) << "a one-shot kept playing";
+    for (int wait = 0; wait < 2000 && Mix_Playing(-1) != 0; ++wait) // 20 s, generously
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(Mix_Playing(-1), 0) << "a one-shot kept playing";
     std::this_thread::sleep_for(std::chrono::milliseconds(400));
     EXPECT_EQ(Mix_PlayingMusic(), 1) << "looped music stopped after its end";
 }
@@ -150,7 +135,7 @@ TEST_F(SoundEngineTest, MissingAndUndecodableFilesAreSilentAndReportedOncePerFil
     }
     const std::string out = testing::internal::GetCapturedStdout();
 
-    EXPECT_EQ(linesIn(out), 2) << out;
+    EXPECT_EQ(testing_support::countOf(out, "\n"), 2u) << out;
     EXPECT_NE(out.find("missing.mp3"), std::string::npos) << out;
     EXPECT_NE(out.find("garbage.mp3"), std::string::npos) << out;
     EXPECT_EQ(Mix_Playing(-1), 0);
@@ -176,7 +161,7 @@ TEST(SoundEngineWithoutDevice, IsSilentSaysSoOnceAndIgnoresEveryCall) {
                 engine->play2D("missing.mp3", false);
             }
             const std::string out = testing::internal::GetCapturedStdout();
-            ok = ok && linesIn(out) == 1 &&
+            ok = ok && testing_support::countOf(out, "\n") == 1u &&
                  out.rfind("Sound: no audio device, playing silently", 0) == 0 &&
                  Mix_Playing(-1) == 0 && Mix_PlayingMusic() == 0;
             std::cerr << "stdout was: [" << out << "]" << std::endl;
@@ -185,9 +170,7 @@ TEST(SoundEngineWithoutDevice, IsSilentSaysSoOnceAndIgnoresEveryCall) {
         testing::ExitedWithCode(0), "");
 }
 
-// ---------------------------------------------------------------------------------------------
 // The generated sounds, decoded the way the game decodes them
-// ---------------------------------------------------------------------------------------------
 
 namespace {
 

@@ -5,9 +5,6 @@
 #include <glm/glm.hpp>
 #include <gtest/gtest.h>
 
-#define STB_IMAGE_IMPLEMENTATION
-#include <stb/stb_image.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -39,13 +36,13 @@ struct Shape {
 };
 
 Shape shapeOf(const fs::path& file) {
-    Shape shape;
-    int channels = 0;
-    unsigned char* rgb = stbi_load(file.c_str(), &shape.width, &shape.height, &channels, 3);
-    for (int y = 0; rgb != nullptr && y < shape.height; ++y)
+    const RgbPicture picture = readPicture(file);
+    Shape shape{picture.width, picture.height};
+    for (int y = 0; y < shape.height; ++y)
         for (int x = 0; x < shape.width; ++x) {
-            const unsigned char* p = rgb + (static_cast<std::size_t>(y) * shape.width + x) * 3;
-            if (std::abs(p[0] - rgb[0]) + std::abs(p[1] - rgb[1]) + std::abs(p[2] - rgb[2]) <=
+            const unsigned char *p = picture.at(x, y), *background = picture.at(0, 0);
+            if (std::abs(p[0] - background[0]) + std::abs(p[1] - background[1]) +
+                    std::abs(p[2] - background[2]) <=
                 foregroundThreshold)
                 continue;
             shape.low = glm::min(shape.low, glm::ivec2(x, y));
@@ -56,7 +53,6 @@ Shape shapeOf(const fs::path& file) {
                                   y == shape.height - 1;
         }
     shape.mean /= std::max(1, shape.pixels);
-    stbi_image_free(rgb);
     return shape;
 }
 
@@ -113,15 +109,14 @@ TEST_F(PreviewTest, DrawsTheWholeModelUprightAndTurned) {
 TEST_F(PreviewTest, BadInputGetsAMessageAndNoPicture) {
     const fs::path missing = dir.path() / "missing.obj", notAModel = dir.path() / "notes.obj";
     writeFile(notAModel, "this is no model\n");
-    ProcessResult result = run("", missing);
-    EXPECT_NE(result.exitCode, 0);
-    EXPECT_NE(result.err.find("cannot open model file '" + missing.string() + "'"),
-              std::string::npos)
-        << result.err;
-    result = run("", notAModel);
-    EXPECT_NE(result.exitCode, 0);
-    EXPECT_NE(result.err.find("no mesh with vertices"), std::string::npos) << result.err;
-
+    for (const auto& [model, message] :
+         {std::pair{missing, "cannot open model file '" + missing.string() + "'"},
+          std::pair{notAModel, std::string("no mesh with vertices")}}) {
+        const ProcessResult result = run("", model);
+        EXPECT_NE(result.exitCode, 0);
+        EXPECT_NE(result.err.find(message), std::string::npos) << result.err;
+    }
+    ProcessResult result;
     for (const char* options : {"--size 0x10", "--size 64", "--pitch 90", "--distance -1",
                                 "--local-transform sideways", "--yaw", "--zoom 2"}) {
         result = run(options);

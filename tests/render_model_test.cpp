@@ -30,7 +30,6 @@ using Rgb = std::array<int, 3>;
 
 namespace {
 
-// ---------------------------------------------------------------------------------------------
 // Fixture files
 
 const char* const quadObj = R"(mtllib shared.mtl
@@ -97,13 +96,6 @@ std::vector<Rgb> colours(const Mesh& mesh) {
     return result;
 }
 
-std::vector<Rgb> coloursOfFiles(const std::vector<std::string>& files) {
-    std::vector<Rgb> result;
-    for (const std::string& file : files)
-        result.push_back(colourOfFile(file));
-    return result;
-}
-
 std::string fragmentFileOf(const Mesh& mesh) {
     GLint length = 0;
     glGetShaderiv(mesh.shader->fragmentShader, GL_SHADER_SOURCE_LENGTH, &length);
@@ -125,22 +117,13 @@ protected:
         fs::create_directories(dir.path() / "Resources/textures");
         fs::create_directory_symlink(sourceDir() / "Shader", dir.path() / "Shader");
         cwd.emplace(dir.path());
-        for (const std::string& file : textureFiles)
-            writeSolidPng(file, colourOfFile(file));
-    }
-
-    void writeSolidPng(const std::string& file, Rgb rgb) {
-        std::vector<unsigned char> pixels;
-        for (int i = 0; i < 4; ++i)
-            for (int channel : rgb)
-                pixels.push_back(static_cast<unsigned char>(channel));
-        ILuint image = 0;
-        ilGenImages(1, &image);
-        ilBindImage(image);
-        ASSERT_TRUE(ilTexImage(2, 2, 1, 3, IL_RGB, IL_UNSIGNED_BYTE, pixels.data()));
-        ilEnable(IL_FILE_OVERWRITE);
-        ASSERT_TRUE(ilSave(IL_PNG, ("Resources/textures/" + file).c_str()));
-        ilDeleteImages(1, &image);
+        for (const std::string& file : textureFiles) { // 2 x 2 texels of the file's colour
+            std::vector<unsigned char> texels;
+            for (int i = 0; i < 4; ++i)
+                for (int channel : colourOfFile(file))
+                    texels.push_back(static_cast<unsigned char>(channel));
+            ASSERT_TRUE(writePng("Resources/textures/" + file, 2, 2, texels));
+        }
     }
 
     static void writeModel(const std::string& path, const std::string& content) {
@@ -159,16 +142,8 @@ protected:
     std::optional<ScopedWorkingDirectory> cwd;
 };
 
-std::size_t count(const std::string& text, const std::string& part) {
-    std::size_t found = 0;
-    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++found;
-    return found;
-}
-
 } // namespace
 
-// ---------------------------------------------------------------------------------------------
 // Loading
 
 TEST_F(ModelLoad, TwoObjectsGiveTwoMeshesAndTheBoundsOfTheSecond) {
@@ -178,7 +153,7 @@ TEST_F(ModelLoad, TwoObjectsGiveTwoMeshesAndTheBoundsOfTheSecond) {
     EXPECT_EQ(component.path, "Resources/models/pair.obj");
     ASSERT_EQ(component.meshes.size(), 2u);
     EXPECT_EQ(component.meshes[0].indices.size(), 6u) << "the quad is split into triangles";
-    EXPECT_EQ(count(out, "no of textures of Resources/models/pair.obj is: 1\n"), 2u);
+    EXPECT_EQ(countOf(out, "no of textures of Resources/models/pair.obj is: 1\n"), 2u);
 
     EXPECT_EQ(component.boundsMin, glm::vec3(2, 3, 4));
     EXPECT_EQ(component.boundsMax, glm::vec3(4, 7, 10));
@@ -222,11 +197,14 @@ TEST_F(ModelLoad, PathChoosesShaderLightMapsAndAnimationFrames) {
         const std::string out = load(component, c.path);
         ASSERT_EQ(component.meshes.size(), 1u);
         EXPECT_EQ(fragmentFileOf(component.meshes[0]), c.fragmentFile);
-        EXPECT_EQ(colours(component.meshes[0]), coloursOfFiles(c.textures));
+        std::vector<Rgb> expected;
+        for (const std::string& file : c.textures)
+            expected.push_back(colourOfFile(file));
+        EXPECT_EQ(colours(component.meshes[0]), expected);
         const std::size_t lightMaps = c.textures == frames ? 0 : c.textures.size() - 1;
-        EXPECT_EQ(count(out, "--lightmap!\n"), lightMaps);
-        EXPECT_EQ(count(out, "no of textures of " + std::string(c.path) +
-                                 " is: " + std::to_string(c.textures.size()) + "\n"),
+        EXPECT_EQ(countOf(out, "--lightmap!\n"), lightMaps);
+        EXPECT_EQ(countOf(out, "no of textures of " + std::string(c.path) +
+                                   " is: " + std::to_string(c.textures.size()) + "\n"),
                   1u);
         EXPECT_EQ(component.textureId, component.meshes[0].textures.back()->id);
     }
@@ -270,7 +248,6 @@ TEST_F(ModelLoad, ImportFailureKeepsWhatTheComponentHad) {
     EXPECT_EQ(loaded.meshes.size(), 1u);
 }
 
-// ---------------------------------------------------------------------------------------------
 // The frame counter (no OpenGL needed: meshes without indices upload and draw nothing)
 
 TEST(MeshComponentDraw, CounterAdvancesPerMeshAndWrapsEveryTwentySixDraws) {
@@ -293,7 +270,6 @@ TEST(MeshComponentDraw, CounterAdvancesPerMeshAndWrapsEveryTwentySixDraws) {
     EXPECT_NEAR(component.textureFrame, 0.8f, 1e-6f) << "two meshes, two steps";
 }
 
-// ---------------------------------------------------------------------------------------------
 // Pictures
 
 namespace {

@@ -9,7 +9,6 @@
 #include <IL/il.h>
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -72,10 +71,9 @@ const std::vector<std::size_t> dxt5Chain256 = {65536, 16384, 4096, 1024, 256, 64
 
 } // namespace
 
-// ---------------------------------------------------------------------------------------------
 // DdsImage::parse
 
-TEST(DdsParse, FullDxt5ChainListsEveryLevelDownToOnePixel) {
+TEST(DdsParse, FullChainListsEveryLevelDownToOnePixelAndShortFilesWhatTheyHold) {
     DdsImage image = parsed(makeDds(dxt5, 256, 256, 65536, 10, 2 * 65536));
     EXPECT_EQ(image.glFormat, 0x83F3u);
     EXPECT_EQ(image.data.size(), 2u * 65536);
@@ -83,6 +81,13 @@ TEST(DdsParse, FullDxt5ChainListsEveryLevelDownToOnePixel) {
     ASSERT_EQ(image.levels.size(), 10u);
     EXPECT_EQ(image.levels[1].width, 128u);
     EXPECT_EQ(image.levels[9].width * image.levels[9].height, 1u);
+
+    // A short file keeps only the levels it holds: two full ones and part of the third here;
+    // level 0 itself cut short leaves nothing at all.
+    image = parsed(makeDds(dxt5, 256, 256, 65536, 10, 65536 + 16384 + 100));
+    EXPECT_EQ(image.data.size(), 65536u + 16384 + 100);
+    EXPECT_EQ(levelSizes(image), (std::vector<std::size_t>{65536, 16384}));
+    EXPECT_TRUE(parsed(makeDds(dxt1, 256, 256, 32768, 1, 100)).levels.empty());
 }
 
 TEST(DdsParse, FormatAndLevelCountDecideBlockSizeAndData) {
@@ -109,15 +114,6 @@ TEST(DdsParse, FormatAndLevelCountDecideBlockSizeAndData) {
     EXPECT_FALSE(DdsImage::parse(nullptr, 500, image));
 }
 
-TEST(DdsParse, ShortFilesKeepOnlyTheLevelsTheyHold) {
-    // Two full levels and part of the third.
-    DdsImage image = parsed(makeDds(dxt5, 256, 256, 65536, 10, 65536 + 16384 + 100));
-    EXPECT_EQ(image.data.size(), 65536u + 16384 + 100);
-    EXPECT_EQ(levelSizes(image), (std::vector<std::size_t>{65536, 16384}));
-    // Level 0 itself cut short: nothing at all.
-    EXPECT_TRUE(parsed(makeDds(dxt1, 256, 256, 32768, 1, 100)).levels.empty());
-}
-
 TEST(DdsParse, HugeHeaderValuesNeverReachBeyondTheFile) {
     for (std::uint32_t huge : {0xFFFFFFFFu, 0x80000000u, 0x7FFFFFFDu}) {
         DdsImage image = parsed(makeDds(dxt5, huge, huge, huge, huge, 4096));
@@ -129,7 +125,6 @@ TEST(DdsParse, HugeHeaderValuesNeverReachBeyondTheFile) {
     }
 }
 
-// ---------------------------------------------------------------------------------------------
 // Texture::load under OpenGL
 
 namespace {
@@ -146,19 +141,6 @@ protected:
 
     void writeTexture(const std::string& name, const std::string& content) {
         writeFile(dir.path() / "Resources/textures" / name, content);
-    }
-
-    // An RGB image saved by DevIL; rows given top to bottom.
-    void writePng(const std::string& name, int width, int height, std::vector<unsigned char> rgb) {
-        fs::create_directories(dir.path() / "Resources/textures");
-        ILuint image = 0;
-        ilGenImages(1, &image);
-        ilBindImage(image);
-        ASSERT_TRUE(ilTexImage(width, height, 1, 3, IL_RGB, IL_UNSIGNED_BYTE, rgb.data()));
-        ilEnable(IL_FILE_OVERWRITE);
-        ilRegisterOrigin(IL_ORIGIN_UPPER_LEFT);
-        ASSERT_TRUE(ilSave(IL_PNG, ("Resources/textures/" + name).c_str()));
-        ilDeleteImages(1, &image);
     }
 
     static GLint levelParameter(GLint level, GLenum name) {
@@ -179,43 +161,45 @@ protected:
 
 } // namespace
 
-TEST_F(TextureLoad, Dxt5ChainIsUploadedWithItsStoredLevels) {
-    writeTexture("chain.DDS", makeDds(dxt5, 256, 256, 65536, 10, 2 * 65536));
-    Texture texture;
-    const GLuint id = texture.load("chain.DDS");
-    ASSERT_NE(id, 0u);
-    for (GLint level = 0; level < 10; ++level) {
-        EXPECT_EQ(levelParameter(level, GL_TEXTURE_INTERNAL_FORMAT),
-                  GL_COMPRESSED_RGBA_S3TC_DXT5_EXT);
-        EXPECT_EQ(levelParameter(level, GL_TEXTURE_COMPRESSED_IMAGE_SIZE),
-                  static_cast<GLint>(dxt5Chain256[static_cast<std::size_t>(level)]))
-            << "level " << level;
+TEST_F(TextureLoad, DdsIsUploadedWithItsStoredLevelsAndRefusedFilesGiveNone) {
+    const struct {
+        const char* name;
+        std::string bytes;
+        GLint format;
+        std::vector<std::size_t> levels;
+    } uploads[] = {
+        {"chain.DDS", makeDds(dxt5, 256, 256, 65536, 10, 2 * 65536),
+         GL_COMPRESSED_RGBA_S3TC_DXT5_EXT, dxt5Chain256},
+        {"a.DDS", makeDds(dxt1, 8, 8, 32, 2, 64), GL_COMPRESSED_RGBA_S3TC_DXT1_EXT, {32, 8}},
+        {"b.DDS", makeDds(dxt3, 8, 8, 64, 1, 64), GL_COMPRESSED_RGBA_S3TC_DXT3_EXT, {64}},
+        // The level cut short, and every one after it, is left out.
+        {"cut.DDS",
+         makeDds(dxt5, 256, 256, 65536, 10, 65536 + 16384 + 100),
+         GL_COMPRESSED_RGBA_S3TC_DXT5_EXT,
+         {65536, 16384}},
+    };
+    for (const auto& upload : uploads) {
+        SCOPED_TRACE(upload.name);
+        writeTexture(upload.name, upload.bytes);
+        ASSERT_NE(Texture().load(upload.name), 0u);
+        const GLint count = static_cast<GLint>(upload.levels.size());
+        for (GLint level = 0; level < count; ++level) {
+            EXPECT_EQ(levelParameter(level, GL_TEXTURE_INTERNAL_FORMAT), upload.format);
+            EXPECT_EQ(levelParameter(level, GL_TEXTURE_COMPRESSED_IMAGE_SIZE),
+                      static_cast<GLint>(upload.levels[static_cast<std::size_t>(level)]))
+                << "level " << level;
+        }
+        EXPECT_EQ(levelParameter(count, GL_TEXTURE_WIDTH), 0);
     }
     GLint alignment = 0;
     glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
     EXPECT_EQ(alignment, 1);
     // No filtering is chosen for DDS: OpenGL's default stays.
     EXPECT_EQ(parameter(GL_TEXTURE_MIN_FILTER), GL_NEAREST_MIPMAP_LINEAR);
+    EXPECT_NE(Texture().load("chain.DDS"), Texture().load("chain.DDS"))
+        << "no cache: every load makes its own texture";
 
-    Texture again;
-    EXPECT_NE(again.load("chain.DDS"), id) << "no cache: every load makes its own texture";
-}
-
-TEST_F(TextureLoad, OtherFormatsAndDamagedFiles) {
-    writeTexture("a.DDS", makeDds(dxt1, 8, 8, 32, 2, 64));
-    writeTexture("b.DDS", makeDds(dxt3, 8, 8, 64, 1, 64));
-    writeTexture("cut.DDS", makeDds(dxt5, 256, 256, 65536, 10, 65536 + 16384 + 100));
-    Texture a, b, cut;
-    ASSERT_NE(a.load("a.DDS"), 0u);
-    EXPECT_EQ(levelParameter(0, GL_TEXTURE_INTERNAL_FORMAT), GL_COMPRESSED_RGBA_S3TC_DXT1_EXT);
-    EXPECT_EQ(levelParameter(1, GL_TEXTURE_COMPRESSED_IMAGE_SIZE), 8);
-    ASSERT_NE(b.load("b.DDS"), 0u);
-    EXPECT_EQ(levelParameter(0, GL_TEXTURE_INTERNAL_FORMAT), GL_COMPRESSED_RGBA_S3TC_DXT3_EXT);
-    EXPECT_EQ(levelParameter(0, GL_TEXTURE_COMPRESSED_IMAGE_SIZE), 64);
-    ASSERT_NE(cut.load("cut.DDS"), 0u);
-    EXPECT_EQ(levelParameter(1, GL_TEXTURE_COMPRESSED_IMAGE_SIZE), 16384);
-    EXPECT_EQ(levelParameter(2, GL_TEXTURE_WIDTH), 0) << "the level cut short is not uploaded";
-
+    // What the parser refuses gives no texture.
     writeTexture("dxt2.DDS", makeDds(dxt2, 8, 8, 64, 1, 64));
     writeTexture("short.DDS", "DDS |");
     EXPECT_EQ(Texture().load("dxt2.DDS"), 0u);
@@ -229,7 +213,9 @@ TEST_F(TextureLoad, LowerCaseDdsAndOtherImagesGoThroughDevilWithTrilinearMipChai
     EXPECT_EQ(levelParameter(0, GL_TEXTURE_COMPRESSED), GL_FALSE) << "decoded, not stored";
 
     // An RGB image of odd width: rows are tightly packed, whatever the unpack alignment was.
-    writePng("lightm.png", 3, 2, {255, 0, 0, 0, 255, 0, 0, 0, 255, 9, 9, 9, 80, 80, 80, 200, 1, 2});
+    const std::vector<unsigned char> topRowFirst = {255, 0, 0, 0,  255, 0,  0,   0, 255,
+                                                    9,   9, 9, 80, 80,  80, 200, 1, 2};
+    ASSERT_TRUE(writePng(dir.path() / "Resources/textures/lightm.png", 3, 2, topRowFirst));
     Texture lightMap;
     ASSERT_NE(lightMap.load("lightm.png"), 0u);
     EXPECT_EQ(parameter(GL_TEXTURE_MAG_FILTER), GL_LINEAR);
@@ -242,20 +228,7 @@ TEST_F(TextureLoad, LowerCaseDdsAndOtherImagesGoThroughDevilWithTrilinearMipChai
     // DevIL delivers the image's top row first and no flip is applied: texture row 0 (the
     // bottom in OpenGL's terms) is the picture's top row; flipped texture coordinates make up
     // for it.
-    EXPECT_EQ(texels, (std::vector<unsigned char>{255, 0, 0, 0, 255, 0, 0, 0, 255, 9, 9, 9, 80, 80,
-                                                  80, 200, 1, 2}));
-}
-
-TEST_F(TextureLoad, MissingFileIsReportedAndGivesIdZero) {
-    ASSERT_NE(std::freopen("/dev/null", "r", stdin), nullptr); // the key press must not block
-    Texture texture;
-    texture.id = 77;
-    ::testing::internal::CaptureStdout();
-    EXPECT_EQ(texture.load("missing.png"), 0u);
-    const std::string out = ::testing::internal::GetCapturedStdout();
-    EXPECT_EQ(texture.id, 0u);
-    EXPECT_EQ(out, "Resources/textures/missing.png could not be opened. Are you in the right "
-                   "directory ? Don't forget to read the FAQ !\n");
+    EXPECT_EQ(texels, topRowFirst);
 }
 
 TEST(TextureLoadDeath, UndecodableImageNamesTheFileAndExitsWithMinusOne) {

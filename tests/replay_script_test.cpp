@@ -69,9 +69,7 @@ std::vector<PlayedFrame> play(ScriptedFrameSource& source, long frames) {
 
 } // namespace
 
-// ---------------------------------------------------------------------------------------------
 // Reading and writing
-// ---------------------------------------------------------------------------------------------
 
 TEST(ReplayScript, ReadsStretchesShotsAndComments) {
     auto script = parse("# take-off\n"
@@ -96,11 +94,8 @@ TEST(ReplayScript, ReadsStretchesShotsAndComments) {
     EXPECT_EQ(script->shots()[1].frameIndex, 120);
     EXPECT_EQ(script->shots()[2].name, "end");
     EXPECT_EQ(script->shots()[2].frameIndex, 150);
-
-    // Every game key has a name, F7 and other keys have none.
-    EXPECT_EQ(ReplayScript::keyNames().size(), 20u);
-    EXPECT_EQ(ReplayScript::keyBit(GLFW_KEY_F7), 0u);
-    EXPECT_EQ(ReplayScript::keyBit(GLFW_KEY_Q), 0u);
+    // Keys the game does not read have no bit.
+    EXPECT_EQ(ReplayScript::keyBit(GLFW_KEY_F7) | ReplayScript::keyBit(GLFW_KEY_Q), 0u);
 }
 
 TEST(ReplayScript, RejectsBadLinesNamingThem) {
@@ -112,9 +107,8 @@ TEST(ReplayScript, RejectsBadLinesNamingThem) {
     EXPECT_EQ(error("10 0.01\n10 0.01 Q\n"), "line 2: unknown key \"Q\"");
     EXPECT_EQ(error("10 0.01 F7\n").rfind("line 1: unknown key", 0), 0u);
     EXPECT_EQ(error("0 0.01\n").rfind("line 1: \"0\" is not a frame count", 0), 0u);
-    EXPECT_EQ(error("-3 0.01\n").rfind("line 1:", 0), 0u);
-    EXPECT_EQ(error("1.5 0.01\n").rfind("line 1:", 0), 0u);
-    EXPECT_EQ(error("99999999999999999999 0.01\n").rfind("line 1:", 0), 0u);
+    for (const char* count : {"-3", "1.5", "99999999999999999999"})
+        EXPECT_EQ(error(std::string(count) + " 0.01\n").rfind("line 1:", 0), 0u) << count;
     EXPECT_EQ(error("# nothing\n\n12\n"), "line 3: a frame time in seconds must follow the "
                                           "frame count");
     for (const char* time : {"-0.1", "nan", "inf", "1e9", "0.01s", "abc", "+0.1"})
@@ -184,9 +178,7 @@ TEST(ReplayScript, RecordingMergesEqualFramesUnlessAShotPinsThem) {
     EXPECT_EQ(read->shots()[0].frameIndex, 100);
 }
 
-// ---------------------------------------------------------------------------------------------
 // Playing and recording
-// ---------------------------------------------------------------------------------------------
 
 TEST(ScriptedFrameSource, GivesEachFrameItsTimeAndKeysThenEsc) {
     auto script = parse("2 0.25 W\n1 0.5\n3 0.125 SPACE\n");

@@ -1,5 +1,6 @@
 // The resource generator's parts: the model writers as the importer reads them back, the
-// texture layout, the light-map baker, the DDS encoder and the terrain's flat ground.
+// texture layout, the light-map baker and the DDS encoder. (The generated files themselves, the
+// terrain's flat ground under the scenery included, are checked in resources_test.)
 #include "Buildings.h"
 #include "DdsWriter.h"
 #include "FbxWriter.h"
@@ -8,9 +9,7 @@
 #include "MeshData.h"
 #include "ObjWriter.h"
 #include "RayScene.h"
-#include "SceneLayout.h"
 #include "Shapes.h"
-#include "Terrain.h"
 #include "TestSupport.h"
 #include "TexelMap.h"
 #include "ThreeDsWriter.h"
@@ -47,7 +46,6 @@ ModelFile sampleModel() {
 
 } // namespace
 
-// ---------------------------------------------------------------------------------------------
 // Model files
 
 // Every format must come back from the importer as the one mesh on a child of the root node,
@@ -114,7 +112,6 @@ TEST(ModelWriters, ThreeDsRefusesMeshesBeyondItsLimits) {
     EXPECT_FALSE(ThreeDsWriter::write(dir.path() / "big.3ds", model)); // 66000 corners
 }
 
-// ---------------------------------------------------------------------------------------------
 // Texture layout
 
 // The hangar's charts keep their padding apart and all share one scale, so that no part of the
@@ -200,7 +197,6 @@ TEST(TexelMap, TexelsShowTheirSurfacePointsUpToTheBorder) {
     }
 }
 
-// ---------------------------------------------------------------------------------------------
 // Light
 
 TEST(RayScene, FindsOccludersOnlyWithinReachAndAboveTheFloor) {
@@ -266,7 +262,6 @@ TEST(Image, DilationFillsTheBackgroundFromCoveredNeighbours) {
     EXPECT_EQ(covered, (std::vector<std::uint8_t>{1, 1, 1, 1, 1}));
 }
 
-// ---------------------------------------------------------------------------------------------
 // DDS
 
 // The game's own DDS reader must find every level of the chain down to 1 x 1, in DXT1, and the
@@ -298,21 +293,4 @@ TEST(DdsWriter, WritesAFullDxt1ChainThatTheGameReads) {
     EXPECT_NEAR((c0 >> 11) & 31, 0.2 * 31, 1.0);
     EXPECT_NEAR((c0 >> 5) & 63, 0.4 * 63, 1.0);
     EXPECT_NEAR(c0 & 31, 0.8 * 31, 1.0);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Terrain
-
-// The buildings stand at world height -49: the ground must be flat and at that height under all
-// of them (with a margin round each), while hills rise elsewhere. (The loaded terrain is checked
-// under every building and the target as the game places them.)
-TEST(Terrain, IsFlatWhereTheSceneryStands) {
-    for (float x = 76.0f; x <= 112.0f; x += 1.5f)
-        for (float z = -27.0f; z <= 12.0f; z += 1.5f)
-            ASSERT_FLOAT_EQ(terrainWorldHeight(x, z), layout::groundHeight) << x << "," << z;
-    float highest = -1e9f;
-    for (float x = -60.0f; x <= 60.0f; x += 4.0f)
-        for (float z = -60.0f; z <= 60.0f; z += 4.0f)
-            highest = std::max(highest, terrainWorldHeight(x, z));
-    EXPECT_GT(highest, layout::groundHeight + 5.0f) << "the middle of the map has hills";
 }

@@ -285,15 +285,9 @@ TEST_F(TextScreens, MissingFontLeavesAnEmptyCacheAndDrawsNothing) {
     ::testing::internal::CaptureStdout();
     initTextRenderer();
     const std::string out = ::testing::internal::GetCapturedStdout();
-    auto count = [&out](const std::string& part) {
-        std::size_t found = 0;
-        for (auto at = out.find(part); at != std::string::npos; at = out.find(part, at + 1))
-            ++found;
-        return found;
-    };
-    EXPECT_EQ(count("ERROR::FREETYPE: Failed to load font\n"), 1u) << out;
-    EXPECT_EQ(count("ERROR::FREETYTPE: Failed to load Glyph\n"), 128u);
-    EXPECT_EQ(count("ERROR::"), 129u) << "no other errors";
+    EXPECT_EQ(countOf(out, "ERROR::FREETYPE: Failed to load font\n"), 1u) << out;
+    EXPECT_EQ(countOf(out, "ERROR::FREETYTPE: Failed to load Glyph\n"), 128u);
+    EXPECT_EQ(countOf(out, "ERROR::"), 129u) << "no other errors";
     EXPECT_TRUE(glyphs.empty());
 
     clearTo(scene);

@@ -5,6 +5,13 @@
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
 
+#define STB_IMAGE_STATIC
+#define STB_IMAGE_IMPLEMENTATION
+#include <stb/stb_image.h>
+#define STB_IMAGE_WRITE_STATIC
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#include <stb/stb_image_write.h>
+
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -22,14 +29,27 @@ namespace fs = std::filesystem;
 
 namespace testing_support {
 
-fs::path sourceDir() { return ZEPHRANE_SOURCE_DIR; }
-fs::path binaryDir() { return ZEPHRANE_BINARY_DIR; }
+fs::path sourceDir() {
+    return ZEPHRANE_SOURCE_DIR;
+}
+fs::path binaryDir() {
+    return ZEPHRANE_BINARY_DIR;
+}
 
 namespace {
 
-// The child's half of starting a program: never returns.
-[[noreturn]] void execInChild(const std::vector<std::string>& argv, const fs::path& cwd,
-                              const std::map<std::string, std::string>& extraEnv) {
+// Starts a program with `in`, `out` and `err` as its standard streams (`err` -1: the test's
+// own) and returns its id.
+pid_t start(const std::vector<std::string>& argv, const fs::path& cwd,
+            const std::map<std::string, std::string>& extraEnv, int in, int out, int err) {
+    const pid_t pid = fork();
+    if (pid != 0)
+        return pid;
+    dup2(in, 0);
+    dup2(out, 1);
+    if (err >= 0)
+        dup2(err, 2);
+    closefrom(3);
     if (chdir(cwd.c_str()) != 0)
         _exit(127);
     for (const auto& [key, value] : extraEnv)
@@ -42,65 +62,73 @@ namespace {
     _exit(127);
 }
 
+struct Stream {
+    int& fd;
+    std::string& text;
+};
+
+// Waits up to `milliseconds` for output on the streams still open and appends what arrives; a
+// stream at its end is closed and its descriptor set to -1 (which poll skips).
+void readSome(std::initializer_list<Stream> streams, int milliseconds) {
+    std::vector<pollfd> fds;
+    for (const Stream& stream : streams)
+        fds.push_back({stream.fd, POLLIN, 0});
+    if (poll(fds.data(), fds.size(), milliseconds) <= 0)
+        return;
+    char buffer[4096];
+    for (std::size_t i = 0; i < fds.size(); ++i) {
+        const Stream& stream = streams.begin()[i];
+        if (stream.fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR)))
+            continue;
+        const ssize_t n = read(stream.fd, buffer, sizeof buffer);
+        if (n > 0) {
+            stream.text.append(buffer, static_cast<size_t>(n));
+        } else {
+            close(stream.fd);
+            stream.fd = -1;
+        }
+    }
+}
+
+long long millisecondsUntil(std::chrono::steady_clock::time_point deadline) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
+                                                                 std::chrono::steady_clock::now())
+        .count();
+}
+
 } // namespace
 
 ProcessResult runProcess(const std::vector<std::string>& argv, const fs::path& cwd,
                          const std::string& input, int timeoutSeconds,
                          const std::map<std::string, std::string>& extraEnv) {
     ProcessResult result;
-    int inPipe[2], outPipe[2], errPipe[2];
-    if (pipe(inPipe) != 0 || pipe(outPipe) != 0 || pipe(errPipe) != 0) {
+    int in[2], out[2], err[2];
+    if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) {
         result.err = "pipe failed";
         return result;
     }
-    pid_t pid = fork();
-    if (pid == 0) {
-        dup2(inPipe[0], 0);
-        dup2(outPipe[1], 1);
-        dup2(errPipe[1], 2);
-        for (int fd : {inPipe[0], inPipe[1], outPipe[0], outPipe[1], errPipe[0], errPipe[1]})
-            close(fd);
-        execInChild(argv, cwd, extraEnv);
-    }
-    close(inPipe[0]);
-    close(outPipe[1]);
-    close(errPipe[1]);
+    const pid_t pid = start(argv, cwd, extraEnv, in[0], out[1], err[1]);
+    for (int fd : {in[0], out[1], err[1]})
+        close(fd);
     // Small inputs fit the pipe buffer; the child sees end of input right after them.
-    if (!input.empty() && write(inPipe[1], input.data(), input.size()) < 0)
+    if (!input.empty() && write(in[1], input.data(), input.size()) < 0)
         result.err = "write to child failed";
-    close(inPipe[1]);
+    close(in[1]);
 
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
-    pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
-    int open = 2;
-    char buffer[4096];
-    while (open > 0) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                        deadline - std::chrono::steady_clock::now())
-                        .count();
+    while (out[0] >= 0 || err[0] >= 0) {
+        const long long left = millisecondsUntil(deadline);
         if (left <= 0) {
             result.timedOut = true;
             kill(pid, SIGKILL);
             break;
         }
-        if (poll(fds, 2, static_cast<int>(std::min<long long>(left, 1000))) < 0 && errno != EINTR)
-            break;
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR)))
-                continue;
-            ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
-            if (n <= 0) {
-                close(fds[i].fd);
-                fds[i].fd = -1;
-                --open;
-            } else {
-                (i == 0 ? result.out : result.err).append(buffer, static_cast<size_t>(n));
-            }
-        }
+        readSome({{out[0], result.out}, {err[0], result.err}},
+                 static_cast<int>(std::min(left, 1000LL)));
     }
-    for (auto& fd : fds)
-        if (fd.fd >= 0)
-            close(fd.fd);
+    for (int fd : {out[0], err[0]})
+        if (fd >= 0)
+            close(fd);
     int status = 0;
     waitpid(pid, &status, 0);
     if (WIFEXITED(status))
@@ -115,16 +143,10 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const fs::path&
     int outPipe[2];
     if (pipe(outPipe) != 0)
         return;
-    child = fork();
-    if (child == 0) {
-        int devNull = open("/dev/null", O_RDONLY);
-        dup2(devNull, 0);
-        dup2(outPipe[1], 1);
-        close(outPipe[0]);
-        close(outPipe[1]);
-        execInChild(argv, cwd, extraEnv);
-    }
-    close(outPipe[1]);
+    const int devNull = open("/dev/null", O_RDONLY);
+    child = start(argv, cwd, extraEnv, devNull, outPipe[1], -1);
+    for (int fd : {devNull, outPipe[1]})
+        close(fd);
     outFd = outPipe[0];
 }
 
@@ -137,39 +159,20 @@ ChildProcess::~ChildProcess() {
         close(outFd);
 }
 
-bool ChildProcess::readSome(int timeoutMilliseconds) {
-    if (outFd < 0)
-        return false;
-    pollfd fd{outFd, POLLIN, 0};
-    if (poll(&fd, 1, timeoutMilliseconds) <= 0)
-        return true; // nothing yet
-    char buffer[4096];
-    ssize_t n = read(outFd, buffer, sizeof buffer);
-    if (n <= 0) {
-        close(outFd);
-        outFd = -1;
-        return false;
-    }
-    out.append(buffer, static_cast<size_t>(n));
-    return true;
-}
-
 bool ChildProcess::waitForOutput(const std::string& text, int timeoutSeconds) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
-    while (out.find(text) == std::string::npos) {
-        if (std::chrono::steady_clock::now() > deadline || !readSome(100))
-            return out.find(text) != std::string::npos;
-    }
-    return true;
+    while (out.find(text) == std::string::npos && outFd >= 0 && millisecondsUntil(deadline) > 0)
+        readSome({{outFd, out}}, 100);
+    return out.find(text) != std::string::npos;
 }
 
 int ChildProcess::wait(int timeoutSeconds) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
-    while (readSome(100) && std::chrono::steady_clock::now() < deadline) {
-    }
+    while (outFd >= 0 && millisecondsUntil(deadline) > 0)
+        readSome({{outFd, out}}, 100);
     int status = 0;
     while (waitpid(child, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
+        if (millisecondsUntil(deadline) <= 0) {
             kill(child, SIGKILL);
             waitpid(child, &status, 0);
             child = -1;
@@ -179,6 +182,13 @@ int ChildProcess::wait(int timeoutSeconds) {
     }
     child = -1;
     return WIFEXITED(status) ? static_cast<signed char>(WEXITSTATUS(status)) : -1000;
+}
+
+std::size_t countOf(const std::string& text, const std::string& part) {
+    std::size_t found = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++found;
+    return found;
 }
 
 std::string shellOutput(const std::string& command) {
@@ -219,12 +229,29 @@ std::string readFile(const fs::path& path) {
     return content.str();
 }
 
-ScopedWorkingDirectory::ScopedWorkingDirectory(const fs::path& dir)
-    : previous(fs::current_path()) {
+RgbPicture readPicture(const fs::path& file) {
+    RgbPicture picture;
+    int channels = 0;
+    if (unsigned char* data =
+            stbi_load(file.c_str(), &picture.width, &picture.height, &channels, 3)) {
+        picture.rgb.assign(data, data + std::size_t(picture.width) * picture.height * 3);
+        stbi_image_free(data);
+    }
+    return picture;
+}
+
+bool writePng(const fs::path& file, int width, int height, const std::vector<unsigned char>& rgb) {
+    fs::create_directories(file.parent_path());
+    return stbi_write_png(file.c_str(), width, height, 3, rgb.data(), width * 3) != 0;
+}
+
+ScopedWorkingDirectory::ScopedWorkingDirectory(const fs::path& dir) : previous(fs::current_path()) {
     fs::current_path(dir);
 }
 
-ScopedWorkingDirectory::~ScopedWorkingDirectory() { fs::current_path(previous); }
+ScopedWorkingDirectory::~ScopedWorkingDirectory() {
+    fs::current_path(previous);
+}
 
 namespace {
 GLFWwindow* sharedWindow = nullptr;
@@ -253,6 +280,8 @@ bool ensureGlContext() {
     return true;
 }
 
-GLFWwindow* glWindow() { return sharedWindow; }
+GLFWwindow* glWindow() {
+    return sharedWindow;
+}
 
 } // namespace testing_support

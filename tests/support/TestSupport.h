@@ -14,8 +14,8 @@ std::filesystem::path sourceDir();
 std::filesystem::path binaryDir();
 
 struct ProcessResult {
-    int exitCode = -1000;  // the process's status as a signed byte (so -1 reads as -1), if exited
-    int signal = 0;        // the terminating signal, 0 when the process exited
+    int exitCode = -1000; // the process's status as a signed byte (so -1 reads as -1), if exited
+    int signal = 0;       // the terminating signal, 0 when the process exited
     bool timedOut = false;
     std::string out;
     std::string err;
@@ -46,11 +46,13 @@ public:
     int pid() const { return child; }
 
 private:
-    bool readSome(int timeoutMilliseconds);
     int child = -1;
     int outFd = -1;
     std::string out;
 };
+
+// How often `part` occurs in `text`, overlaps included.
+std::size_t countOf(const std::string& text, const std::string& part);
 
 // Runs a shell command and returns its standard output without the trailing line end.
 std::string shellOutput(const std::string& command);
@@ -70,6 +72,18 @@ private:
 
 void writeFile(const std::filesystem::path& path, const std::string& content);
 std::string readFile(const std::filesystem::path& path);
+
+// A picture file decoded to 8-bit RGB, top row first; no pixels when it does not decode.
+struct RgbPicture {
+    int width = 0, height = 0;
+    std::vector<unsigned char> rgb;
+    const unsigned char* at(int x, int y) const { return &rgb[(std::size_t(y) * width + x) * 3]; }
+};
+RgbPicture readPicture(const std::filesystem::path& file);
+// Writes 8-bit RGB pixels, top row first, as a PNG file (creating its directory); false on
+// failure.
+bool writePng(const std::filesystem::path& file, int width, int height,
+              const std::vector<unsigned char>& rgb);
 
 // Changes the working directory for the lifetime of the object.
 class ScopedWorkingDirectory {
