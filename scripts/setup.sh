@@ -8,7 +8,7 @@ packages=(
   g++ cmake ninja-build pkg-config git
   libglfw3-dev libglew-dev libglm-dev libassimp-dev libdevil-dev libfreetype-dev
   libjsoncpp-dev libsdl2-mixer-dev libstb-dev libmp3lame-dev fonts-liberation2
-  libgtest-dev xvfb xauth xdotool libgl1-mesa-dri glslang-tools
+  libgtest-dev xvfb xauth xdotool valgrind libgl1-mesa-dri glslang-tools
   clang libclang-rt-14-dev
 )
 missing=()
