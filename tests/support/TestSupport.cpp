@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include "HiddenGlContext.h"
+
 #include "app/DebugOutput.h"
 
 #include <GL/glew.h>
@@ -260,21 +262,9 @@ GLFWwindow* sharedWindow = nullptr;
 bool ensureGlContext() {
     if (sharedWindow)
         return true;
-    if (!std::getenv("DISPLAY") || !glfwInit())
-        return false;
-    glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
-    glfwWindowHint(GLFW_OPENGL_DEBUG_CONTEXT, GLFW_TRUE);
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 4);
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
-    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
-    sharedWindow = glfwCreateWindow(1600, 800, "Zephrane tests", nullptr, nullptr);
+    sharedWindow = openHiddenGlContext(1600, 800, "Zephrane tests", true);
     if (!sharedWindow)
         return false;
-    glfwMakeContextCurrent(sharedWindow);
-    glewExperimental = GL_TRUE;
-    if (glewInit() != GLEW_OK)
-        return false;
-    glGetError(); // GLEW's probing of a core context leaves an error behind
     glDebugMessageCallback(debugCallback, nullptr);
     glEnable(GL_DEBUG_OUTPUT_SYNCHRONOUS);
     return true;
