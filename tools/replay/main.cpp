@@ -2,6 +2,7 @@
 // keyboard, records a played game as such a script, and runs the benchmark flight. Run it from
 // the directory that holds config.js, Shader/ and Resources/, as the game itself.
 #include "FlightBenchmark.h"
+#include "MemoryLog.h"
 #include "ReplayObserver.h"
 #include "StateSummary.h"
 #include "app/FrameRecorder.h"
@@ -28,11 +29,13 @@ const char* const defaultBenchmarkScript = "bench/flight.replay";
 
 const char* const usage =
     "usage:\n"
-    "  zephrane-replay SCRIPT [--screenshots DIR] [--state FILE] [--fast]\n"
+    "  zephrane-replay SCRIPT [--screenshots DIR] [--state FILE] [--memory-log FILE] [--fast]\n"
     "      Plays the game from SCRIPT. Screenshots named in the script are written to DIR as\n"
     "      NAME.png; the final state goes to FILE as JSON. Frames are shown at their scripted\n"
-    "      pace unless --fast is given (as fast as the renderer allows).\n"
-    "  zephrane-replay --record FILE [--state FILE]\n"
+    "      pace unless --fast is given (as fast as the renderer allows). --memory-log writes\n"
+    "      the resident memory (VmRSS, VmHWM in KiB) after every minute of game time and at\n"
+    "      the end.\n"
+    "  zephrane-replay --record FILE [--state FILE] [--memory-log FILE]\n"
     "      Plays the game in a window as usual and writes what was played to FILE as a script.\n"
     "  zephrane-replay --benchmark [SCRIPT]\n"
     "      Runs the benchmark flight (default bench/flight.replay) and prints its table.\n"
@@ -44,6 +47,7 @@ struct Options {
     std::optional<fs::path> screenshots;
     std::optional<fs::path> state;
     std::optional<fs::path> record;
+    std::optional<fs::path> memoryLog;
     bool fast = false;
     bool benchmark = false;
 };
@@ -76,6 +80,9 @@ std::variant<Options, int> parseOptions(const std::vector<std::string>& args) {
         } else if (arg == "--record") {
             if (!value(options.record))
                 return fail("--record needs a file name");
+        } else if (arg == "--memory-log") {
+            if (!value(options.memoryLog))
+                return fail("--memory-log needs a file name");
         } else if (arg == "--fast") {
             options.fast = true;
         } else if (arg == "--benchmark") {
@@ -93,8 +100,10 @@ std::variant<Options, int> parseOptions(const std::vector<std::string>& args) {
     if (modes != 1)
         return fail("give a script, --record FILE or --benchmark\n" + std::string(usage));
     if (options.record && (options.screenshots || options.fast))
-        return fail("--record takes only --state: a recorded game is played in real time");
-    if (options.benchmark && (options.screenshots || options.state || options.fast))
+        return fail("--record takes only --state and --memory-log: a recorded game is played in "
+                    "real time");
+    if (options.benchmark &&
+        (options.screenshots || options.state || options.memoryLog || options.fast))
         return fail("--benchmark takes only a script");
     return options;
 }
@@ -151,9 +160,18 @@ int runGame(const Options& options) {
     if (options.record && !canWrite(*options.record, error))
         return fail(error);
 
-    std::optional<ScriptedFrameSource> source;
     FrameRecorder recorder;
+    FrameObserver* const recording = options.record ? &recorder : nullptr;
+    std::optional<MemoryLog> memoryLog;
+    if (options.memoryLog) {
+        memoryLog.emplace(*options.memoryLog, recording);
+        if (!memoryLog->isOpen())
+            return fail("cannot write " + options.memoryLog->string());
+    }
+
+    std::optional<ScriptedFrameSource> source;
     ReplayObserver::Options watch;
+    watch.next = memoryLog ? &*memoryLog : recording;
     auto* game = new Zephrane(); // lives until the process ends, as in the game
     if (script) {
         source.emplace(*script);
@@ -163,8 +181,6 @@ int runGame(const Options& options) {
         watch.script = &*script;
         watch.screenshotDir = options.screenshots;
         watch.pacing = options.fast ? nullptr : &*source;
-    } else {
-        watch.next = &recorder;
     }
     ReplayObserver observer(watch);
     game->hooks.observer = &observer;
@@ -193,6 +209,8 @@ int runGame(const Options& options) {
         if (!writeText(*options.state, stateSummaryJson(*game, observer), error))
             return fail(error);
     }
+    if (memoryLog && !memoryLog->finish())
+        return fail("cannot write " + options.memoryLog->string());
     if (options.screenshots)
         std::cerr << "zephrane-replay: " << observer.screenshotsWritten().size()
                   << " screenshots in " << options.screenshots->string() << "\n";
