@@ -326,6 +326,21 @@ TEST_F(TextureHardening, HugeDeclaredPicturesAreRefusedBeforeDecoding) {
     }
 }
 
+// A 16-bit TGA with a colour map that says nothing comes back from DevIL as BGR of two bytes a
+// pixel; uploaded as BGR (or converted) it made the driver read far past DevIL's pixels.
+TEST_F(TextureHardening, DecodedPixelsShorterThanTheirFormatAreLeftOut) {
+    const std::string header{0, 0, 2, '\xff', '\xff', '\xff', '\xf7', 0,  0,
+                             4, 0, 0, 8,      4,      0,      2,      16, 32};
+    writeTexture("short.tga", header + "\x50\x60\x70\x80\x90\xc0\xd0\xe0\xf0");
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(Texture().load("short.tga"), 0u);
+    const std::string out = ::testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("Resources/textures/short.tga was decoded with a pixel layout that does "
+                       "not add up"),
+              std::string::npos)
+        << out;
+}
+
 TEST_F(TextureHardening, DdsLevelsBeyondWhatOpenGLHoldsAreLeftOut) {
     // Twenty 1 x 1 levels: the data is there, but a texture has at most log2(limit) + 1 levels.
     constexpr std::uint32_t levels = 20;

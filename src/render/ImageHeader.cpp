@@ -155,18 +155,32 @@ bool isRestartMarker(std::uint8_t marker) {
     return marker >= jpegFirstRestart && marker <= jpegLastRestart;
 }
 
+bool startsJpeg(const std::uint8_t* bytes, std::size_t length) {
+    return length >= 2 && bytes[0] == jpegMarkerByte && bytes[1] == jpegStartOfImage;
+}
+
+// Reads the marker at `at`, after any fill bytes, and moves past it. False when no marker
+// stands there.
+bool readJpegMarker(const std::uint8_t* bytes, std::size_t length, std::size_t& at,
+                    std::uint8_t& marker) {
+    if (bytes[at] != jpegMarkerByte)
+        return false;
+    while (at < length && bytes[at] == jpegMarkerByte)
+        ++at; // fill bytes
+    if (at >= length)
+        return false;
+    marker = bytes[at++];
+    return true;
+}
+
 bool readJpeg(const std::uint8_t* bytes, std::size_t length, ImageHeader& out) {
-    if (length < 2 || bytes[0] != jpegMarkerByte || bytes[1] != jpegStartOfImage)
+    if (!startsJpeg(bytes, length))
         return false;
     std::size_t at = 2;
     while (at < length) {
-        if (bytes[at] != jpegMarkerByte)
+        std::uint8_t marker = 0;
+        if (!readJpegMarker(bytes, length, at, marker))
             return false;
-        while (at < length && bytes[at] == jpegMarkerByte)
-            ++at; // fill bytes
-        if (at >= length)
-            return false;
-        const std::uint8_t marker = bytes[at++];
         if (marker == jpegTemporary || isRestartMarker(marker))
             continue; // markers without a segment
         if (marker == jpegStartOfScan || marker == jpegEndOfImage || length - at < 2)
@@ -215,17 +229,13 @@ std::size_t endOfScan(const std::uint8_t* bytes, std::size_t length, std::size_t
 
 // Walks the whole file from its start to its end marker.
 bool jpegComplete(const std::uint8_t* bytes, std::size_t length) {
-    if (length < 2 || bytes[0] != jpegMarkerByte || bytes[1] != jpegStartOfImage)
+    if (!startsJpeg(bytes, length))
         return false;
     std::size_t at = 2;
     while (at < length) {
-        if (bytes[at] != jpegMarkerByte)
+        std::uint8_t marker = 0;
+        if (!readJpegMarker(bytes, length, at, marker))
             return false;
-        while (at < length && bytes[at] == jpegMarkerByte)
-            ++at;
-        if (at >= length)
-            return false;
-        const std::uint8_t marker = bytes[at++];
         if (marker == jpegEndOfImage)
             return true;
         if (marker == jpegTemporary || isRestartMarker(marker))

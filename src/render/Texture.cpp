@@ -60,6 +60,50 @@ bool uploadableAsDecoded(ILint format, ILint type) {
     }
 }
 
+int channelsOf(ILint format) {
+    switch (format) {
+    case IL_COLOUR_INDEX:
+    case IL_ALPHA:
+    case IL_LUMINANCE:
+        return 1;
+    case IL_LUMINANCE_ALPHA:
+        return 2;
+    case IL_RGB:
+    case IL_BGR:
+        return 3;
+    case IL_RGBA:
+    case IL_BGRA:
+        return 4;
+    default:
+        return 0;
+    }
+}
+
+int bytesPerChannelOf(ILint type) {
+    switch (type) {
+    case IL_BYTE:
+    case IL_UNSIGNED_BYTE:
+        return 1;
+    case IL_SHORT:
+    case IL_UNSIGNED_SHORT:
+    case IL_HALF:
+        return 2;
+    case IL_INT:
+    case IL_UNSIGNED_INT:
+    case IL_FLOAT:
+        return 4;
+    case IL_DOUBLE:
+        return 8;
+    default:
+        return 0;
+    }
+}
+
+void reportInconsistentLayout(const std::string& path) {
+    std::printf("%s was decoded with a pixel layout that does not add up; it is left out.\n", path.c_str());
+    std::fflush(stdout);
+}
+
 GLuint releaseImage(ILuint image) {
     ilBindImage(0);
     ilDeleteImages(1, &image);
@@ -144,6 +188,10 @@ GLuint loadImage(const std::string& path, std::ifstream& file) {
     ILint format = ilGetInteger(IL_IMAGE_FORMAT);
     if (tooLargeForTexture(path, width, height))
         return releaseImage(image);
+    if (!Texture::decodedLayoutConsistent()) {
+        reportInconsistentLayout(path);
+        return releaseImage(image);
+    }
     // Grey, palette and BGR images, and doubles, are what a core context refuses: the texture
     // would stay empty. They are converted to 8-bit RGBA instead.
     if (!uploadableAsDecoded(format, type)) {
@@ -169,6 +217,12 @@ GLuint loadImage(const std::string& path, std::ifstream& file) {
 }
 
 } // namespace
+
+bool Texture::decodedLayoutConsistent() {
+    const int bytesPerPixel =
+        channelsOf(ilGetInteger(IL_IMAGE_FORMAT)) * bytesPerChannelOf(ilGetInteger(IL_IMAGE_TYPE));
+    return bytesPerPixel > 0 && ilGetInteger(IL_IMAGE_BPP) == bytesPerPixel;
+}
 
 GLuint Texture::load(const std::string& fileName) {
     const std::string path = textureDirectory + fileName;

@@ -19,6 +19,8 @@
 //    to 8-bit RGBA first;
 //  - a picture wider or higher than OpenGL's texture limit: a line naming it, id 0. PNG, TGA,
 //    BMP and JPEG files are measured by their header before DevIL allocates anything;
+//  - a decoded image whose bytes per pixel do not match its format and type: a line naming it,
+//    id 0;
 //  - an image DevIL cannot decode: one line naming the file on standard error, then the
 //    process exits with status -1.
 // The texture is left bound to GL_TEXTURE_2D on the active unit. Textures are never deleted.
@@ -27,6 +29,11 @@ public:
     static const char* const textureDirectory;
 
     GLuint load(const std::string& fileName);
+
+    // Whether the image bound in DevIL holds as many bytes per pixel as its format and type
+    // say. DevIL's decoders do not always keep to it (a damaged 16-bit TGA comes back as BGR of
+    // two bytes a pixel), and the upload would then read past the end of the pixels.
+    static bool decodedLayoutConsistent();
 
     GLuint id = 0;
 };

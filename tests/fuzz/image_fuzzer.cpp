@@ -58,6 +58,7 @@ struct DevilVerdict {
     bool accepted = false;
     bool fitsTexture = false; // within OpenGL's largest texture edge
     bool convertible = false; // to 8-bit RGBA: a palette image without palette is not
+    bool consistent = false;  // bytes per pixel as its format and type say
 };
 
 // Whether DevIL decodes the file to pixel data, asked the way the game's loader asks.
@@ -68,6 +69,7 @@ DevilVerdict askDevil(const std::string& path) {
     DevilVerdict verdict;
     verdict.accepted = ilLoadImage(path.c_str()) && ilGetData() != nullptr;
     if (verdict.accepted) {
+        verdict.consistent = Texture::decodedLayoutConsistent();
         const GLint maxEdge = maxTextureEdge();
         verdict.fitsTexture =
             ilGetInteger(IL_IMAGE_WIDTH) <= maxEdge && ilGetInteger(IL_IMAGE_HEIGHT) <= maxEdge;
@@ -129,7 +131,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const DevilVerdict verdict = askDevil(path);
         if (!verdict.accepted)
             return -1;
-        mustGiveTexture = verdict.fitsTexture && verdict.convertible;
+        mustGiveTexture = verdict.fitsTexture && verdict.consistent && verdict.convertible;
     }
 
     Texture texture;

@@ -1,5 +1,6 @@
 #include "FlightBenchmark.h"
 
+#include "MemoryLog.h"
 #include "app/Engine.h"
 #include "app/ReplayScript.h"
 #include "app/ScriptedFrameSource.h"
@@ -55,16 +56,6 @@ long long monotonicNow() {
 }
 long long threadCpuNow() {
     return readClock(CLOCK_THREAD_CPUTIME_ID);
-}
-
-// Peak resident set size of this process in KiB ("VmHWM"), 0 if unknown.
-long peakResidentKib() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::atol(line.c_str() + 6);
-    return 0;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -344,7 +335,7 @@ int runStartupProbe(const std::string& mode, long long startNanoseconds,
         return 2;
     }
     std::ofstream out(resultFile);
-    out << (presented - startNanoseconds) << ' ' << peakResidentKib() << '\n';
+    out << (presented - startNanoseconds) << ' ' << readResidentKib().peak << '\n';
     return out ? 0 : 1;
 }
 
@@ -380,7 +371,7 @@ int runFlightBenchmark(const fs::path& scriptPath) {
         return 1;
     }
     clock.stamp();
-    const long flightPeakKib = peakResidentKib();
+    const long flightPeakKib = readResidentKib().peak;
     FrameFigures flight = figuresFrom(clock.wall, clock.cpu);
     flight.cpuUpdate = mean(game->updateCpu);
     flight.cpuDraw = mean(game->drawCpu);

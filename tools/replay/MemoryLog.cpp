@@ -3,13 +3,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace {
-
-struct ResidentKib {
-    long current = 0; // VmRSS
-    long peak = 0;    // VmHWM
-};
-
 ResidentKib readResidentKib() {
     ResidentKib kib;
     std::ifstream status("/proc/self/status");
@@ -21,8 +14,6 @@ ResidentKib readResidentKib() {
     }
     return kib;
 }
-
-} // namespace
 
 MemoryLog::MemoryLog(const std::filesystem::path& file, FrameObserver* next)
     : out(file, std::ios::trunc), next(next) {

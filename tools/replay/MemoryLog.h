@@ -6,6 +6,14 @@
 #include <fstream>
 #include <string>
 
+// This process's resident memory now and at its peak, in KiB (VmRSS and VmHWM of
+// /proc/self/status); 0 where it cannot be read.
+struct ResidentKib {
+    long current = 0;
+    long peak = 0;
+};
+ResidentKib readResidentKib();
+
 // Writes the process's resident memory once per minute of game time and once at the end, so
 // that a long replay shows whether the game's memory stays flat. Game time is the sum of the
 // frame times the game was given. A minute is logged at the frame whose end lies closest to it
