@@ -56,6 +56,7 @@ TEST(EngineConfig, RejectsWhatIsNotA32BitInteger) {
     // Nesting deep enough to make the reader throw must still come back as a failure.
     EXPECT_FALSE(parse(std::string(5000, '[') + std::string(5000, ']'), &errors));
     EXPECT_TRUE(parse("{\"width\": -2147483648}"));
+    EXPECT_EQ(parse("{\"width\": 1600.0}")->width, 1600);
 }
 
 class StartupFailures : public ::testing::Test {
@@ -89,6 +90,20 @@ TEST_F(StartupFailures, ConfigurationThatDoesNotParse) {
     EXPECT_NE(result.out.find("\"width\""), std::string::npos);
 }
 
+// Numbers past the 32-bit range, however written, fail like any bad value and never escape
+// as an exception. The sound engine finds no device here: its remark must not come before
+// the configuration message on standard output.
+TEST_F(StartupFailures, NumbersOutsideTheIntRange) {
+    for (const char* number :
+         {"2147483647.5", "-2147483648.5", "1e300", "-1e300", "9007199254740993"}) {
+        writeFile(dir.path() / "config.js", std::string("{ \"width\": ") + number + " }");
+        auto result = runProcess({(binaryDir() / "zephrane").string()}, dir.path(), "", 60,
+                                 {{"SDL_AUDIODRIVER", "no-such-driver"}});
+        SCOPED_TRACE(number);
+        expectFailure(result, "Failed to parse configuration file\n* Value of \"width\"");
+    }
+}
+
 TEST_F(StartupFailures, WindowThatCannotBeCreated) {
     if (!std::getenv("DISPLAY"))
         GTEST_SKIP() << "needs a display";
@@ -101,7 +116,7 @@ TEST_F(StartupFailures, NoDisplayMeansGlfwFailed) {
     // A missing config.js would fail before GLFW starts; give it a valid one.
     writeFile(dir.path() / "config.js", "{}");
     auto result = runProcess({"/usr/bin/env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY",
-                         (binaryDir() / "zephrane").string()},
-                        dir.path(), "", 60, quietSound);
+                              (binaryDir() / "zephrane").string()},
+                             dir.path(), "", 60, quietSound);
     expectFailure(result, "GLFW failed.\n");
 }

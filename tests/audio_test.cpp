@@ -109,10 +109,10 @@ TEST_F(SoundEngineTest, EffectsAreDecodedOnceAndPlayedFromMemory) {
     // With the files gone, only the decoded copies can still sound.
     fs::remove(preloaded);
     fs::remove(firstPlayed);
-    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     engine->play2D(preloaded.string(), false);
     engine->play2D(firstPlayed.string(), false);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_EQ(Mix_Playing(-1), 3);
 }
 
@@ -124,7 +124,7 @@ TEST_F(SoundEngineTest, MissingAndUndecodableFilesAreSilentAndReportedOncePerFil
     const std::string missing = (dir.path() / "missing.mp3").string();
 
     engine->play2D(music.string(), true);
-    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     for (int frame = 0; frame < 3; ++frame) {
         engine->preload(missing);
         engine->play2D(missing, false);
@@ -133,9 +133,9 @@ TEST_F(SoundEngineTest, MissingAndUndecodableFilesAreSilentAndReportedOncePerFil
         engine->play2D(garbage.string(), false);
         engine->play2D(garbage.string(), true);
     }
-    const std::string out = testing::internal::GetCapturedStdout();
+    const std::string out = testing::internal::GetCapturedStderr();
 
-    EXPECT_EQ(testing_support::countOf(out, "\n"), 2u) << out;
+    EXPECT_EQ(testing_support::countOf(out, "Sound: cannot play"), 2u) << out;
     EXPECT_NE(out.find("missing.mp3"), std::string::npos) << out;
     EXPECT_NE(out.find("garbage.mp3"), std::string::npos) << out;
     EXPECT_EQ(Mix_Playing(-1), 0);
@@ -151,7 +151,7 @@ TEST(SoundEngineWithoutDevice, IsSilentSaysSoOnceAndIgnoresEveryCall) {
     EXPECT_EXIT(
         {
             setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
-            testing::internal::CaptureStdout();
+            testing::internal::CaptureStderr();
             SoundEngine* engine = createSoundEngine();
             bool ok = engine != nullptr && !engine->isAudible();
             if (engine != nullptr) {
@@ -160,11 +160,11 @@ TEST(SoundEngineWithoutDevice, IsSilentSaysSoOnceAndIgnoresEveryCall) {
                 engine->play2D(shot.string(), true);
                 engine->play2D("missing.mp3", false);
             }
-            const std::string out = testing::internal::GetCapturedStdout();
+            const std::string out = testing::internal::GetCapturedStderr();
             ok = ok && testing_support::countOf(out, "\n") == 1u &&
                  out.rfind("Sound: no audio device, playing silently", 0) == 0 &&
                  Mix_Playing(-1) == 0 && Mix_PlayingMusic() == 0;
-            std::cerr << "stdout was: [" << out << "]" << std::endl;
+            std::cout << "stderr was: [" << out << "]" << std::endl;
             std::exit(ok ? 0 : 1);
         },
         testing::ExitedWithCode(0), "");

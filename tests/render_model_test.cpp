@@ -167,6 +167,26 @@ TEST_F(ModelLoad, TwoObjectsGiveTwoMeshesAndTheBoundsOfTheSecond) {
         EXPECT_EQ(vertex.normal, glm::vec3(0.0f)) << "no normals in the file: zero normals";
 }
 
+// A stray point or line record must not shift the triangles that follow it in the index
+// buffer: the mixed file draws exactly the triangles of the clean one.
+TEST_F(ModelLoad, PointAndLineFacesAreLeftOutOfTheTriangles) {
+    const std::string corners = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\n";
+    writeModel("Resources/models/clean.obj", corners + "f 1 2 3\nf 1 3 4\n");
+    writeModel("Resources/models/mixed.obj", corners + "f 1 2 3\np 4\nl 1 3\nf 1 3 4\nl 2 4\n");
+    auto trianglePositions = [](const std::string& path) {
+        MeshComponent component;
+        load(component, path);
+        std::vector<glm::vec3> positions;
+        for (const Mesh& mesh : component.meshes)
+            for (GLuint index : mesh.indices)
+                positions.push_back(mesh.vertices.at(index).position);
+        return positions;
+    };
+    const std::vector<glm::vec3> clean = trianglePositions("Resources/models/clean.obj");
+    ASSERT_EQ(clean.size(), 6u);
+    EXPECT_EQ(trianglePositions("Resources/models/mixed.obj"), clean);
+}
+
 TEST_F(ModelLoad, PathChoosesShaderLightMapsAndAnimationFrames) {
     const std::vector<std::string> frames = {"wall.png", "2.png", "3.png", "4.png", "5.png",
                                              "6.png",    "7.png", "8.png", "9.png", "10.png"};

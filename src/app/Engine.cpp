@@ -4,6 +4,7 @@
 #include "app/EngineConfig.h"
 #include "app/GameBase.h"
 #include "app/InputHandler.h"
+#include "app/ShutdownSignal.h"
 #include "render/ShaderProgram.h"
 #include "text/Hud.h"
 #include "text/TextRenderer.h"
@@ -117,8 +118,8 @@ void Engine::mainLoop() {
 
     ShaderProgram textShader("Shader/texture_freetype.vert", "Shader/texture_freetype.frag");
     glUseProgram(textShader.program);
-    const glm::mat4 textProjection = glm::ortho(0.0f, float(canvasWidth), 0.0f,
-                                                float(canvasHeight), -1.0f, 1.0f);
+    const glm::mat4 textProjection =
+        glm::ortho(0.0f, float(canvasWidth), 0.0f, float(canvasHeight), -1.0f, 1.0f);
     glUniformMatrix4fv(glGetUniformLocation(textShader.program, "projection"), 1, GL_FALSE,
                        glm::value_ptr(textProjection));
     initTextRenderer();
@@ -132,7 +133,10 @@ void Engine::mainLoop() {
         countDownCooldowns(deltaTime);
 
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        glfwPollEvents();
+        glfwKeyboard.pollEvents();
+        // Ctrl+C or a termination request closes the window as its close button would.
+        if (ShutdownSignal::requested())
+            glfwSetWindowShouldClose(window, GLFW_TRUE);
 
         // Input
         if (acceptSwitch(GLFW_KEY_F1, helpCooldown))
@@ -181,9 +185,9 @@ void Engine::mainLoop() {
 }
 
 void Engine::countDownCooldowns(float deltaTime) {
-    for (float* cooldown : {&wireframeCooldown, &transparencyCooldown, &samplingCooldown,
-                            &mipmapCooldown, &performanceCooldown, &helpCooldown, &cheatCooldown,
-                            &cullingCooldown})
+    for (float* cooldown :
+         {&wireframeCooldown, &transparencyCooldown, &samplingCooldown, &mipmapCooldown,
+          &performanceCooldown, &helpCooldown, &cheatCooldown, &cullingCooldown})
         if (*cooldown > 0.0f)
             *cooldown -= deltaTime;
 }

@@ -43,6 +43,9 @@ public:
     // Where the loop takes time and keys from; the defaults read GLFW.
     FrameHooks hooks;
 
+    // The keyboard the running frame reads (the hook's or the window's); only during mainLoop.
+    const KeyboardState& keys() const { return *keyboard; }
+
 private:
     KeyboardState* keyboard = nullptr; // the hook's or GLFW's, during mainLoop
 

@@ -10,15 +10,17 @@ namespace {
 
 // Reads one integer key, leaving `value` at its default when the key is missing. Values the
 // JSON library converts to a 32-bit integer are accepted as it converts them (reals are cut
-// toward zero, booleans are 0 and 1, null is 0); anything else is reported by name.
+// toward zero, booleans are 0 and 1, null is 0); anything else is reported by name. A real
+// must itself lie within the int range (2147483647.5 does not, although it would cut to one):
+// that is the library's own condition, and it throws rather than convert past it.
 bool readInt(const Json::Value& root, const char* key, int& value, std::string& errors) {
     if (!root.isMember(key))
         return true;
     const Json::Value& item = root[key];
     const bool convertible =
-        item.isNull() || item.isBool() ||
-        (item.isNumeric() && item.asDouble() >= std::numeric_limits<int>::min() &&
-         item.asDouble() < static_cast<double>(std::numeric_limits<int>::max()) + 1.0);
+        item.isNull() || item.isBool() || item.isInt() ||
+        (item.isDouble() && item.asDouble() >= std::numeric_limits<int>::min() &&
+         item.asDouble() <= std::numeric_limits<int>::max());
     if (!convertible) {
         errors = std::string("* Value of \"") + key + "\" is not a 32-bit integer\n";
         return false;
@@ -33,25 +35,26 @@ std::optional<EngineConfig> EngineConfig::parse(std::istream& in, std::string& e
     Json::CharReaderBuilder builder;
     builder["collectComments"] = true;
     Json::Value root;
+    EngineConfig config;
+    // The library throws instead of reporting for some inputs (nesting too deep, a conversion
+    // it refuses); every such case is a bad configuration, never a crash.
     try {
         if (!Json::parseFromStream(builder, in, &root, &errors))
             return std::nullopt;
+        if (!root.isObject()) {
+            errors = "* The configuration must be a JSON object\n";
+            return std::nullopt;
+        }
+        if (!readInt(root, "width", config.width, errors) ||
+            !readInt(root, "height", config.height, errors) ||
+            !readInt(root, "fullscreen", config.fullscreen, errors) ||
+            !readInt(root, "refreshrate", config.refreshRate, errors) ||
+            !readInt(root, "openglmajor", config.openglMajor, errors) ||
+            !readInt(root, "openglminor", config.openglMinor, errors))
+            return std::nullopt;
     } catch (const std::exception& error) {
-        // The reader throws instead of reporting for some inputs (nesting too deep).
         errors = std::string("* ") + error.what() + "\n";
         return std::nullopt;
     }
-    if (!root.isObject()) {
-        errors = "* The configuration must be a JSON object\n";
-        return std::nullopt;
-    }
-    EngineConfig config;
-    if (!readInt(root, "width", config.width, errors) ||
-        !readInt(root, "height", config.height, errors) ||
-        !readInt(root, "fullscreen", config.fullscreen, errors) ||
-        !readInt(root, "refreshrate", config.refreshRate, errors) ||
-        !readInt(root, "openglmajor", config.openglMajor, errors) ||
-        !readInt(root, "openglminor", config.openglMinor, errors))
-        return std::nullopt;
     return config;
 }

@@ -3,8 +3,7 @@
 #include "app/Engine.h"
 
 void FrameRecorder::beforePresent(const FrameInfo& frame, const Engine& engine) {
-    GlfwKeyboard windowKeys(engine.window);
-    const KeyboardState& keys = keyboard ? *keyboard : windowKeys;
+    const KeyboardState& keys = keyboard ? *keyboard : engine.keys();
     ReplayScript::KeySet held = 0;
     for (const auto& key : ReplayScript::keyNames())
         if (keys.isDown(key.glfwKey))

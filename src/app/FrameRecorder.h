@@ -12,7 +12,7 @@
 // frame saw (ESC, which the loop reads after presenting, included).
 class FrameRecorder final : public FrameObserver {
 public:
-    // Without a keyboard the keys are read from the engine's window.
+    // Without a keyboard the keys are the ones the engine's frame read, taps included.
     explicit FrameRecorder(const KeyboardState* keyboard = nullptr) : keyboard(keyboard) {}
 
     void beforePresent(const FrameInfo& frame, const Engine& engine) override;

@@ -2,6 +2,40 @@
 
 #include <GLFW/glfw3.h>
 
-double GlfwClock::now() { return glfwGetTime(); }
+#include <cassert>
 
-bool GlfwKeyboard::isDown(int glfwKey) const { return glfwGetKey(window, glfwKey) == GLFW_PRESS; }
+static_assert(GLFW_KEY_LAST + 1 == 349, "GlfwKeyboard::keyCodeCount follows GLFW_KEY_LAST");
+
+double GlfwClock::now() {
+    return glfwGetTime();
+}
+
+GlfwKeyboard::GlfwKeyboard(GLFWwindow* window) : window(window) {
+    assert(glfwGetWindowUserPointer(window) == nullptr && "one keyboard per window");
+    glfwSetWindowUserPointer(window, this);
+    glfwSetKeyCallback(window, onKey);
+}
+
+GlfwKeyboard::~GlfwKeyboard() {
+    glfwSetKeyCallback(window, nullptr);
+    glfwSetWindowUserPointer(window, nullptr);
+}
+
+void GlfwKeyboard::pollEvents() {
+    // Events only arrive inside glfwPollEvents, so every press latched from here on belongs
+    // to the frame that is starting.
+    pressedSincePoll.reset();
+    glfwPollEvents();
+}
+
+bool GlfwKeyboard::isDown(int glfwKey) const {
+    if (glfwKey >= 0 && glfwKey < keyCodeCount && pressedSincePoll[glfwKey])
+        return true;
+    return glfwGetKey(window, glfwKey) == GLFW_PRESS;
+}
+
+void GlfwKeyboard::onKey(GLFWwindow* window, int key, int, int action, int) {
+    auto* keyboard = static_cast<GlfwKeyboard*>(glfwGetWindowUserPointer(window));
+    if (keyboard != nullptr && action == GLFW_PRESS && key >= 0 && key < keyCodeCount)
+        keyboard->pressedSincePoll.set(key);
+}

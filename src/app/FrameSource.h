@@ -4,6 +4,8 @@
 // keyboard. The game uses the GLFW-backed defaults; a replay drives the very same loop with
 // scripted frame times and key states.
 
+#include <bitset>
+
 struct GLFWwindow;
 class Engine;
 
@@ -48,13 +50,27 @@ public:
     double now() override;
 };
 
+// The window's real keyboard. A key is down in a frame when it is held at the frame's event
+// poll or was pressed at any moment since the previous poll, so a tap shorter than a frame
+// still reaches the game once; a held key reads as it always did. Owns the window's key
+// callback and user pointer while it lives; one per window.
 class GlfwKeyboard final : public KeyboardState {
 public:
-    explicit GlfwKeyboard(GLFWwindow* window) : window(window) {}
+    explicit GlfwKeyboard(GLFWwindow* window);
+    ~GlfwKeyboard();
+    GlfwKeyboard(const GlfwKeyboard&) = delete;
+    GlfwKeyboard& operator=(const GlfwKeyboard&) = delete;
+
+    // Forgets the previous frame's presses, then polls the window system's events.
+    void pollEvents();
     bool isDown(int glfwKey) const override;
 
 private:
+    static constexpr int keyCodeCount = 349; // GLFW_KEY_LAST + 1
+    static void onKey(GLFWwindow* window, int key, int scancode, int action, int mods);
+
     GLFWwindow* window;
+    std::bitset<keyCodeCount> pressedSincePoll;
 };
 
 // What a driver of the game (the replay program) plugs into the loop. Null members fall back

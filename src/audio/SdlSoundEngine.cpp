@@ -77,7 +77,7 @@ private:
 
     void reportOnce(const std::string& path) {
         if (reported.insert(path).second)
-            std::cout << "Sound: cannot play \"" << path << "\": " << Mix_GetError() << std::endl;
+            std::cerr << "Sound: cannot play \"" << path << "\": " << Mix_GetError() << std::endl;
     }
 
     bool audible;
@@ -87,13 +87,16 @@ private:
 };
 
 SoundEngine* silentEngine(const std::string& reason) {
-    std::cout << "Sound: no audio device, playing silently (" << reason << ")" << std::endl;
+    std::cerr << "Sound: no audio device, playing silently (" << reason << ")" << std::endl;
     return new SdlSoundEngine(false);
 }
 
 } // namespace
 
 SoundEngine* createSoundEngine() {
+    // SDL would otherwise take SIGINT and SIGTERM for itself and only queue a quit event that
+    // the game never reads; the game's own handlers end the frame loop instead.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_Init(SDL_INIT_AUDIO) != 0)
         return silentEngine(SDL_GetError());
     if (Mix_OpenAudio(kMixRateHz, MIX_DEFAULT_FORMAT, kMixOutputChannels, kMixBufferFrames) != 0) {

@@ -26,5 +26,6 @@ protected:
 };
 
 // Creates the engine behind SoundEngine (SDL2_mixer). Never returns null: without an audio
-// device it returns a silent engine and writes one line saying so.
+// device it returns a silent engine and writes one line saying so on standard error, which
+// keeps standard output for the game's own lines.
 SoundEngine* createSoundEngine();

@@ -79,8 +79,6 @@ void Mesh::draw(float textureFrame) {
     assert(shader != nullptr && "a mesh with geometry needs a shader program");
     assert(activeCameraView != nullptr && activeCameraView->camera != nullptr &&
            "scene assembly sets the camera view before anything is drawn");
-    if (shader == nullptr || activeCameraView == nullptr || activeCameraView->camera == nullptr)
-        return;
     const GLuint program = shader->program;
     glUseProgram(program);
 

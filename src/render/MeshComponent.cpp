@@ -21,6 +21,7 @@ constexpr float textureFrameStep = 0.4f;
 constexpr float textureFrameLimit = 10.0f;
 
 constexpr unsigned int importFlags = aiProcess_Triangulate | aiProcess_FlipUVs;
+constexpr unsigned int indicesPerTriangle = 3;
 
 struct ShaderChoice {
     const char* pathContains;
@@ -134,13 +135,15 @@ Mesh MeshComponent::processMesh(const aiMesh* mesh, const aiScene* scene) {
     }
     updateBounds(vertices);
 
-    // A face pointing past the vertex list would make the driver read outside the buffer;
-    // such faces are dropped.
+    // Meshes are drawn as triangles, three indices a face. Triangulation leaves point and line
+    // faces as they are, and one of them in the buffer would shift every later triangle, so
+    // only triangles go in. A face pointing past the vertex list would make the driver read
+    // outside the buffer; such faces are dropped too.
     std::vector<GLuint> indices;
     const unsigned int faceCount = mesh->mFaces != nullptr ? mesh->mNumFaces : 0;
     for (unsigned int f = 0; f < faceCount; ++f) {
         const aiFace& face = mesh->mFaces[f];
-        bool valid = face.mIndices != nullptr;
+        bool valid = face.mIndices != nullptr && face.mNumIndices == indicesPerTriangle;
         for (unsigned int j = 0; valid && j < face.mNumIndices; ++j)
             valid = face.mIndices[j] < vertexCount;
         if (!valid)

@@ -1,0 +1,33 @@
+#include "app/ShutdownSignal.h"
+
+#include <csignal>
+
+namespace {
+
+volatile std::sig_atomic_t shutdownRequested = 0;
+
+extern "C" void onShutdownSignal(int signalNumber) {
+    if (shutdownRequested) {
+        // Already shutting down: let the default action end the process now.
+        std::signal(signalNumber, SIG_DFL);
+        std::raise(signalNumber);
+        return;
+    }
+    shutdownRequested = 1;
+}
+
+} // namespace
+
+void ShutdownSignal::install() {
+    struct sigaction action {};
+    action.sa_handler = onShutdownSignal;
+    sigemptyset(&action.sa_mask);
+    // No SA_RESTART: a console pause blocked in a read returns instead of waiting on.
+    action.sa_flags = 0;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+bool ShutdownSignal::requested() {
+    return shutdownRequested != 0;
+}
