@@ -107,7 +107,14 @@ TEST_F(StartupFailures, NumbersOutsideTheIntRange) {
 TEST_F(StartupFailures, WindowThatCannotBeCreated) {
     if (!std::getenv("DISPLAY"))
         GTEST_SKIP() << "needs a display";
-    expectFailure(runGame("{\"openglmajor\": 9}"), "No window.\n");
+    // A damaged gamepad mapping file beside config.js costs one remark, on standard error.
+    writeFile(dir.path() / "gamecontrollerdb.txt", "not a mapping\n");
+    const auto result = runGame("{\"openglmajor\": 9}");
+    expectFailure(result, "No window.\n");
+    EXPECT_EQ(countOf(result.err, "Gamepad: gamecontrollerdb.txt was not loaded (line 1 is not a "
+                                  "gamepad mapping); the built-in mappings stay\n"),
+              1u)
+        << result.err;
     expectFailure(runGame("{\"width\": 0}"), "No window.\n");
     expectFailure(runGame("{\"height\": -5}"), "No window.\n");
 }

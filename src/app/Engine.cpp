@@ -3,7 +3,10 @@
 #include "app/DebugOutput.h"
 #include "app/EngineConfig.h"
 #include "app/GameBase.h"
+#include "app/GamepadMapping.h"
+#include "app/GlfwGamepad.h"
 #include "app/InputHandler.h"
+#include "app/PlayerControls.h"
 #include "app/ShutdownSignal.h"
 #include "render/ShaderProgram.h"
 #include "text/Hud.h"
@@ -27,6 +30,8 @@ constexpr float switchCooldownSeconds = 1.0f;
 constexpr int mipmapModeCount = 3;
 
 const char* const configPath = "config.js";
+// Custom gamepad mappings, beside the configuration.
+const char* const gamepadMappingsPath = "gamecontrollerdb.txt";
 const char* const windowTitle = "Zephrane";
 
 } // namespace
@@ -52,6 +57,7 @@ int Engine::init() {
         return 3;
     }
     setupDebugOutput();
+    GlfwGamepad::loadMappings(gamepadMappingsPath);
 
     glfwWindowHint(GLFW_OPENGL_DEBUG_CONTEXT, GLFW_TRUE);
     glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, config->openglMajor);
@@ -106,7 +112,14 @@ void Engine::mainLoop() {
     GlfwKeyboard glfwKeyboard(window);
     FrameClock& clock = hooks.clock ? *hooks.clock : glfwClock;
     keyboard = hooks.keyboard ? hooks.keyboard : &glfwKeyboard;
-    const KeyboardState& keys = *keyboard;
+    GlfwGamepad glfwGamepad;
+    GamepadSource* padSource = hooks.gamepad    ? hooks.gamepad
+                               : hooks.keyboard ? nullptr
+                                                : &glfwGamepad;
+    GamepadMapping gamepad;
+    PlayerControls playerControls(*keyboard, gamepad);
+    controls = &playerControls;
+    const KeyboardState& keys = playerControls;
     if (hooks.swapInterval >= 0)
         glfwSwapInterval(hooks.swapInterval);
 
@@ -134,6 +147,8 @@ void Engine::mainLoop() {
 
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         glfwKeyboard.pollEvents();
+        padState = padSource ? padSource->read() : GamepadState{};
+        gamepad.update(padState, deltaTime);
         // Ctrl+C or a termination request closes the window as its close button would.
         if (ShutdownSignal::requested())
             glfwSetWindowShouldClose(window, GLFW_TRUE);
@@ -194,7 +209,7 @@ void Engine::countDownCooldowns(float deltaTime) {
 
 // A held switch key is accepted once its cooldown has run out, which restarts the cooldown.
 bool Engine::acceptSwitch(int glfwKey, float& cooldown) {
-    if (cooldown > 0.0f || !keyboard->isDown(glfwKey))
+    if (cooldown > 0.0f || !controls->isDown(glfwKey))
         return false;
     cooldown = switchCooldownSeconds;
     return true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/FrameSource.h"
+#include "app/GamepadState.h"
 
 struct GLFWwindow;
 class InputHandler;
@@ -43,11 +44,15 @@ public:
     // Where the loop takes time and keys from; the defaults read GLFW.
     FrameHooks hooks;
 
-    // The keyboard the running frame reads (the hook's or the window's); only during mainLoop.
+    // The keyboard the running frame reads (the hook's or the window's) and the gamepad as it
+    // stood; only during mainLoop. The game sees the two together.
     const KeyboardState& keys() const { return *keyboard; }
+    const GamepadState& pad() const { return padState; }
 
 private:
-    KeyboardState* keyboard = nullptr; // the hook's or GLFW's, during mainLoop
+    KeyboardState* keyboard = nullptr;       // the hook's or GLFW's, during mainLoop
+    const KeyboardState* controls = nullptr; // keyboard and gamepad, during mainLoop
+    GamepadState padState;
 
     void countDownCooldowns(float deltaTime);
     bool acceptSwitch(int glfwKey, float& cooldown);

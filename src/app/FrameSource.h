@@ -8,6 +8,7 @@
 
 struct GLFWwindow;
 class Engine;
+class GamepadSource;
 
 class FrameClock {
 public:
@@ -22,6 +23,9 @@ class KeyboardState {
 public:
     // True while the key (a GLFW key code) is held down in the current frame.
     virtual bool isDown(int glfwKey) const = 0;
+    // How far the key is down, 0 to 1: a key is all or nothing, a stick standing in for one
+    // may be part way.
+    virtual float strength(int glfwKey) const { return isDown(glfwKey) ? 1.0f : 0.0f; }
 
 protected:
     ~KeyboardState() = default;
@@ -78,6 +82,8 @@ private:
 struct FrameHooks {
     FrameClock* clock = nullptr;
     KeyboardState* keyboard = nullptr;
+    // A driver that gives the keyboard and no gamepad gets a pad at rest, never the live one.
+    GamepadSource* gamepad = nullptr;
     FrameObserver* observer = nullptr;
     int swapInterval = -1;
 };

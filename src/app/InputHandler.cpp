@@ -21,7 +21,9 @@ const std::array<std::pair<int, InputAction>, 19> InputHandler::keyTable = {{
 void InputHandler::poll(const KeyboardState& keys, float deltaTime) {
     if (game == nullptr)
         return;
+    // A key part way down (a tilted stick) acts for that part of the frame: the rates the
+    // receivers apply per second scale with it.
     for (const auto& [key, action] : keyTable)
-        if (keys.isDown(key))
-            game->onAction(action, deltaTime);
+        if (const float amount = keys.strength(key); amount > 0.0f)
+            game->onAction(action, deltaTime * amount);
 }
