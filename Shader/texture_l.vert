@@ -20,9 +20,13 @@ void main() {
     mat4 world = model * ptransform * transform;
     vec4 worldPosition = world * vec4(position, 1.0);
     FragPos = worldPosition.xyz;
-    // Scaled placements would skew normals with the plain matrix. A zero normal (a model
+    // Scaled placements would skew normals with the plain matrix; the inverse transpose does
+    // not. For a placement (no projective part) that is the 3 x 3 cofactor matrix over the
+    // determinant, a fraction of the cost of a 4 x 4 inverse per vertex. A zero normal (a model
     // without normals) stays zero and is treated as unlit by the fragment stage.
-    Normal = mat3(transpose(inverse(world))) * normal;
+    mat3 m = mat3(world);
+    mat3 cofactors = mat3(cross(m[1], m[2]), cross(m[2], m[0]), cross(m[0], m[1]));
+    Normal = cofactors * normal / dot(m[0], cofactors[0]);
     TexCoords = texCoords;
     gl_Position = projection * view * worldPosition;
 }
