@@ -10,6 +10,7 @@ packages=(
   libjsoncpp-dev libsdl2-mixer-dev libstb-dev libmp3lame-dev fonts-liberation2
   libgtest-dev xvfb xauth xdotool valgrind libgl1-mesa-dri glslang-tools
   clang libclang-rt-14-dev
+  dpkg-dev desktop-file-utils
 )
 missing=()
 for package in "${packages[@]}"; do

@@ -1,0 +1,205 @@
+#!/usr/bin/env bash
+# The installed game as a player and an administrator meet it. Nothing is installed onto this
+# machine: everything goes to temporary folders.
+#   launcher  `cmake --install` into a temporary prefix: the font link, the icons at their sizes,
+#             the menu entry; then the launcher, started from an unrelated folder, plays until
+#             ESC with the installed settings, with ~/.config's and with $XDG_CONFIG_HOME's
+#             config.js (each of its own window size), and fails to start on a damaged one.
+#   package   the Debian package from CPack: its contents and dependencies, listed and checked.
+#
+# Usage, from the repository root (CTest runs it there, under the test script's X server):
+#   bash tests/install_test.sh launcher|package BUILD_DIR
+set -euo pipefail
+
+readonly system_font=/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf
+readonly icon_sizes=(16 32 48 64 128 256) # pixels
+readonly start_seconds=120                # a loaded machine's llvmpipe is slow to start
+readonly end_seconds=60
+
+if [ $# -ne 2 ]; then
+  echo "usage: $0 launcher|package BUILD_DIR" >&2
+  exit 2
+fi
+mode=$1
+build_dir=$(realpath "$2")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+# Ends a launcher that did not end by itself, and its game: today the game's sound library takes
+# SIGTERM for itself, so only SIGKILL is sure.
+stop_launcher() {
+  pkill -KILL -P "$1" 2>/dev/null || true
+  kill -KILL "$1" 2>/dev/null || true
+}
+
+# Starts the installed launcher from an unrelated folder with the given environment, ends the game
+# with ESC once its window is up and checks the window's size and the launcher's status 0.
+# Usage: play_until_escape NAME WIDTHxHEIGHT [VARIABLE=VALUE...]
+play_until_escape() {
+  local name=$1 size=$2
+  shift 2
+  local log=$work/$name.log
+  env -C "$work/elsewhere" -u XDG_CONFIG_HOME SDL_AUDIODRIVER=dummy HOME="$work/home" \
+    XDG_RUNTIME_DIR="$work/runtime" "$@" "$work/prefix/bin/zephrane" </dev/null >"$log" 2>&1 &
+  local launcher=$!
+  local waited=0
+  until grep -aq "Successfully initialized Engine" "$log"; do
+    if ! kill -0 $launcher 2>/dev/null || [ $waited -ge $start_seconds ]; then
+      fail "$name: the game did not start"
+      cat "$log"
+      stop_launcher $launcher
+      return
+    fi
+    sleep 1
+    waited=$((waited + 1))
+  done
+  local game window geometry
+  game=$(pgrep -P $launcher -x zephrane-game || true)
+  if [ -z "$game" ]; then
+    fail "$name: the launcher has no zephrane-game child"
+    stop_launcher $launcher
+    return
+  fi
+  window=$(timeout $end_seconds xdotool search --sync --all --pid "$game" \
+    --name '^Zephrane$' | head -n 1 || true)
+  if [ -z "$window" ]; then
+    fail "$name: no game window found"
+    stop_launcher $launcher
+    return
+  fi
+  geometry=$(xdotool getwindowgeometry "$window" | sed -n 's/^ *Geometry: //p')
+  [ "$geometry" = "$size" ] || fail "$name: window of $geometry, not $size"
+
+  # The game polls its keys once a frame: the key stays down until the game has ended.
+  xdotool keydown --window "$window" Escape
+  waited=0
+  while kill -0 $launcher 2>/dev/null && [ $waited -lt $end_seconds ]; do
+    sleep 1
+    waited=$((waited + 1))
+  done
+  xdotool keyup --window "$window" Escape 2>/dev/null || true
+  if kill -0 $launcher 2>/dev/null; then
+    fail "$name: ESC did not end the game"
+    stop_launcher $launcher
+  fi
+  local status=0
+  wait $launcher || status=$?
+  [ $status -eq 0 ] || fail "$name: the launcher exited with $status after ESC, not 0"
+  if grep -aq "Failed" "$log"; then
+    fail "$name: the game reported a failure"
+    grep -a "Failed" "$log"
+  fi
+}
+
+# Says whether the launcher named the settings file it used (none for the installed ones).
+expect_settings() {
+  local name=$1 path=$2
+  local said
+  said=$(sed -n 's/^zephrane: settings from //p' "$work/$name.log")
+  [ "$said" = "$path" ] || fail "$name: settings from '$said', not '$path'"
+}
+
+check_launcher() {
+  local prefix=$work/prefix
+  cmake --install "$build_dir" --prefix "$prefix" >"$work/install.log" 2>&1 \
+    || { cat "$work/install.log"; fail "cmake --install failed"; return; }
+
+  local font=$prefix/share/zephrane/Resources/fonts/arial.ttf
+  [ -L "$font" ] && [ "$(readlink -f "$font")" = "$system_font" ] \
+    || fail "the font is not a link to $system_font"
+  for size in "${icon_sizes[@]}"; do
+    local icon=$prefix/share/icons/hicolor/${size}x${size}/apps/zephrane.png
+    # A PNG's width and height are the big-endian words at bytes 16 and 20.
+    local measured
+    measured=$(od -An -tu4 --endian=big -j16 -N8 "$icon" 2>/dev/null | xargs || true)
+    [ "$measured" = "$size $size" ] || fail "icon $icon measures '$measured', not $size x $size"
+  done
+  desktop-file-validate "$prefix/share/applications/zephrane.desktop" \
+    || fail "the menu entry does not validate"
+
+  mkdir -p "$work/elsewhere" "$work/runtime" "$work/home/.config/zephrane" "$work/xdg/zephrane"
+  play_until_escape installed 1600x800
+  expect_settings installed ""
+
+  printf '{"width": 640, "height": 360}\n' >"$work/home/.config/zephrane/config.js"
+  play_until_escape home 640x360
+  expect_settings home "$work/home/.config/zephrane/config.js"
+
+  printf '{"width": 720, "height": 400}\n' >"$work/xdg/zephrane/config.js"
+  play_until_escape xdg 720x400 XDG_CONFIG_HOME="$work/xdg"
+  expect_settings xdg "$work/xdg/zephrane/config.js"
+
+  # A failed start: the game says why and the launcher passes its status on.
+  printf '{"width": 640,\n' >"$work/xdg/zephrane/config.js"
+  env -C "$work/elsewhere" HOME="$work/home" XDG_CONFIG_HOME="$work/xdg" \
+    XDG_RUNTIME_DIR="$work/runtime" SDL_AUDIODRIVER=dummy "$prefix/bin/zephrane" </dev/null \
+    >"$work/damaged.log" 2>&1 &
+  local launcher=$! waited=0 status=0
+  while kill -0 $launcher 2>/dev/null && [ $waited -lt $start_seconds ]; do
+    sleep 1
+    waited=$((waited + 1))
+  done
+  kill -0 $launcher 2>/dev/null && stop_launcher $launcher
+  wait $launcher || status=$?
+  [ $status -eq 255 ] || fail "damaged settings: the launcher exited with $status, not 255"
+  grep -q "Failed to parse configuration file" "$work/damaged.log" \
+    || fail "damaged settings: no parse failure reported"
+
+  local left
+  left=$(find "$work/runtime" -maxdepth 1 -name 'zephrane.*')
+  [ -z "$left" ] || fail "the launcher left its run folder behind: $left"
+}
+
+check_package() {
+  cpack -G DEB --config "$build_dir/CPackConfig.cmake" -B "$work" >"$work/cpack.log" 2>&1 \
+    || { cat "$work/cpack.log"; fail "cpack failed"; return; }
+  local deb
+  deb=$(find "$work" -maxdepth 1 -name 'zephrane_*.deb')
+  [ -n "$deb" ] || { fail "no zephrane_*.deb built"; return; }
+  echo "== $(basename "$deb")"
+  dpkg-deb -I "$deb"
+  dpkg-deb -c "$deb" | tee "$work/contents.txt"
+
+  local depends
+  depends=$(dpkg-deb -f "$deb" Depends)
+  # The font and every library the game links, each a Debian package of its own.
+  for package in fonts-liberation2 libassimp5 libdevil1c2 libfreetype6 libglew2.2 libglfw3 \
+    libjsoncpp25 libopengl0 libsdl2-mixer-2.0-0; do
+    [[ ", $depends," == *", $package "* || ", $depends," == *", $package,"* ]] \
+      || fail "the package does not depend on $package"
+  done
+
+  for path in ./usr/bin/zephrane ./usr/bin/zephrane-game ./usr/share/zephrane/config.js \
+    ./usr/share/zephrane/Shader/texture.vert \
+    "./usr/share/zephrane/Resources/models/Futuristic combat jet.3ds" \
+    ./usr/share/applications/zephrane.desktop ./usr/share/icons/hicolor/48x48/apps/zephrane.png \
+    ./usr/share/doc/zephrane/copyright; do
+    grep -qF " $path" "$work/contents.txt" || fail "the package lacks $path"
+  done
+  grep -qF "/Resources/fonts/arial.ttf -> $system_font" "$work/contents.txt" \
+    || fail "the package's font is not a link to $system_font"
+  # Everything under /usr, and nothing of the build's own bookkeeping.
+  if awk '{print $6}' "$work/contents.txt" | grep -v '^\./usr/' \
+    || grep -F ".generated" "$work/contents.txt"; then
+    fail "the package holds files it should not"
+  fi
+}
+
+case $mode in
+  launcher) check_launcher ;;
+  package) check_package ;;
+  *)
+    echo "unknown check $mode" >&2
+    exit 2
+    ;;
+esac
+if [ $failures -ne 0 ]; then
+  echo "install_test $mode: $failures failure(s)"
+  exit 1
+fi
+echo "install_test $mode: passed"
