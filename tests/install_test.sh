@@ -2,9 +2,10 @@
 # The installed game as a player and an administrator meet it. Nothing is installed onto this
 # machine: everything goes to temporary folders.
 #   launcher  `cmake --install` into a temporary prefix: the font link, the icons at their sizes,
-#             the menu entry; then the launcher, started from an unrelated folder, plays until
-#             ESC with the installed settings, with ~/.config's and with $XDG_CONFIG_HOME's
-#             config.js (each of its own window size), and fails to start on a damaged one.
+#             the menu entry; then the launcher, started from an unrelated folder, plays with
+#             the installed settings, with ~/.config's and with $XDG_CONFIG_HOME's config.js
+#             (each of its own window size) until ESC or SIGTERM, and fails to start on a
+#             damaged one.
 #   package   the Debian package from CPack: its contents and dependencies, listed and checked.
 #
 # Usage, from the repository root (CTest runs it there, under the test script's X server):
@@ -30,19 +31,20 @@ fail() {
   failures=$((failures + 1))
 }
 
-# Ends a launcher that did not end by itself, and its game: today the game's sound library takes
-# SIGTERM for itself, so only SIGKILL is sure.
+# Ends a launcher that did not end by itself, and its game: a game that hangs may not answer
+# SIGTERM, so SIGKILL.
 stop_launcher() {
   pkill -KILL -P "$1" 2>/dev/null || true
   kill -KILL "$1" 2>/dev/null || true
 }
 
 # Starts the installed launcher from an unrelated folder with the given environment, ends the game
-# with ESC once its window is up and checks the window's size and the launcher's status 0.
-# Usage: play_until_escape NAME WIDTHxHEIGHT [VARIABLE=VALUE...]
-play_until_escape() {
-  local name=$1 size=$2
-  shift 2
+# once its window is up, with ESC or with SIGTERM to the launcher (as a desktop session ends it),
+# and checks the window's size and the launcher's status 0.
+# Usage: play_until_end NAME escape|terminate WIDTHxHEIGHT [VARIABLE=VALUE...]
+play_until_end() {
+  local name=$1 ending=$2 size=$3
+  shift 3
   local log=$work/$name.log
   env -C "$work/elsewhere" -u XDG_CONFIG_HOME SDL_AUDIODRIVER=dummy HOME="$work/home" \
     XDG_RUNTIME_DIR="$work/runtime" "$@" "$work/prefix/bin/zephrane" </dev/null >"$log" 2>&1 &
@@ -75,21 +77,28 @@ play_until_escape() {
   geometry=$(xdotool getwindowgeometry "$window" | sed -n 's/^ *Geometry: //p')
   [ "$geometry" = "$size" ] || fail "$name: window of $geometry, not $size"
 
-  # The game polls its keys once a frame: the key stays down until the game has ended.
-  xdotool keydown --window "$window" Escape
+  if [ "$ending" = escape ]; then
+    # The key stays down until the game has ended, as a player's finger would.
+    xdotool keydown --window "$window" Escape
+  else
+    kill -TERM $launcher
+  fi
   waited=0
   while kill -0 $launcher 2>/dev/null && [ $waited -lt $end_seconds ]; do
     sleep 1
     waited=$((waited + 1))
   done
-  xdotool keyup --window "$window" Escape 2>/dev/null || true
+  [ "$ending" = escape ] && { xdotool keyup --window "$window" Escape 2>/dev/null || true; }
   if kill -0 $launcher 2>/dev/null; then
-    fail "$name: ESC did not end the game"
+    fail "$name: $ending did not end the game"
     stop_launcher $launcher
   fi
   local status=0
   wait $launcher || status=$?
-  [ $status -eq 0 ] || fail "$name: the launcher exited with $status after ESC, not 0"
+  [ $status -eq 0 ] || fail "$name: the launcher exited with $status after $ending, not 0"
+  if kill -KILL "$game" 2>/dev/null; then
+    fail "$name: the game outlived its launcher"
+  fi
   if grep -aq "Failed" "$log"; then
     fail "$name: the game reported a failure"
     grep -a "Failed" "$log"
@@ -123,15 +132,15 @@ check_launcher() {
     || fail "the menu entry does not validate"
 
   mkdir -p "$work/elsewhere" "$work/runtime" "$work/home/.config/zephrane" "$work/xdg/zephrane"
-  play_until_escape installed 1600x800
+  play_until_end installed escape 1600x800
   expect_settings installed ""
 
   printf '{"width": 640, "height": 360}\n' >"$work/home/.config/zephrane/config.js"
-  play_until_escape home 640x360
+  play_until_end home escape 640x360
   expect_settings home "$work/home/.config/zephrane/config.js"
 
   printf '{"width": 720, "height": 400}\n' >"$work/xdg/zephrane/config.js"
-  play_until_escape xdg 720x400 XDG_CONFIG_HOME="$work/xdg"
+  play_until_end xdg terminate 720x400 XDG_CONFIG_HOME="$work/xdg"
   expect_settings xdg "$work/xdg/zephrane/config.js"
 
   # A failed start: the game says why and the launcher passes its status on.
