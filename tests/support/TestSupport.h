@@ -1,5 +1,7 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <map>
 #include <string>
@@ -23,13 +25,15 @@ struct ProcessResult {
 
 // Runs a program with the given working directory; standard input receives `input` and is then
 // closed. Extra environment entries are added to the current environment. The process is
-// killed after `timeoutSeconds`.
+// killed after `timeoutSeconds`. A start that failed only because GLFW could not reach the X
+// display ("GLFW failed." with a display set) is tried again, at most twice.
 ProcessResult runProcess(const std::vector<std::string>& argv, const std::filesystem::path& cwd,
                          const std::string& input = "", int timeoutSeconds = 120,
                          const std::map<std::string, std::string>& extraEnv = {});
 
 // A program running in the background whose standard output is read as it arrives (standard
-// error goes to the test's own). Killed on destruction if still running.
+// error goes to the test's own). Killed on destruction if still running. Restarted, at most
+// twice, like runProcess when GLFW could not reach the X display.
 class ChildProcess {
 public:
     ChildProcess(const std::vector<std::string>& argv, const std::filesystem::path& cwd,
@@ -46,6 +50,13 @@ public:
     int pid() const { return child; }
 
 private:
+    void launch();
+    bool restartAfterDisplayRefusal();
+
+    std::vector<std::string> argv;
+    std::filesystem::path cwd;
+    std::map<std::string, std::string> extraEnv;
+    int retriesLeft = 2;
     int child = -1;
     int outFd = -1;
     std::string out;
@@ -95,10 +106,27 @@ private:
     std::filesystem::path previous;
 };
 
+// True when the test runs under CTest (tests/CMakeLists.txt sets ZEPHRANE_CTEST for every test).
+// There a missing display, program or generated file fails the test; only a developer running
+// one test program by hand may see it skipped.
+bool underCtest();
+
 // A hidden window with an OpenGL 4.3 core debug context, current on this thread, entry points
 // loaded and the game's debug callback installed. One per process is enough; tests share it.
-// Returns false (and the test should skip) when no display is available.
+// Returns false when no context opens; under CTest that is also recorded as a test failure, so
+// a caller's skip still fails the test.
 bool ensureGlContext();
 GLFWwindow* glWindow();
 
 } // namespace testing_support
+
+// Ends the test when something it needs (a display, a built program, the generated data) is
+// missing: a failure under CTest, a skip for a test program run by hand.
+#define ZEPHRANE_REQUIRE(condition, why)                                                          \
+    do {                                                                                          \
+        if (condition)                                                                            \
+            break;                                                                                \
+        if (testing_support::underCtest())                                                        \
+            FAIL() << why;                                                                        \
+        GTEST_SKIP() << why;                                                                      \
+    } while (false)
