@@ -1,6 +1,5 @@
 // The sound engine against the real SDL2_mixer, on SDL's dummy output driver (which consumes
-// audio at the real rate without a sound card), and the game's generated sounds as that
-// decoder sees them.
+// audio at the real rate without a sound card), and the generated music as that decoder sees it.
 #include "TestSupport.h"
 #include "audio/SoundEngine.h"
 
@@ -9,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -17,7 +15,6 @@
 #include <fstream>
 #include <iostream>
 #include <numbers>
-#include <thread>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -73,71 +70,64 @@ protected:
 
 } // namespace
 
+// The engine's remarks while `calls` run: standard error only, standard output stays the game's.
+template <typename Calls> std::string remarksOf(Calls calls) {
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    calls();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    return testing::internal::GetCapturedStderr();
+}
+
 // Engine behaviour
 
-TEST_F(SoundEngineTest, LoopedSoundsStreamAsMusicAndOneShotsOverlapOnChannelsAndEnd) {
+TEST_F(SoundEngineTest, LoopedSoundsStreamAsMusicAndOneShotsOverlapOnChannels) {
     const fs::path music = dir.path() / "music.wav";
     const fs::path shot = dir.path() / "shot.wav";
-    writeTone(music, 0.05);
-    writeTone(shot, 0.05);
-
+    writeTone(music, 5.0);
+    writeTone(shot, 5.0);
     engine->play2D(music.string(), true);
     EXPECT_EQ(Mix_PlayingMusic(), 1);
     EXPECT_EQ(Mix_Playing(-1), 0) << "a looped sound must not take an effect channel";
     engine->play2D(shot.string(), false);
     engine->play2D(shot.string(), false);
     EXPECT_EQ(Mix_Playing(-1), 2) << "two shots of one effect sound together";
-
-    // Both last 50 ms: long after that the shots have ended and the music plays on.
-    for (int wait = 0; wait < 2000 && Mix_Playing(-1) != 0; ++wait) // 20 s, generously
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_EQ(Mix_Playing(-1), 0) << "a one-shot kept playing";
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
-    EXPECT_EQ(Mix_PlayingMusic(), 1) << "looped music stopped after its end";
 }
 
-TEST_F(SoundEngineTest, EffectsAreDecodedOnceAndPlayedFromMemory) {
-    const fs::path preloaded = dir.path() / "rocket.wav";
-    const fs::path firstPlayed = dir.path() / "boom.wav";
-    writeTone(preloaded, 5.0);
-    writeTone(firstPlayed, 5.0);
-
-    engine->preload(preloaded.string());
-    engine->play2D(firstPlayed.string(), false);
-    EXPECT_EQ(Mix_Playing(-1), 1);
-
-    // With the files gone, only the decoded copies can still sound.
-    fs::remove(preloaded);
-    fs::remove(firstPlayed);
-    testing::internal::CaptureStderr();
-    engine->play2D(preloaded.string(), false);
-    engine->play2D(firstPlayed.string(), false);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-    EXPECT_EQ(Mix_Playing(-1), 3);
-}
-
-TEST_F(SoundEngineTest, MissingAndUndecodableFilesAreSilentAndReportedOncePerFile) {
-    const fs::path music = dir.path() / "music.wav";
-    const fs::path garbage = dir.path() / "garbage.mp3";
-    writeTone(music, 5.0);
+// Effects are decoded once: with the files gone, only the decoded copies can still sound.
+// Missing and undecodable files are silent, reported once per file, and leave the music on.
+TEST_F(SoundEngineTest, EffectsPlayFromMemoryAndBadFilesAreReportedOnce) {
+    const fs::path preloaded = dir.path() / "rocket.wav", firstPlayed = dir.path() / "boom.wav";
+    const fs::path music = dir.path() / "music.wav", garbage = dir.path() / "garbage.mp3";
+    for (const fs::path& tone : {preloaded, firstPlayed, music})
+        writeTone(tone, 5.0);
     testing_support::writeFile(garbage, std::string(4096, 'x'));
     const std::string missing = (dir.path() / "missing.mp3").string();
 
-    engine->play2D(music.string(), true);
-    testing::internal::CaptureStderr();
-    for (int frame = 0; frame < 3; ++frame) {
-        engine->preload(missing);
-        engine->play2D(missing, false);
-        engine->play2D(missing, true);
-        engine->preload(garbage.string());
-        engine->play2D(garbage.string(), false);
-        engine->play2D(garbage.string(), true);
-    }
-    const std::string out = testing::internal::GetCapturedStderr();
+    engine->preload(preloaded.string());
+    engine->play2D(firstPlayed.string(), false);
+    fs::remove(preloaded);
+    fs::remove(firstPlayed);
+    EXPECT_EQ(remarksOf([&] {
+                  engine->play2D(preloaded.string(), false);
+                  engine->play2D(firstPlayed.string(), false);
+              }),
+              "");
+    EXPECT_EQ(Mix_Playing(-1), 3);
 
-    EXPECT_EQ(testing_support::countOf(out, "Sound: cannot play"), 2u) << out;
-    EXPECT_NE(out.find("missing.mp3"), std::string::npos) << out;
-    EXPECT_NE(out.find("garbage.mp3"), std::string::npos) << out;
+    Mix_HaltChannel(-1);
+    engine->play2D(music.string(), true);
+    const std::string remarks = remarksOf([&] {
+        for (int frame = 0; frame < 3; ++frame)
+            for (const std::string& bad : {missing, garbage.string()}) {
+                engine->preload(bad);
+                engine->play2D(bad, false);
+                engine->play2D(bad, true);
+            }
+    });
+    EXPECT_EQ(testing_support::countOf(remarks, "Sound: "), 2u) << remarks;
+    EXPECT_NE(remarks.find("missing.mp3"), std::string::npos) << remarks;
+    EXPECT_NE(remarks.find("garbage.mp3"), std::string::npos) << remarks;
     EXPECT_EQ(Mix_Playing(-1), 0);
     EXPECT_EQ(Mix_PlayingMusic(), 1) << "a failed looped sound must leave the music playing";
 }
@@ -151,20 +141,21 @@ TEST(SoundEngineWithoutDevice, IsSilentSaysSoOnceAndIgnoresEveryCall) {
     EXPECT_EXIT(
         {
             setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
-            testing::internal::CaptureStderr();
-            SoundEngine* engine = createSoundEngine();
-            bool ok = engine != nullptr && !engine->isAudible();
-            if (engine != nullptr) {
-                engine->preload(shot.string());
-                engine->play2D(shot.string(), false);
-                engine->play2D(shot.string(), true);
-                engine->play2D("missing.mp3", false);
-            }
-            const std::string out = testing::internal::GetCapturedStderr();
-            ok = ok && testing_support::countOf(out, "\n") == 1u &&
-                 out.rfind("Sound: no audio device, playing silently", 0) == 0 &&
-                 Mix_Playing(-1) == 0 && Mix_PlayingMusic() == 0;
-            std::cout << "stderr was: [" << out << "]" << std::endl;
+            SoundEngine* engine = nullptr;
+            const std::string remarks = remarksOf([&] {
+                engine = createSoundEngine();
+                if (engine != nullptr) {
+                    engine->preload(shot.string());
+                    engine->play2D(shot.string(), false);
+                    engine->play2D(shot.string(), true);
+                    engine->play2D("missing.mp3", false);
+                }
+            });
+            const bool ok = engine != nullptr && !engine->isAudible() &&
+                            testing_support::countOf(remarks, "Sound: ") == 1u &&
+                            remarks.rfind("Sound: no audio device, playing silently", 0) == 0 &&
+                            Mix_Playing(-1) == 0 && Mix_PlayingMusic() == 0;
+            std::cerr << "remarks: [" << remarks << "]" << std::endl;
             std::exit(ok ? 0 : 1);
         },
         testing::ExitedWithCode(0), "");
@@ -209,18 +200,11 @@ double rms(const Decoded& d, std::size_t firstFrame, std::size_t frameCount) {
     return std::sqrt(sum / double(frameCount * d.channels)) / 32768.0;
 }
 
-int clippedSamples(const Decoded& d) {
-    return static_cast<int>(std::count_if(d.samples.begin(), d.samples.end(), [](std::int16_t s) {
-        return s >= 32767 || s <= -32768;
-    }));
-}
-
 class GeneratedSoundTest : public testing::Test {
 protected:
     void SetUp() override {
         audio = testing_support::sourceDir() / "Resources" / "audio";
-        if (!fs::exists(audio / "bgm.mp3"))
-            GTEST_SKIP() << "Resources/audio has not been generated";
+        ZEPHRANE_REQUIRE(fs::exists(audio / "bgm.mp3"), "Resources/audio has not been generated");
         ASSERT_TRUE(dummyEngine()->isAudible());
     }
     fs::path audio;
@@ -230,29 +214,7 @@ constexpr std::size_t kMs10 = kRateHz / 100;
 
 } // namespace
 
-TEST_F(GeneratedSoundTest, EffectsHaveTheirLengthsStartAtOnceAndEndQuietly) {
-    struct Expected {
-        const char* name;
-        double minSeconds, maxSeconds;
-    };
-    for (const Expected& e :
-         {Expected{"rocket.mp3", 0.8, 1.4}, Expected{"explosion.mp3", 1.7, 2.6}}) {
-        SCOPED_TRACE(e.name);
-        Decoded d;
-        ASSERT_TRUE(decode(audio / e.name, d)) << Mix_GetError();
-        EXPECT_GE(d.seconds(), e.minSeconds);
-        EXPECT_LE(d.seconds(), e.maxSeconds);
-        EXPECT_EQ(clippedSamples(d), 0);
-        // Heard the moment it is played, loud enough, and no click when it stops.
-        EXPECT_GT(rms(d, 0, 5 * kMs10), 0.02) << "the first 50 ms are (nearly) silent";
-        double loudest = 0.0;
-        for (std::size_t f = 0; f + kMs10 <= d.frames(); f += kMs10)
-            loudest = std::max(loudest, rms(d, f, kMs10));
-        EXPECT_GT(loudest, 0.15);
-        EXPECT_LT(rms(d, d.frames() - kMs10, kMs10), 0.01) << "ends abruptly";
-    }
-}
-
+// The music loops: a click or a gap where it starts again is heard every twenty seconds.
 TEST_F(GeneratedSoundTest, MusicLastsLongEnoughAndLoopsWithoutAClick) {
     Decoded d;
     ASSERT_TRUE(decode(audio / "bgm.mp3", d)) << Mix_GetError();
@@ -262,7 +224,6 @@ TEST_F(GeneratedSoundTest, MusicLastsLongEnoughAndLoopsWithoutAClick) {
         Mix_FreeMusic(streamed);
 
     EXPECT_GE(d.seconds(), 20.0);
-    EXPECT_EQ(clippedSamples(d), 0);
 
     // No gap at either end: an MP3 encoder's start-up delay decodes as some 25 ms of silence
     // at the start unless the file tells the decoder to skip it, and the last frame's padding

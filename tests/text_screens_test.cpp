@@ -177,7 +177,6 @@ protected:
     std::unique_ptr<ShaderProgram> shader;
 };
 
-const glm::vec3 navy(0.0f, 0.0f, 0.5f);
 const glm::vec3 red(1.0f, 0.0f, 0.0f);
 const glm::vec3 white(1.0f, 1.0f, 1.0f);
 const glm::vec3 scene(0.05f, 0.1f, 0.3f);
@@ -228,30 +227,6 @@ TEST_F(TextScreens, GlyphsArriveUprightAndPixelExact) {
     EXPECT_TRUE(someOddWidth) << "no probe glyph tests the unpack alignment";
 }
 
-TEST_F(TextScreens, HelpScreenShowsNineteenLinesWithTheCheatLineInRed) {
-    clearTo(glm::vec3(0.2f));
-    drawHelpScreen(*shader);
-    // One title, then eighteen lines 20 units apart; only the cheat-mode line is red.
-    std::vector<TextItem> items = {{"Help Screen", 340, 670, 0.5f, navy}};
-    float y = 630.0f;
-    for (const std::string line :
-         {"F1 - Turn Help on / off", "F2 - Turn Performance Output off / on",
-          "F3 - Turn Wireframe on / off",
-          "F4 - Set Texture Sampling Quality to Nearest Neighbour / Bilinear",
-          "F5 - Set MipMapping to Nearest Neighbour / Off / Linear",
-          "F9 - Turn Transparency on / off",
-          "1 - Switch from 1st person camera to a camera that can be moved around independently",
-          "2 - Switch from jet view to interior view to rocket view", "KEY_UP - pitch down",
-          "KEY_DOWN - pitch up", "A - Roll left", "D - Roll right", "W - Speed up", "S - Slow down",
-          "SPACE - Shoot rocket", "ESC - Quit Game", "F6 - Cheat Mode, no game over",
-          "F8 - View frustum culling on/off"}) {
-        items.push_back({line, 100.0f, y, 0.25f, line.starts_with("F6") ? red : navy});
-        y -= 20.0f;
-    }
-    expectScreen(readCanvas(), glm::vec3(1.0f, 1.0f, 0.9f), items);
-    EXPECT_FLOAT_EQ(depthAt(5, 5), sceneDepth) << "only the colour buffer is cleared";
-}
-
 TEST_F(TextScreens, OverlayDrawsItsLinesOverTheScene) {
     PerformanceFigures figures;
     figures.deltaTime = 0.0161f;
@@ -277,21 +252,4 @@ TEST_F(TextScreens, GameOverScreenBlanksTheSceneAndShowsFinalPoints) {
                   {"GAME OVER!", 400, 400, 1.5f, red},
                   {"Final Points: 1234.50", 600, 250, 0.75f, white}});
     EXPECT_FLOAT_EQ(depthAt(5, 5), sceneDepth);
-}
-
-TEST_F(TextScreens, MissingFontLeavesAnEmptyCacheAndDrawsNothing) {
-    fs::remove(dir.path() / "Resources/fonts/arial.ttf");
-    glyphs.clear();
-    ::testing::internal::CaptureStdout();
-    initTextRenderer();
-    const std::string out = ::testing::internal::GetCapturedStdout();
-    EXPECT_EQ(countOf(out, "ERROR::FREETYPE: Failed to load font\n"), 1u) << out;
-    EXPECT_EQ(countOf(out, "ERROR::FREETYTPE: Failed to load Glyph\n"), 128u);
-    EXPECT_EQ(countOf(out, "ERROR::"), 129u) << "no other errors";
-    EXPECT_TRUE(glyphs.empty());
-
-    clearTo(scene);
-    drawOverlay(*shader, true, PerformanceFigures{}, 10.0f, 2, 50.0f);
-    expectScreen(readCanvas(), scene, {});
-    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/InputAction.h"
+#include "scene/InputAction.h"
 
 #include <array>
 #include <utility>

@@ -1,6 +1,6 @@
 #include "app/Zephrane.h"
 
-#include "app/ConsolePause.h"
+#include "console/ConsolePause.h"
 #include "app/Engine.h"
 #include "app/InputHandler.h"
 #include "audio/SoundEngine.h"

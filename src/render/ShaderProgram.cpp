@@ -1,6 +1,6 @@
 #include "render/ShaderProgram.h"
 
-#include "app/ConsolePause.h"
+#include "console/ConsolePause.h"
 
 #include <cstdlib>
 #include <fstream>

@@ -1,6 +1,6 @@
 #include "render/Texture.h"
 
-#include "app/ConsolePause.h"
+#include "console/ConsolePause.h"
 #include "render/DdsImage.h"
 #include "render/ImageHeader.h"
 

@@ -298,6 +298,66 @@ bool writePng(const fs::path& file, int width, int height, const std::vector<uns
     return stbi_write_png(file.c_str(), width, height, 3, rgb.data(), width * 3) != 0;
 }
 
+std::string ddsFile(std::uint32_t fourCc, std::uint32_t width, std::uint32_t height,
+                    std::uint32_t linearSize, std::uint32_t mipMapCount, std::size_t dataBytes) {
+    std::string bytes(128 + dataBytes, '\0');
+    auto put32 = [&](std::size_t at, std::uint32_t value) {
+        for (int i = 0; i < 4; ++i)
+            bytes[at + i] = static_cast<char>(value >> (8 * i));
+    };
+    bytes.replace(0, 4, "DDS ");
+    put32(4, 124);
+    put32(8, 0x000A1007); // caps, height, width, pixel format, mip count, linear size
+    put32(12, height);
+    put32(16, width);
+    put32(20, linearSize);
+    put32(28, mipMapCount);
+    put32(76, 32);      // pixel-format size
+    put32(80, 0x4);     // the FourCC is valid
+    put32(84, fourCc);
+    put32(108, 0x1000); // a texture
+    for (std::size_t i = 128; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>(i * 7);
+    return bytes;
+}
+
+fs::path replayProgram() {
+    return binaryDir() / "tools" / "replay" / "zephrane-replay";
+}
+
+long Replay::count(const std::string& line) const {
+    return long(std::count(lines.begin(), lines.end(), line));
+}
+
+long Replay::countPrefix(const std::string& prefix) const {
+    return long(std::count_if(lines.begin(), lines.end(),
+                              [&](const std::string& l) { return l.rfind(prefix, 0) == 0; }));
+}
+
+Replay runReplay(const TempDir& dir, const std::string& name, const std::string& script,
+                 const std::vector<std::string>& extraArgs) {
+    constexpr int replayTimeoutSeconds = 240; // a sanitized build is about four times slower
+    Replay replay;
+    const fs::path scriptFile = dir.path() / (name + ".replay");
+    writeFile(scriptFile, script);
+    replay.shots = dir.path() / name;
+    const fs::path stateFile = dir.path() / (name + ".json");
+    std::vector<std::string> argv{replayProgram().string(), scriptFile.string(),   "--fast",
+                                  "--screenshots",         replay.shots.string(), "--state",
+                                  stateFile.string()};
+    argv.insert(argv.end(), extraArgs.begin(), extraArgs.end());
+    replay.process =
+        runProcess(argv, sourceDir(), "", replayTimeoutSeconds, {{"SDL_AUDIODRIVER", "dummy"}});
+    std::istringstream out(replay.process.out);
+    for (std::string line; std::getline(out, line);)
+        replay.lines.push_back(line);
+    Json::CharReaderBuilder reader;
+    std::istringstream stateText(readFile(stateFile));
+    std::string errors;
+    Json::parseFromStream(reader, stateText, &replay.state, &errors);
+    return replay;
+}
+
 ScopedWorkingDirectory::ScopedWorkingDirectory(const fs::path& dir) : previous(fs::current_path()) {
     fs::current_path(dir);
 }

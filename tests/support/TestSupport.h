@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <json/json.h>
+
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -95,6 +98,27 @@ RgbPicture readPicture(const std::filesystem::path& file);
 // failure.
 bool writePng(const std::filesystem::path& file, int width, int height,
               const std::vector<unsigned char>& rgb);
+
+// The bytes of a DDS file: magic, a header DevIL accepts too, then `dataBytes` bytes of block
+// data (a repeating pattern).
+std::string ddsFile(std::uint32_t fourCc, std::uint32_t width, std::uint32_t height,
+                    std::uint32_t linearSize, std::uint32_t mipMapCount, std::size_t dataBytes);
+constexpr std::uint32_t dxt1 = 0x31545844, dxt2 = 0x32545844, dxt3 = 0x33545844,
+                        dxt5 = 0x35545844;
+
+// The replay program, and one run of a script through it from the repository root (the game's
+// working directory), as fast as it goes, with screenshots and the final state.
+std::filesystem::path replayProgram();
+struct Replay {
+    ProcessResult process;
+    Json::Value state;
+    std::filesystem::path shots;
+    std::vector<std::string> lines; // standard output, line by line
+    long count(const std::string& line) const;
+    long countPrefix(const std::string& prefix) const;
+};
+Replay runReplay(const TempDir& dir, const std::string& name, const std::string& script,
+                 const std::vector<std::string>& extraArgs = {});
 
 // Changes the working directory for the lifetime of the object.
 class ScopedWorkingDirectory {

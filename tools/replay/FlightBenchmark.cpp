@@ -2,8 +2,8 @@
 
 #include "MemoryLog.h"
 #include "app/Engine.h"
-#include "app/ReplayScript.h"
-#include "app/ScriptedFrameSource.h"
+#include "ReplayScript.h"
+#include "ScriptedFrameSource.h"
 #include "app/Zephrane.h"
 
 #include <GL/glew.h>

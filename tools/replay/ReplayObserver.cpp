@@ -2,8 +2,8 @@
 
 #include "Screenshot.h"
 #include "app/Engine.h"
-#include "app/ReplayScript.h"
-#include "app/ScriptedFrameSource.h"
+#include "ReplayScript.h"
+#include "ScriptedFrameSource.h"
 
 #include <GLFW/glfw3.h>
 

@@ -5,9 +5,9 @@
 #include "MemoryLog.h"
 #include "ReplayObserver.h"
 #include "StateSummary.h"
-#include "app/FrameRecorder.h"
-#include "app/ReplayScript.h"
-#include "app/ScriptedFrameSource.h"
+#include "FrameRecorder.h"
+#include "ReplayScript.h"
+#include "ScriptedFrameSource.h"
 #include "app/Zephrane.h"
 
 #include <cstdlib>

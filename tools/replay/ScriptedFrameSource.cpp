@@ -1,4 +1,4 @@
-#include "app/ScriptedFrameSource.h"
+#include "ScriptedFrameSource.h"
 
 #include <GLFW/glfw3.h>
 

@@ -1,4 +1,4 @@
-#include "app/FrameRecorder.h"
+#include "FrameRecorder.h"
 
 #include "app/Engine.h"
 

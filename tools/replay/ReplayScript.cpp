@@ -1,4 +1,4 @@
-#include "app/ReplayScript.h"
+#include "ReplayScript.h"
 
 #include <GLFW/glfw3.h>
 

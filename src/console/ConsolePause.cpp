@@ -1,4 +1,4 @@
-#include "app/ConsolePause.h"
+#include "console/ConsolePause.h"
 
 #include <cstdio>
 #include <iostream>
