@@ -65,7 +65,8 @@ using O = Outcome;
 // truncated PNG included. texture_l.vert cut to half compiles and fails to link.
 const DamagedFile damagedFiles[] = {
     {"config.js", {O::StartRefused, O::StartRefused, O::StartRefused, O::StartRefused}},
-    {"Shader/texture_l.vert", {O::ShaderMissing, O::ShaderBroken, O::ShaderBroken, O::ShaderBroken}},
+    {"Shader/texture_l.vert",
+     {O::ShaderMissing, O::ShaderBroken, O::ShaderBroken, O::ShaderBroken}},
     {"Resources/models/terrain.fbx", {O::ModelRefused, O::ModelRefused, O::Plays, O::ModelRefused}},
     {"Resources/models/AIM120D.3ds", {O::ModelRefused, O::ModelRefused, O::Plays, O::ModelRefused}},
     {"Resources/models/uvbox.obj", {O::ModelRefused, O::ModelRefused, O::Plays, O::Plays}},
@@ -74,7 +75,7 @@ const DamagedFile damagedFiles[] = {
      {O::TextureMissing, O::ImageRefused, O::ImageRefused, O::ImageRefused}},
     {"Resources/textures/jet.DDS", {O::TextureMissing, O::Plays, O::Plays, O::Plays}},
     {"Resources/fonts/arial.ttf", {O::FontRefused, O::FontRefused, O::Plays, O::FontRefused}},
-    {"Resources/audio/bgm.mp3", {O::Plays, O::Plays, O::Plays, O::Plays}},       // streamed
+    {"Resources/audio/bgm.mp3", {O::Plays, O::Plays, O::Plays, O::Plays}},    // streamed
     {"Resources/audio/rocket.mp3", {O::Plays, O::Plays, O::Plays, O::Plays}}, // decoded at once
 };
 

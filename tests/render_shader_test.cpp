@@ -12,7 +12,8 @@ TEST(GameShaders, EveryFilePassesTheReferenceCompiler) {
     const fs::path validator = "/usr/bin/glslangValidator";
     ZEPHRANE_REQUIRE(fs::exists(validator), "glslangValidator is not installed (glslang-tools)");
     for (const fs::directory_entry& file : fs::directory_iterator(sourceDir() / "Shader")) {
-        const ProcessResult result = runProcess({validator.string(), file.path().string()}, sourceDir());
+        const ProcessResult result =
+            runProcess({validator.string(), file.path().string()}, sourceDir());
         EXPECT_EQ(result.exitCode, 0) << file.path() << "\n" << result.out << result.err;
     }
 }

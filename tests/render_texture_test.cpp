@@ -36,8 +36,11 @@ TEST(DdsParse, ListsTheLevelsTheFileHoldsAndNothingBeyondIt) {
         // A full chain down to 1 x 1; partial blocks round up to whole 16-byte blocks.
         {ddsFile(dxt5, 256, 256, 65536, 10, 2 * 65536), true, 0x83F3, 2 * 65536, dxt5Chain256},
         // A short file keeps the levels it holds whole; level 0 cut short leaves none.
-        {ddsFile(dxt5, 256, 256, 65536, 10, 65536 + 16384 + 100), true, 0x83F3,
-         65536 + 16384 + 100, {65536, 16384}},
+        {ddsFile(dxt5, 256, 256, 65536, 10, 65536 + 16384 + 100),
+         true,
+         0x83F3,
+         65536 + 16384 + 100,
+         {65536, 16384}},
         {ddsFile(dxt1, 256, 256, 32768, 1, 100), true, 0x83F1, 100, {}},
         // DXT1 blocks are 8 bytes, DXT3 16; partial blocks round up.
         {ddsFile(dxt1, 5, 3, 16, 1, 16), true, 0x83F1, 16, {16}},

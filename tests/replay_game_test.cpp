@@ -288,8 +288,8 @@ TEST(ReplayGame, MemoryLogHasALinePerGameMinuteAndOneAtTheEnd) {
     REQUIRE_GAME();
     TempDir dir;
     const fs::path log = dir.path() / "memory.log";
-    const Replay replay = runReplay(dir, "minutes", "14 8.5714283\n1 75\n",
-                                    {"--memory-log", log.string()});
+    const Replay replay =
+        runReplay(dir, "minutes", "14 8.5714283\n1 75\n", {"--memory-log", log.string()});
     ASSERT_EQ(replay.process.exitCode, 1) << replay.process.err;
     std::istringstream lines(readFile(log));
     std::string header;

@@ -1,9 +1,9 @@
 // Replay scripts: reading and writing them, playing them into the frame loop's clock and
 // keyboard seams, and recording a played game as one.
-#include "app/Engine.h"
 #include "FrameRecorder.h"
 #include "ReplayScript.h"
 #include "ScriptedFrameSource.h"
+#include "app/Engine.h"
 
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>

@@ -97,7 +97,7 @@ glm::vec3 worldCentre(SceneObject* object) {
 
 // The world height of the terrain mesh's surface above a world position.
 std::optional<float> groundAt(const MeshComponent& terrain, const glm::mat4& placement,
-                                    float worldX, float worldZ) {
+                              float worldX, float worldZ) {
     const glm::vec3 local =
         glm::vec3(glm::inverse(placement) * glm::vec4(worldX, 0.0f, worldZ, 1.0f));
     const Mesh& mesh = terrain.meshes.at(0);

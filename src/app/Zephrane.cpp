@@ -1,15 +1,17 @@
 #include "app/Zephrane.h"
 
-#include "console/ConsolePause.h"
 #include "app/Engine.h"
 #include "app/InputHandler.h"
 #include "audio/SoundEngine.h"
+#include "console/ConsolePause.h"
 
 #include <GLFW/glfw3.h>
 
 #include <iostream>
 
-Zephrane::Zephrane() { soundEngine = createSoundEngine(); }
+Zephrane::Zephrane() {
+    soundEngine = createSoundEngine();
+}
 
 int Zephrane::run() {
     Engine engine;

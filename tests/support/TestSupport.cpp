@@ -5,8 +5,8 @@
 #include "app/DebugOutput.h"
 
 #include <GL/glew.h>
-#include <gtest/gtest.h>
 #include <GLFW/glfw3.h>
+#include <gtest/gtest.h>
 
 #define STB_IMAGE_STATIC
 #define STB_IMAGE_IMPLEMENTATION
@@ -166,7 +166,8 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const fs::path& c
                          const std::string& input, int timeoutSeconds,
                          const std::map<std::string, std::string>& extraEnv) {
     ProcessResult result = runOnce(argv, cwd, input, timeoutSeconds, extraEnv);
-    for (int retry = 0; retry < displayRetries && refusedByDisplay(argv, result.out, extraEnv); ++retry) {
+    for (int retry = 0; retry < displayRetries && refusedByDisplay(argv, result.out, extraEnv);
+         ++retry) {
         std::cerr << "test support: GLFW failed to start, starting once more: " << argv[0] << '\n';
         result = runOnce(argv, cwd, input, timeoutSeconds, extraEnv);
     }
@@ -312,8 +313,8 @@ std::string ddsFile(std::uint32_t fourCc, std::uint32_t width, std::uint32_t hei
     put32(16, width);
     put32(20, linearSize);
     put32(28, mipMapCount);
-    put32(76, 32);      // pixel-format size
-    put32(80, 0x4);     // the FourCC is valid
+    put32(76, 32);  // pixel-format size
+    put32(80, 0x4); // the FourCC is valid
     put32(84, fourCc);
     put32(108, 0x1000); // a texture
     for (std::size_t i = 128; i < bytes.size(); ++i)
@@ -343,7 +344,7 @@ Replay runReplay(const TempDir& dir, const std::string& name, const std::string&
     replay.shots = dir.path() / name;
     const fs::path stateFile = dir.path() / (name + ".json");
     std::vector<std::string> argv{replayProgram().string(), scriptFile.string(),   "--fast",
-                                  "--screenshots",         replay.shots.string(), "--state",
+                                  "--screenshots",          replay.shots.string(), "--state",
                                   stateFile.string()};
     argv.insert(argv.end(), extraArgs.begin(), extraArgs.end());
     replay.process =

@@ -103,8 +103,7 @@ bool writePng(const std::filesystem::path& file, int width, int height,
 // data (a repeating pattern).
 std::string ddsFile(std::uint32_t fourCc, std::uint32_t width, std::uint32_t height,
                     std::uint32_t linearSize, std::uint32_t mipMapCount, std::size_t dataBytes);
-constexpr std::uint32_t dxt1 = 0x31545844, dxt2 = 0x32545844, dxt3 = 0x33545844,
-                        dxt5 = 0x35545844;
+constexpr std::uint32_t dxt1 = 0x31545844, dxt2 = 0x32545844, dxt3 = 0x33545844, dxt5 = 0x35545844;
 
 // The replay program, and one run of a script through it from the repository root (the game's
 // working directory), as fast as it goes, with screenshots and the final state.
@@ -146,11 +145,11 @@ GLFWwindow* glWindow();
 
 // Ends the test when something it needs (a display, a built program, the generated data) is
 // missing: a failure under CTest, a skip for a test program run by hand.
-#define ZEPHRANE_REQUIRE(condition, why)                                                          \
-    do {                                                                                          \
-        if (condition)                                                                            \
-            break;                                                                                \
-        if (testing_support::underCtest())                                                        \
-            FAIL() << why;                                                                        \
-        GTEST_SKIP() << why;                                                                      \
+#define ZEPHRANE_REQUIRE(condition, why)                                                           \
+    do {                                                                                           \
+        if (condition)                                                                             \
+            break;                                                                                 \
+        if (testing_support::underCtest())                                                         \
+            FAIL() << why;                                                                         \
+        GTEST_SKIP() << why;                                                                       \
     } while (false)

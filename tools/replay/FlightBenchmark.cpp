@@ -1,9 +1,9 @@
 #include "FlightBenchmark.h"
 
 #include "MemoryLog.h"
-#include "app/Engine.h"
 #include "ReplayScript.h"
 #include "ScriptedFrameSource.h"
+#include "app/Engine.h"
 #include "app/Zephrane.h"
 
 #include <GL/glew.h>

@@ -1,9 +1,9 @@
 #include "ReplayObserver.h"
 
-#include "Screenshot.h"
-#include "app/Engine.h"
 #include "ReplayScript.h"
+#include "Screenshot.h"
 #include "ScriptedFrameSource.h"
+#include "app/Engine.h"
 
 #include <GLFW/glfw3.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/FrameSource.h"
 #include "ReplayScript.h"
+#include "app/FrameSource.h"
 
 // Plays a replay script into the frame loop: the clock advances by the script's frame time at
 // every reading, and the keyboard reports the keys of the frame that reading started.

@@ -2,12 +2,12 @@
 // keyboard, records a played game as such a script, and runs the benchmark flight. Run it from
 // the directory that holds config.js, Shader/ and Resources/, as the game itself.
 #include "FlightBenchmark.h"
+#include "FrameRecorder.h"
 #include "MemoryLog.h"
 #include "ReplayObserver.h"
-#include "StateSummary.h"
-#include "FrameRecorder.h"
 #include "ReplayScript.h"
 #include "ScriptedFrameSource.h"
+#include "StateSummary.h"
 #include "app/Zephrane.h"
 
 #include <cstdlib>
