@@ -285,7 +285,7 @@ class MeshPicture : public ModelLoad {
 protected:
     void SetUp() override {
         ModelLoad::SetUp();
-        if (IsSkipped())
+        if (IsSkipped() || HasFatalFailure())
             return;
         glGenFramebuffers(1, &framebuffer);
         glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
@@ -309,6 +309,8 @@ protected:
 
     void TearDown() override {
         activeCameraView = nullptr;
+        if (glWindow() == nullptr)
+            return;
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
         glDisable(GL_DEPTH_TEST);
     }

@@ -136,8 +136,8 @@ bool underCtest();
 
 // A hidden window with an OpenGL 4.3 core debug context, current on this thread, entry points
 // loaded and the game's debug callback installed. One per process is enough; tests share it.
-// Returns false when no context opens; under CTest that is also recorded as a test failure, so
-// a caller's skip still fails the test.
+// Returns false when no context opens; under CTest that is also recorded as a fatal test
+// failure, so a caller's skip still fails the test and its body does not run.
 bool ensureGlContext();
 GLFWwindow* glWindow();
 
