@@ -1,15 +1,12 @@
-// Replay scripts: reading and writing them, playing them into the frame loop's clock and
-// keyboard seams, and recording a played game as one.
-#include "FrameRecorder.h"
+// Replay scripts: reading and writing them and playing them into the frame loop's clock and
+// keyboard seams. (A played game recorded and replayed whole is ReplayRecord's.)
 #include "ReplayScript.h"
 #include "ScriptedFrameSource.h"
-#include "app/Engine.h"
 
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <set>
 #include <sstream>
 
 namespace {
@@ -39,12 +36,6 @@ ReplayScript::KeySet keys(std::initializer_list<int> glfwKeys) {
         set |= ReplayScript::keyBit(key);
     return set;
 }
-
-// A keyboard whose held keys the test sets frame by frame.
-struct FakeKeyboard final : KeyboardState {
-    bool isDown(int glfwKey) const override { return held.count(glfwKey) > 0; }
-    std::set<int> held;
-};
 
 // What a frame loop would see of a source: the time of each frame and its held keys.
 struct PlayedFrame {
@@ -133,30 +124,6 @@ TEST(ReplayScript, RejectsBadLinesNamingThem) {
     EXPECT_TRUE(parse("3 -0\n"));
 }
 
-TEST(ReplayScript, WritesWhatReadsBackBitForBit) {
-    ReplayScript recorded;
-    const float awkward[] = {1.0f / 60.0f, 0.1f, 1e-7f, 3.4028e3f, 0.0f, 0.016666668f};
-    for (float time : awkward)
-        recorded.appendFrame(time, keys({GLFW_KEY_W}));
-    recorded.appendFrame(0.1f, keys({GLFW_KEY_W, GLFW_KEY_ESCAPE}));
-    ASSERT_TRUE(recorded.addShot("last"));
-
-    const std::string text = written(recorded);
-    auto read = parse(text);
-    ASSERT_TRUE(read) << text;
-    ASSERT_EQ(read->stretches().size(), recorded.stretches().size());
-    for (size_t i = 0; i < recorded.stretches().size(); ++i) {
-        EXPECT_TRUE(sameBits(read->stretches()[i].frameTime, recorded.stretches()[i].frameTime))
-            << text;
-        EXPECT_EQ(read->stretches()[i].keys, recorded.stretches()[i].keys);
-        EXPECT_EQ(read->stretches()[i].frames, recorded.stretches()[i].frames);
-    }
-    ASSERT_EQ(read->shots().size(), 1u);
-    EXPECT_EQ(read->shots()[0].frameIndex, 6);
-    EXPECT_EQ(written(*read), text); // a second round changes nothing
-    EXPECT_NE(text.find("\n1 0.1 W ESC\nshot last\n"), std::string::npos) << text;
-}
-
 TEST(ReplayScript, RecordingMergesEqualFramesUnlessAShotPinsThem) {
     ReplayScript script;
     EXPECT_FALSE(script.addShot("early")); // no frame yet
@@ -217,35 +184,5 @@ TEST(ScriptedFrameSource, FrameTimesSurviveALongFlightExactly) {
         const double now = source.now();
         ASSERT_TRUE(sameBits(float(now - previous), times[i])) << "frame " << i;
         previous = now;
-    }
-}
-
-TEST(FrameRecorder, RecordsWhatReplaysIdentically) {
-    FakeKeyboard keyboard;
-    FrameRecorder recorder(&keyboard);
-    Engine engine; // only handed through; the recorder reads the fake keyboard
-    const std::vector<std::pair<float, std::set<int>>> session = {
-        {0.31f, {}},
-        {0.016f, {GLFW_KEY_W, GLFW_KEY_SPACE}},
-        {0.016f, {GLFW_KEY_W, GLFW_KEY_SPACE}},
-        {0.017f, {GLFW_KEY_W, GLFW_KEY_F7, GLFW_KEY_Q}}, // keys the game ignores are not kept
-        {0.016f, {GLFW_KEY_ESCAPE}},
-    };
-    for (size_t i = 0; i < session.size(); ++i) {
-        keyboard.held = session[i].second;
-        recorder.beforePresent(FrameInfo{long(i), session[i].first, 12}, engine);
-    }
-    EXPECT_EQ(recorder.script().stretches().size(), 4u);
-
-    auto replayed = parse(written(recorder.script()));
-    ASSERT_TRUE(replayed);
-    ScriptedFrameSource source(*replayed);
-    const auto played = play(source, long(session.size()));
-    for (size_t i = 0; i < session.size(); ++i) {
-        EXPECT_TRUE(sameBits(played[i].frameTime, session[i].first)) << i;
-        ReplayScript::KeySet expected = 0;
-        for (int key : session[i].second)
-            expected |= ReplayScript::keyBit(key);
-        EXPECT_EQ(played[i].keys, expected) << i;
     }
 }
