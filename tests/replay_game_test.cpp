@@ -157,6 +157,21 @@ TEST(ReplayGame, SameScriptSameBytes) {
     EXPECT_TRUE(looksLikeReference(first.shots / "wireframe.png", "wireframe"));
 }
 
+// The gamepad reaches the game through the same controls as the keys: a pad-flown script and
+// its key twin fly the same flight, bit for bit.
+TEST(ReplayGame, GamepadFliesLikeTheKeys) {
+    REQUIRE_GAME();
+    TempDir dir;
+    const Replay keys = runReplay(dir, "keys", "10 0.05 W SPACE A\n10 0.05 UP 2\n10 0.05 D\n");
+    const Replay pad =
+        runReplay(dir, "pad", "10 0.05 RT=1 PAD-A LX=-1\n10 0.05 LY=-1 PAD-Y\n10 0.05 LX=1\n");
+    ASSERT_EQ(keys.process.exitCode, 1) << keys.process.out << keys.process.err;
+    ASSERT_EQ(pad.process.exitCode, 1) << pad.process.out << pad.process.err;
+    EXPECT_EQ(pad.state["player"], keys.state["player"]);
+    EXPECT_EQ(pad.state["rocketsInFlight"].asInt(), 1);
+    EXPECT_EQ(pad.process.out, keys.process.out);
+}
+
 // Screens and switches
 
 TEST(ReplayGame, HelpScreenStopsTheGame) {

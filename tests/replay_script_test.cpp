@@ -113,6 +113,10 @@ TEST(ReplayScript, RejectsBadLinesNamingThem) {
         {"5 0.01\nshot a\n5 0.01\nshot a\n", "line 4: shot name \"a\" is used twice"},
         {"# only a comment\n", "the script has no frames"},
         {huge, "line 11: the script is longer than"},
+        {"5 0.01 PAD-Q\n", "line 1: unknown key \"PAD-Q\""},
+        {"5 0.01 LX=1.5\n", "line 1: axis value \"1.5\" is not from -1 to 1"},
+        {"5 0.01 RT=nan\n", "line 1: axis value"},
+        {"5 0.01 LY=\n", "line 1: axis value"},
     };
     for (const auto& [text, message] : cases) {
         std::string error;
@@ -122,6 +126,34 @@ TEST(ReplayScript, RejectsBadLinesNamingThem) {
     // A zero frame time is allowed (a fast clock can read the same time twice).
     EXPECT_TRUE(parse("3 0\n"));
     EXPECT_TRUE(parse("3 -0\n"));
+}
+
+// A pad-flown game: buttons and axes come back exactly, and a pad at rest is no pad at all.
+TEST(ReplayScript, GamepadStretchesReadBackExactly) {
+    GamepadState pad;
+    pad.connected = true;
+    pad.buttons[GLFW_GAMEPAD_BUTTON_A] = pad.buttons[GLFW_GAMEPAD_BUTTON_DPAD_LEFT] = true;
+    pad.axes[GLFW_GAMEPAD_AXIS_LEFT_X] = -1.0f / 3.0f;
+    pad.axes[GLFW_GAMEPAD_AXIS_RIGHT_TRIGGER] = 1.0f;
+    GamepadState atRest;
+    atRest.connected = true;
+
+    ReplayScript recorded;
+    recorded.appendFrame(0.05f, keys({GLFW_KEY_W}), pad);
+    recorded.appendFrame(0.05f, keys({GLFW_KEY_W}), pad);
+    recorded.appendFrame(0.05f, 0, atRest);
+    recorded.appendFrame(0.05f, 0, GamepadState{});
+    ASSERT_EQ(recorded.stretches().size(), 2u);
+    EXPECT_FALSE(recorded.stretches()[1].pad.connected);
+
+    const std::string text = written(recorded);
+    EXPECT_NE(text.find("\n2 0.05 W PAD-A PAD-LEFT LX=-0.33333334 RT=1\n2 0.05\n"),
+              std::string::npos)
+        << text;
+    auto read = parse(text);
+    ASSERT_TRUE(read) << text;
+    EXPECT_EQ(read->stretches()[0].pad, pad);
+    EXPECT_EQ(read->stretches()[1].pad, GamepadState{});
 }
 
 TEST(ReplayScript, RecordingMergesEqualFramesUnlessAShotPinsThem) {

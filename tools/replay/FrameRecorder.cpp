@@ -8,5 +8,5 @@ void FrameRecorder::beforePresent(const FrameInfo& frame, const Engine& engine) 
     for (const auto& key : ReplayScript::keyNames())
         if (keys.isDown(key.glfwKey))
             held |= ReplayScript::keyBit(key.glfwKey);
-    recorded.appendFrame(frame.deltaTime, held);
+    recorded.appendFrame(frame.deltaTime, held, engine.pad());
 }

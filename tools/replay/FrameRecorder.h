@@ -4,7 +4,7 @@
 #include "app/FrameSource.h"
 
 // Records a played game as a replay script: watching the frame loop, it notes every frame's
-// time and held keys. The game itself runs on the real clock and keyboard, untouched.
+// time, held keys and gamepad. The game itself runs on the real clock and keyboard, untouched.
 //
 // The frame time is the one the loop handed the game, so a replay gets bit for bit the same
 // times. The keys are read just before the frame is presented: the window system's key state

@@ -16,6 +16,55 @@ namespace {
 const char* const shotKeyword = "shot";
 constexpr char commentMark = '#';
 
+// In GLFW's gamepad order.
+const char* const padButtonNames[GamepadState::buttonCount] = {
+    "PAD-A",     "PAD-B",  "PAD-X",  "PAD-Y",  "PAD-LB",    "PAD-RB",   "PAD-BACK", "PAD-START",
+    "PAD-GUIDE", "PAD-LS", "PAD-RS", "PAD-UP", "PAD-RIGHT", "PAD-DOWN", "PAD-LEFT"};
+const char* const padAxisNames[GamepadState::axisCount] = {"LX", "LY", "RX", "RY", "LT", "RT"};
+
+// A pad whose buttons and axes are all at rest drives nothing.
+GamepadState normalised(GamepadState pad) {
+    pad.connected = false;
+    pad.connected = !(pad == GamepadState{});
+    return pad;
+}
+
+// The shortest text that reads back as the same float.
+std::string_view shortest(float value, char (&buffer)[32]) {
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    assert(result.ec == std::errc() && "a float always fits 32 characters");
+    return std::string_view(buffer, size_t(result.ptr - buffer));
+}
+
+// Reads one pad token into `pad`; false when the word is not one.
+bool readPadToken(const std::string& word, GamepadState& pad, std::string& problem) {
+    for (int i = 0; i < GamepadState::buttonCount; ++i) {
+        if (word == padButtonNames[i]) {
+            pad.buttons[i] = true;
+            return true;
+        }
+    }
+    const std::size_t equals = word.find('=');
+    if (equals == std::string::npos)
+        return false;
+    const std::string name = word.substr(0, equals);
+    for (int i = 0; i < GamepadState::axisCount; ++i) {
+        if (name != padAxisNames[i])
+            continue;
+        float value = 0.0f;
+        const char* first = word.data() + equals + 1;
+        const char* last = word.data() + word.size();
+        auto [end, error] = std::from_chars(first, last, value);
+        if (error != std::errc() || end != last || !(value >= -1.0f && value <= 1.0f)) {
+            problem = "axis value \"" + word.substr(equals + 1) + "\" is not from -1 to 1";
+            return false;
+        }
+        pad.axes[i] = value == 0.0f ? 0.0f : value;
+        return true;
+    }
+    return false;
+}
+
 std::string upper(std::string_view text) {
     std::string result(text);
     for (char& c : result)
@@ -132,19 +181,26 @@ std::optional<ReplayScript> ReplayScript::parse(std::istream& in, std::string& e
             return fail("\"" + std::string(words[1]) + "\" is not a frame time from 0 to " +
                         std::to_string(int(maxFrameTime)) + " seconds");
         KeySet keys = 0;
+        GamepadState pad;
         for (size_t i = 2; i < words.size(); ++i) {
             const std::string name = upper(words[i]);
             const auto& names = keyNames();
             auto known = std::find_if(names.begin(), names.end(),
                                       [&](const KeyName& key) { return name == key.name; });
-            if (known == names.end())
-                return fail("unknown key \"" + std::string(words[i]) + "\"");
-            keys |= KeySet(1) << (known - names.begin());
+            if (known != names.end()) {
+                keys |= KeySet(1) << (known - names.begin());
+                continue;
+            }
+            std::string problem;
+            if (!readPadToken(name, pad, problem))
+                return fail(problem.empty() ? "unknown key \"" + std::string(words[i]) + "\""
+                                            : problem);
+            pad.connected = true;
         }
         if (script.totalFrames > maxFrames - *frames)
             return fail("the script is longer than " + std::to_string(maxFrames) + " frames");
         // Lines are kept as written (not merged) so that a script reads back as it was.
-        script.stretchList.push_back({*frames, *frameTime, keys});
+        script.stretchList.push_back({*frames, *frameTime, keys, pad});
         script.totalFrames += *frames;
     }
     if (in.bad())
@@ -165,15 +221,19 @@ void ReplayScript::write(std::ostream& out) const {
     long frameEnd = 0;
     size_t nextShot = 0;
     for (const Stretch& stretch : stretchList) {
-        // The shortest text that reads back as the same float.
-        char time[32];
-        auto result = std::to_chars(time, time + sizeof time, stretch.frameTime);
-        assert(result.ec == std::errc() && "a float always fits 32 characters");
-        out << stretch.frames << ' ' << std::string_view(time, size_t(result.ptr - time));
+        char number[32];
+        out << stretch.frames << ' ' << shortest(stretch.frameTime, number);
         const auto& names = keyNames();
         for (size_t i = 0; i < names.size(); ++i)
             if (stretch.keys & (KeySet(1) << i))
                 out << ' ' << names[i].name;
+        const GamepadState rest;
+        for (int i = 0; i < GamepadState::buttonCount; ++i)
+            if (stretch.pad.buttons[i])
+                out << ' ' << padButtonNames[i];
+        for (int i = 0; i < GamepadState::axisCount; ++i)
+            if (stretch.pad.axes[i] != rest.axes[i])
+                out << ' ' << padAxisNames[i] << '=' << shortest(stretch.pad.axes[i], number);
         out << '\n';
         frameEnd += stretch.frames;
         for (; nextShot < shotList.size() && shotList[nextShot].frameIndex < frameEnd; ++nextShot)
@@ -181,20 +241,21 @@ void ReplayScript::write(std::ostream& out) const {
     }
 }
 
-void ReplayScript::appendFrame(float frameTime, KeySet keys) {
+void ReplayScript::appendFrame(float frameTime, KeySet keys, const GamepadState& played) {
+    const GamepadState pad = normalised(played);
     // Merging is bitwise: a recorded script must give back exactly the recorded times. A shot on
     // the last frame pins it, since a shot line can only follow the end of a stretch.
     const bool pinned = !shotList.empty() && shotList.back().frameIndex == totalFrames - 1;
     if (!stretchList.empty() && !pinned) {
         Stretch& last = stretchList.back();
-        if (last.keys == keys && last.frames < maxFramesPerLine &&
+        if (last.keys == keys && last.pad == pad && last.frames < maxFramesPerLine &&
             std::memcmp(&last.frameTime, &frameTime, sizeof frameTime) == 0) {
             ++last.frames;
             ++totalFrames;
             return;
         }
     }
-    stretchList.push_back({1, frameTime, keys});
+    stretchList.push_back({1, frameTime, keys, pad});
     ++totalFrames;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/GamepadState.h"
+
 #include <cstdint>
 #include <iosfwd>
 #include <optional>
@@ -19,9 +21,13 @@
 //
 // A stretch line holds its keys for the given number of frames, each lasting the given frame
 // time in seconds. Key names are the game's keys (any letter case): W S A D UP DOWN LEFT RIGHT
-// SPACE F1 F2 F3 F4 F5 F6 F8 F9 1 2 ESC. A "shot" line names a screenshot of the frame just
-// before it. Frame times are written in the shortest form that reads back to the same float,
-// so a recorded script gives the game bit for bit the frame times it had.
+// SPACE F1 F2 F3 F4 F5 F6 F8 F9 1 2 ESC. A gamepad held during the stretch is written beside
+// them: its buttons by name (PAD-A PAD-B PAD-X PAD-Y PAD-LB PAD-RB PAD-BACK PAD-START
+// PAD-GUIDE PAD-LS PAD-RS PAD-UP PAD-RIGHT PAD-DOWN PAD-LEFT) and its axes away from rest as
+// NAME=VALUE, from -1 to 1 (LX LY RX RY LT RT; triggers rest at -1), for example
+// "30 0.0333333 PAD-A LX=-0.5 RT=1". A stretch without any of them has no pad. A "shot" line names
+// a screenshot of the frame just before it. Frame times are written in the shortest form that reads
+// back to the same float, so a recorded script gives the game bit for bit the frame times it had.
 class ReplayScript {
 public:
     // A set of held keys, one bit per entry of keyNames().
@@ -31,6 +37,7 @@ public:
         long frames = 0;
         float frameTime = 0.0f; // seconds
         KeySet keys = 0;
+        GamepadState pad; // connected exactly when the line names a button or an axis
     };
 
     struct Shot {
@@ -58,8 +65,9 @@ public:
     static std::optional<ReplayScript> parse(std::istream& in, std::string& error);
     void write(std::ostream& out) const;
 
-    // Appends one frame, merging it into the last stretch when time and keys are the same.
-    void appendFrame(float frameTime, KeySet keys);
+    // Appends one frame, merging it into the last stretch when time, keys and pad are the same.
+    // A pad at rest is recorded as no pad: the game cannot tell the two apart.
+    void appendFrame(float frameTime, KeySet keys, const GamepadState& pad = {});
     // Adds a screenshot of the latest frame; false (and nothing added) when there is no frame
     // yet, the name is not allowed or already taken.
     bool addShot(std::string_view name);

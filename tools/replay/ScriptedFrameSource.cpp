@@ -22,9 +22,11 @@ double ScriptedFrameSource::now() {
     }
     if (stretch < stretches.size()) {
         keys = stretches[stretch].keys;
+        pad = stretches[stretch].pad;
         clockTime += double(stretches[stretch].frameTime);
     } else {
         keys = ReplayScript::keyBit(GLFW_KEY_ESCAPE);
+        pad = GamepadState{};
         clockTime += double(stretches.back().frameTime);
     }
     return clockTime;

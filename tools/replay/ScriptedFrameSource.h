@@ -2,9 +2,11 @@
 
 #include "ReplayScript.h"
 #include "app/FrameSource.h"
+#include "app/GamepadState.h"
 
 // Plays a replay script into the frame loop: the clock advances by the script's frame time at
-// every reading, and the keyboard reports the keys of the frame that reading started.
+// every reading, and the keyboard and the gamepad report what the frame that reading started
+// holds.
 //
 // The loop reads the clock once before its first frame (time 0) and once at the start of every
 // frame, so the n-th later reading starts frame n - 1. ESC is also reported held in the
@@ -13,12 +15,13 @@
 //
 // The time is kept in double precision, so the frame time the loop computes from two readings
 // is the script's float exactly (for any run shorter than some million frame times).
-class ScriptedFrameSource final : public FrameClock, public KeyboardState {
+class ScriptedFrameSource final : public FrameClock, public KeyboardState, public GamepadSource {
 public:
     explicit ScriptedFrameSource(const ReplayScript& script);
 
     double now() override;
     bool isDown(int glfwKey) const override;
+    GamepadState read() override { return pad; }
 
     // The frame the latest reading started; -1 before the first frame.
     long frameIndex() const { return frame; }
@@ -32,5 +35,6 @@ private:
     size_t stretch = 0;       // the stretch holding `frame`
     long frameInStretch = -1; // position of `frame` inside it
     ReplayScript::KeySet keys = 0;
+    GamepadState pad;
     double clockTime = 0.0;
 };

@@ -177,6 +177,7 @@ int runGame(const Options& options) {
         source.emplace(*script);
         game->hooks.clock = &*source;
         game->hooks.keyboard = &*source;
+        game->hooks.gamepad = &*source;
         game->hooks.swapInterval = options.fast ? 0 : -1;
         watch.script = &*script;
         watch.screenshotDir = options.screenshots;
