@@ -105,8 +105,7 @@ TEST_F(StartupFailures, NumbersOutsideTheIntRange) {
 }
 
 TEST_F(StartupFailures, WindowThatCannotBeCreated) {
-    if (!std::getenv("DISPLAY"))
-        GTEST_SKIP() << "needs a display";
+    ZEPHRANE_REQUIRE(std::getenv("DISPLAY"), "needs a display");
     // A damaged gamepad mapping file beside config.js costs one remark, on standard error.
     writeFile(dir.path() / "gamecontrollerdb.txt", "not a mapping\n");
     const auto result = runGame("{\"openglmajor\": 9}");
