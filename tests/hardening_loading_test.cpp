@@ -4,12 +4,15 @@
 
 #include "render/ImageHeader.h"
 #include "render/MeshComponent.h"
+#include "render/ModelBounds.h"
 #include "render/Texture.h"
 
 #include <GL/glew.h>
 #include <IL/il.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -234,43 +237,124 @@ TEST(ImageHeaderDecodable, JpegMustHoldEverySegmentAndScanUpToItsEnd) {
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(scan.data());
     EXPECT_TRUE(ImageHeader::decodable("a.jpeg", bytes, scan.size()));
     EXPECT_FALSE(ImageHeader::decodable("a.jpeg", bytes, scan.size() - 2)) << "no end marker";
-    EXPECT_TRUE(ImageHeader::decodable("a.png", bytes, 3)) << "other formats are not examined";
+    EXPECT_FALSE(ImageHeader::decodable("a.gif", bytes, scan.size())) << "no format handed on";
 }
 
-// DevIL allocates the palette a BMP or TGA announces: 2^30 colours from a file of 200 bytes, or
-// four gigabytes for a TGA map of 65535 entries, whose length it reads as negative.
-TEST(ImageHeaderDecodable, PalettesMustBePlausible) {
-    auto withPalette = [](std::uint16_t bits, std::uint32_t colours) {
-        std::string bytes = bmp24(4, 4, Bytes(4 * 4 * 3, 0));
-        bytes[28] = static_cast<char>(bits);
-        for (int i = 0; i < 4; ++i)
-            bytes[46 + i] = static_cast<char>(colours >> (8 * i));
-        return bytes;
-    };
-    auto decodable = [](const std::string& bytes) {
-        return ImageHeader::decodable("a.bmp", reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                                      bytes.size());
-    };
-    EXPECT_TRUE(decodable(withPalette(8, 0))) << "0: all 256";
-    EXPECT_TRUE(decodable(withPalette(8, 256)));
-    EXPECT_FALSE(decodable(withPalette(8, 257)));
-    EXPECT_FALSE(decodable(withPalette(4, 17)));
-    EXPECT_FALSE(decodable(withPalette(8, 0x40000000)));
-    EXPECT_TRUE(decodable(withPalette(24, 0x40000000))) << "no palette to allocate";
+// Each format's declared structures must lie inside the file: an exact fit passes, one byte
+// less is refused. DevIL trusts these lengths: libpng reads a chunk for as long as its length
+// says, the BMP and TGA readers allocate the palette and the picture they are told of.
+TEST(ImageHeaderDecodable, DeclaredStructuresMustLieInsideTheFile) {
+    // A 2 x 2 RGB PNG: 14 bytes of filtered rows need one compressed byte at least.
+    const std::string rgb2x2 = pngHead(2, 2) + std::string("\x08\x02\0\0\0", 5) + "CRC!";
+    const std::string idat = std::string("\0\0\0\x01IDAT\x78", 9) + "CRC!";
+    const std::string iend = std::string("\0\0\0\0IEND", 8) + "CRC!";
+    const std::string text = std::string("\0\0\0\x05tEXtab\0cd", 13) + "CRC!";
+    std::string textPastEnd = text;
+    textPastEnd[2] = 0x01; // 261 bytes declared
+    std::string noRows = rgb2x2 + iend;
+    std::string depth16Palette = rgb2x2 + idat + iend;
+    depth16Palette[24] = 16;
+    depth16Palette[25] = 3;
 
-    auto tgaDecodable = [](std::string bytes, std::uint16_t mapEntries) {
+    const std::string rgb2x1 = tga(2, 2, 1, 24, Bytes(6, 9));
+    const std::string runLength = tga(10, 129, 1, 24, {0xFF, 1, 2, 3, 0x80, 4, 5, 6});
+    std::string idPastEnd = rgb2x1;
+    idPastEnd[0] = 1;
+    std::string unknownType = rgb2x1;
+    unknownType[2] = 4;
+
+    // An 8-bit palette BMP announcing colours: header, palette, one padded row of one pixel.
+    auto paletteBmp = [](std::uint32_t colours, std::uint32_t listed) {
+        std::string bytes = bmp24(1, 1, Bytes(3, 0)).substr(0, 54);
+        bytes[28] = 8;
+        for (int i = 0; i < 4; ++i) {
+            bytes[46 + i] = static_cast<char>(colours >> (8 * i));
+            bytes[10 + i] = static_cast<char>((54 + listed * 4) >> (8 * i));
+        }
+        return bytes + std::string(listed * 4, '\x40') + std::string(4, '\0');
+    };
+    std::string bmpOffsetPastEnd = bmp24(2, 2, Bytes(12, 0));
+    bmpOffsetPastEnd[10] = 55;
+
+    const std::string ddsOneLevel = dds(8, 8, 32, 1, 32);
+    std::string ddsVolume = ddsOneLevel;
+    ddsVolume[114] = 0x20;
+
+    struct Case {
+        const char* fileName;
+        std::string bytes;
+        bool decodable;
+        const char* why;
+    };
+    const std::vector<Case> cases{
+        {"a.png", rgb2x2 + text + idat + iend, true, "every chunk inside, up to IEND"},
+        {"a.png", rgb2x2 + text + idat + iend + "trailing", true, "bytes after IEND"},
+        {"a.png", rgb2x2 + idat + textPastEnd + iend, false, "a chunk past the end"},
+        {"a.png", rgb2x2 + text + idat, false, "no IEND"},
+        {"a.png", (rgb2x2 + text + idat + iend).substr(0, 70), false, "IEND cut short"},
+        {"a.png", pngHead(2, 2).substr(0, 8) + text + rgb2x2.substr(8) + idat + iend, false,
+         "IHDR not first"},
+        {"a.png", noRows, false, "no compressed data for the rows"},
+        {"a.png", depth16Palette, false, "a bit depth its colour type does not take"},
+        {"a.tga", rgb2x1, true, "pixels inside"},
+        {"a.tga", rgb2x1.substr(0, rgb2x1.size() - 1), false, "pixels one byte short"},
+        {"a.tga", runLength, true, "two runs enough for 129 pixels"},
+        {"a.tga", runLength.substr(0, runLength.size() - 1), false, "runs short of the picture"},
+        {"a.tga", idPastEnd, false, "image ID takes a pixel byte"},
+        {"a.tga", unknownType, false, "no image type DevIL reads"},
+        {"a.bmp", bmp24(2, 2, Bytes(12, 0)), true, "pixels inside"},
+        {"a.bmp", bmp24(2, 2, Bytes(12, 0)).substr(0, 69), false, "pixels one byte short"},
+        {"a.bmp", bmpOffsetPastEnd, false, "pixels start late"},
+        {"a.bmp", paletteBmp(0, 256), true, "0 colours: all 256"},
+        {"a.bmp", paletteBmp(2, 2), true, "two colours listed"},
+        {"a.bmp", paletteBmp(257, 256), false, "more colours than 8 bits index"},
+        {"a.bmp", paletteBmp(0x40000000, 256), false, "a palette of 2^30 colours"},
+        {"a.bmp", paletteBmp(0, 256).substr(0, 54 + 1000), false, "palette past the end"},
+        {"a.dds", ddsOneLevel, true, "lower case: DevIL's, its level inside"},
+        {"a.dds", ddsOneLevel.substr(0, ddsOneLevel.size() - 1), false, "level one byte short"},
+        {"a.dds", ddsVolume, false, "a volume"},
+        {"a.gif", rgb2x2 + idat + iend, false, "a format the game does not hand to DevIL"},
+        {"noextension", rgb2x2 + idat + iend, false, "no extension"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ImageHeader::decodable(c.fileName,
+                                         reinterpret_cast<const std::uint8_t*>(c.bytes.data()),
+                                         c.bytes.size()),
+                  c.decodable)
+            << c.why;
+
+    // A TGA colour map: DevIL takes a length of 32768 or more for a negative one.
+    auto tgaWithMap = [](std::string bytes, std::uint16_t mapEntries) {
         bytes[5] = static_cast<char>(mapEntries & 0xFF);
         bytes[6] = static_cast<char>(mapEntries >> 8);
         return ImageHeader::decodable("a.tga", reinterpret_cast<const std::uint8_t*>(bytes.data()),
                                       bytes.size());
     };
     const std::string mapped = tga(1, 2, 1, 8, {1, 0}, {10, 20, 30, 250, 150, 50});
-    EXPECT_TRUE(tgaDecodable(mapped, 2));
-    EXPECT_FALSE(tgaDecodable(mapped, 3)) << "the map runs past the end";
-    EXPECT_FALSE(tgaDecodable(mapped + std::string(0xFFFF * 3, '\0'), 0xFFFF)) << "negative";
-    std::string runLengthWithoutFlag = tga(9, 2, 1, 8, {0x81, 0});
-    EXPECT_FALSE(tgaDecodable(runLengthWithoutFlag, 0x8000)) << "type 9 always reads a map";
-    EXPECT_TRUE(tgaDecodable(tga(2, 1, 1, 24, {1, 2, 3}), 0xFFFF)) << "true colour: no map";
+    EXPECT_TRUE(tgaWithMap(mapped, 2));
+    EXPECT_FALSE(tgaWithMap(mapped, 3)) << "the map runs past the end";
+    EXPECT_FALSE(tgaWithMap(mapped + std::string(0xFFFF * 3, '\0'), 0xFFFF)) << "negative";
+    EXPECT_FALSE(tgaWithMap(tga(9, 2, 1, 8, {0x81, 0}), 0x8000)) << "type 9 always reads a map";
+    EXPECT_TRUE(tgaWithMap(tga(2, 1, 1, 24, {1, 2, 3}), 0xFFFF)) << "true colour: no map";
+}
+
+// Every picture the game generates and every one committed passes the walk unchanged.
+TEST(ImageHeaderDecodable, GeneratedAndCommittedPicturesPass) {
+    int walked = 0;
+    for (const fs::path& directory :
+         {sourceDir() / "Resources/textures", sourceDir() / "docs", sourceDir() / "tests/data"})
+        for (const fs::directory_entry& entry : fs::recursive_directory_iterator(directory)) {
+            const std::string name = entry.path().filename().string();
+            if (!entry.is_regular_file() || !ImageHeader::handedToDevil(name) ||
+                name.ends_with(".DDS"))
+                continue;
+            const std::string bytes = readFile(entry.path());
+            EXPECT_TRUE(ImageHeader::decodable(
+                name, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()))
+                << entry.path();
+            ++walked;
+        }
+    EXPECT_GT(walked, 30) << "run from the repository root after scripts/setup.sh";
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -295,22 +379,6 @@ TEST_F(TextureHardening, DecodedFormatsACoreContextRefusesArriveAsRgba) {
     EXPECT_EQ(loadAsRgba("odd.bmp", 3, 1), (Bytes{0, 0, 255, 255, 0, 255, 0, 255, 255, 0, 0, 255}));
 }
 
-// A format whose header is not read beforehand (here a grey PNM) is measured once decoded.
-TEST_F(TextureHardening, PicturesBeyondTheTextureLimitAreRefusedWithALine) {
-    ASSERT_GT(maxEdge, 0);
-    const int width = maxEdge + 1;
-    writeTexture("wide.pgm", "P5\n" + std::to_string(width) + " 1\n255\n" +
-                                 std::string(static_cast<std::size_t>(width), '\x09'));
-    ::testing::internal::CaptureStdout();
-    Texture texture;
-    EXPECT_EQ(texture.load("wide.pgm"), 0u);
-    const std::string out = ::testing::internal::GetCapturedStdout();
-    EXPECT_NE(out.find("Resources/textures/wide.pgm is " + std::to_string(width) + " x 1 pixels"),
-              std::string::npos)
-        << out;
-    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-}
-
 // A few bytes may declare a picture of gigabytes: DevIL would allocate it all before decoding
 // (or fail to, and end the game). The header alone refuses it.
 TEST_F(TextureHardening, HugeDeclaredPicturesAreRefusedBeforeDecoding) {
@@ -324,21 +392,6 @@ TEST_F(TextureHardening, HugeDeclaredPicturesAreRefusedBeforeDecoding) {
         EXPECT_NE(out.find(std::string("Resources/textures/") + name + " is "), std::string::npos)
             << out;
     }
-}
-
-// A 16-bit TGA with a colour map that says nothing comes back from DevIL as BGR of two bytes a
-// pixel; uploaded as BGR (or converted) it made the driver read far past DevIL's pixels.
-TEST_F(TextureHardening, DecodedPixelsShorterThanTheirFormatAreLeftOut) {
-    const std::string header{0, 0, 2, '\xff', '\xff', '\xff', '\xf7', 0,  0,
-                             4, 0, 0, 8,      4,      0,      2,      16, 32};
-    writeTexture("short.tga", header + "\x50\x60\x70\x80\x90\xc0\xd0\xe0\xf0");
-    ::testing::internal::CaptureStdout();
-    EXPECT_EQ(Texture().load("short.tga"), 0u);
-    const std::string out = ::testing::internal::GetCapturedStdout();
-    EXPECT_NE(out.find("Resources/textures/short.tga was decoded with a pixel layout that does "
-                       "not add up"),
-              std::string::npos)
-        << out;
 }
 
 TEST_F(TextureHardening, DdsLevelsBeyondWhatOpenGLHoldsAreLeftOut) {
@@ -415,4 +468,103 @@ TEST(TextureHardeningDeath, JpegThatEndsEarlyEndsTheGameInsteadOfHanging) {
     ilInit();
     EXPECT_EXIT(Texture().load("short.jpg"), ::testing::ExitedWithCode(255),
                 "Resources/textures/short.jpg could not be decoded");
+}
+
+// The damaged files kept in the image corpus (a PNG chunk, a JPEG segment, a TGA or BMP picture
+// or palette declared far beyond the data, ...) end the game at once with the line naming
+// them, as an image DevIL cannot decode does; none reaches a decoder that would hang on it. The
+// corpus file's first byte chooses the extension, as in the image fuzzer.
+TEST(TextureHardeningDeath, DamagedCorpusFilesEndTheGameWithTheLine) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    if (!ensureGlContext())
+        GTEST_SKIP() << "no display for an OpenGL context";
+    const std::array<const char*, 6> extensions{".png", ".tga", ".bmp", ".jpg", ".DDS", ".dds"};
+    std::vector<fs::path> damaged;
+    for (const fs::directory_entry& entry :
+         fs::directory_iterator(sourceDir() / "tests/fuzz/corpus/image"))
+        if (entry.path().filename().string().starts_with("damaged_"))
+            damaged.push_back(entry.path());
+    std::sort(damaged.begin(), damaged.end());
+    ASSERT_GE(damaged.size(), 20u);
+    const fs::path dir = binaryDir() / "hardening-test-data" / "damaged-corpus";
+    ScopedWorkingDirectory cwd((fs::create_directories(dir), dir));
+    ilInit();
+    for (const fs::path& file : damaged) {
+        const std::string bytes = readFile(file);
+        ASSERT_FALSE(bytes.empty()) << file;
+        const std::string name =
+            file.filename().string() +
+            extensions[static_cast<unsigned char>(bytes[0]) % extensions.size()];
+        writeFile(dir / "Resources/textures" / name, bytes.substr(1));
+        EXPECT_EXIT(Texture().load(name), ::testing::ExitedWithCode(255),
+                    "Resources/textures/" + name + " could not be decoded")
+            << file;
+    }
+}
+
+// DevIL decodes some forty formats; the game hands it only the ones it walks first. A grey PNM
+// that DevIL would decode ends the game like an undecodable picture.
+TEST(TextureHardeningDeath, FormatsTheGameDoesNotWalkEndTheGameWithTheLine) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    if (!ensureGlContext())
+        GTEST_SKIP() << "no display for an OpenGL context";
+    const fs::path dir = binaryDir() / "hardening-test-data" / "unwalked-format";
+    fs::remove_all(dir);
+    writeFile(dir / "Resources/textures/grey.pgm", "P5\n2 1\n255\n\x09\x40");
+    ScopedWorkingDirectory cwd(dir);
+    ilInit();
+    EXPECT_EXIT(Texture().load("grey.pgm"), ::testing::ExitedWithCode(255),
+                "Resources/textures/grey.pgm could not be decoded");
+}
+
+// ---------------------------------------------------------------------------------------------
+// ModelBounds
+
+// Assimp zero-fills an FBX array as large as its count says before looking at its data: one
+// hundred bytes declaring 179 million doubles kept the importer busy for over ten seconds. The
+// damaged FBX files of the model corpus are refused before Assimp sees them; every other model
+// there, and every model the game ships, passes.
+TEST(ModelBoundsCheck, DamagedFbxIsRefusedAndEveryOtherModelPasses) {
+    const std::array<const char*, 3> extensions{".obj", ".fbx", ".3ds"};
+    int refused = 0;
+    for (const fs::directory_entry& entry :
+         fs::directory_iterator(sourceDir() / "tests/fuzz/corpus/model")) {
+        const std::string bytes = readFile(entry.path());
+        ASSERT_FALSE(bytes.empty()) << entry.path();
+        const std::string name =
+            "model" + std::string(extensions[static_cast<unsigned char>(bytes[0]) % 3]);
+        const bool damagedFbx = entry.path().filename().string().starts_with("damaged_fbx");
+        std::string reason;
+        EXPECT_EQ(ModelBounds::check(name, reinterpret_cast<const std::uint8_t*>(bytes.data()) + 1,
+                                     bytes.size() - 1, reason),
+                  !damagedFbx)
+            << entry.path() << ": " << reason;
+        refused += damagedFbx ? 1 : 0;
+    }
+    EXPECT_GE(refused, 4);
+    int shipped = 0;
+    for (const fs::directory_entry& entry :
+         fs::directory_iterator(sourceDir() / "Resources/models")) {
+        std::string reason;
+        EXPECT_TRUE(ModelBounds::checkFile(entry.path().string(), reason))
+            << entry.path() << ": " << reason;
+        ++shipped;
+    }
+    EXPECT_GT(shipped, 5) << "run from the repository root after scripts/setup.sh";
+}
+
+TEST(ModelBoundsCheck, RefusedModelLoadsNothingAndSaysWhy) {
+    TempDir dir;
+    const std::string bytes =
+        readFile(sourceDir() / "tests/fuzz/corpus/model/damaged_fbx_deflated_array_count_huge");
+    const fs::path model = dir.path() / "model.fbx";
+    writeFile(model, bytes.substr(1));
+    ::testing::internal::CaptureStdout();
+    MeshComponent component;
+    component.load(model.string());
+    const std::string out = ::testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(component.meshes.empty());
+    EXPECT_NE(out.find("ERROR::ASSIMP::binary FBX: an array declares more elements"),
+              std::string::npos)
+        << out;
 }

@@ -13,6 +13,22 @@ constexpr std::array<std::uint8_t, 8> pngSignature{0x89, 'P', 'N', 'G', '\r', '\
 constexpr std::size_t pngChunkTypeOffset = 12;
 constexpr std::size_t pngWidthOffset = 16;
 constexpr std::size_t pngHeightOffset = 20;
+// Every chunk: a big-endian data length (at most 2^31 - 1), a four-letter type, the data and a
+// CRC. IHDR's data is 13 bytes: width, height, bit depth, colour type, compression, filter,
+// interlace.
+constexpr std::size_t pngChunkFramingBytes = 12;
+constexpr std::uint32_t pngLargestChunk = 0x7FFFFFFF;
+constexpr std::uint32_t pngHeaderDataBytes = 13;
+constexpr std::size_t pngBitDepthOffset = 24;
+constexpr std::size_t pngColourTypeOffset = 25;
+constexpr std::uint8_t pngGrey = 0;
+constexpr std::uint8_t pngRgb = 2;
+constexpr std::uint8_t pngPalette = 3;
+constexpr std::uint8_t pngGreyAlpha = 4;
+constexpr std::uint8_t pngRgba = 6;
+// Deflate never turns one byte into more than 1032: that many compressed bytes at least must
+// stand behind the rows the header declares.
+constexpr std::uint64_t deflateLargestExpansion = 1032;
 
 // TGA: an 18-byte header with 16-bit little-endian width and height.
 constexpr std::size_t tgaHeaderBytes = 18;
@@ -29,6 +45,13 @@ constexpr std::uint8_t tgaMapped = 1;
 constexpr std::uint8_t tgaMappedRunLength = 9;
 // DevIL reads the map's length as a signed 16-bit number.
 constexpr std::uint32_t tgaLargestMap = 0x7FFF;
+constexpr std::size_t tgaPixelBitsOffset = 16;
+constexpr std::uint8_t tgaTrueColour = 2;
+constexpr std::uint8_t tgaGrey = 3;
+constexpr std::uint8_t tgaTrueColourRunLength = 10;
+constexpr std::uint8_t tgaGreyRunLength = 11;
+// A run-length packet is one count byte and one pixel, and stands for at most 128 pixels.
+constexpr std::uint64_t tgaLongestRun = 128;
 
 // BMP: "BM", the file header, then an info header whose own size tells its kind: the old OS/2
 // header (12 bytes) has 16-bit sizes, every later one signed 32-bit sizes (a negative height
@@ -43,6 +66,38 @@ constexpr std::uint32_t bmpCoreInfoBytes = 12;
 constexpr std::size_t bmpBitCountOffset = 28;
 constexpr std::size_t bmpColoursUsedOffset = 46;
 constexpr std::uint32_t bmpLargestPaletteBits = 8;
+// Where the pixels start, the compression, and the info header sizes in use (OS/2, Windows 3,
+// the two with colour masks, OS/2 2, Windows 4 and 5).
+constexpr std::size_t bmpFileHeaderBytes = 14;
+constexpr std::size_t bmpPixelOffsetOffset = 10;
+constexpr std::size_t bmpCoreBitCountOffset = 24;
+constexpr std::size_t bmpCompressionOffset = 30;
+constexpr std::array<std::uint32_t, 7> bmpInfoSizes{12, 40, 52, 56, 64, 108, 124};
+constexpr std::uint32_t bmpUncompressed = 0;
+constexpr std::uint32_t bmpRunLength8 = 1;
+constexpr std::uint32_t bmpRunLength4 = 2;
+constexpr std::uint32_t bmpBitFields = 3;
+// A Windows 3 header with bit fields keeps its three colour masks after it.
+constexpr std::uint32_t bmpWindows3InfoBytes = 40;
+constexpr std::uint32_t bmpMaskBytes = 12;
+constexpr std::uint32_t bmpCorePaletteEntryBytes = 3;
+constexpr std::uint32_t bmpPaletteEntryBytes = 4;
+constexpr std::uint32_t bmpRowAlignmentBits = 32;
+
+// DDS files that DevIL decodes (the ones not named ".DDS"): the magic and a 124-byte header,
+// then the levels. The game hands on DXT1, DXT3 and DXT5 flat pictures only.
+constexpr std::size_t ddsDataStart = 128;
+constexpr std::size_t ddsHeightOffset = 12;
+constexpr std::size_t ddsWidthOffset = 16;
+constexpr std::size_t ddsMipMapCountOffset = 28;
+constexpr std::size_t ddsFourCcOffset = 84;
+constexpr std::size_t ddsCaps2Offset = 112;
+constexpr std::uint32_t ddsCubeOrVolume = 0x200 | 0x200000;
+constexpr std::uint64_t ddsDxt1BlockBytes = 8;
+constexpr std::uint64_t ddsDxt3Dxt5BlockBytes = 16;
+constexpr std::uint32_t ddsBlockEdge = 4;
+// More levels than this cannot exist: a 32-bit edge halves to one pixel in 32 steps.
+constexpr std::uint32_t ddsMostLevels = 33;
 
 // JPEG: segments of a 0xFF marker byte and a big-endian length counting itself, until a
 // start-of-frame segment, which holds precision, height and width.
@@ -65,7 +120,7 @@ constexpr std::size_t jpegMinimumSegment = 2;
 // ---------------------------------------------------------------------------------------------
 // Formats and byte order
 
-enum class Format { Other, Png, Tga, Bmp, Jpeg };
+enum class Format { Other, Png, Tga, Bmp, Jpeg, Dds };
 
 // The extensions DevIL gives to these decoders.
 Format formatOf(const std::string& fileName) {
@@ -84,6 +139,8 @@ Format formatOf(const std::string& fileName) {
     if (extension == "jpg" || extension == "jpe" || extension == "jpeg" || extension == "jif" ||
         extension == "jfif")
         return Format::Jpeg;
+    if (extension == "dds")
+        return Format::Dds;
     return Format::Other;
 }
 
@@ -252,45 +309,217 @@ bool jpegComplete(const std::uint8_t* bytes, std::size_t length) {
     return false;
 }
 
-// DevIL allocates the palette a BMP announces before reading a byte of it.
-bool bmpPalettePlausible(const std::uint8_t* bytes, std::size_t length) {
-    if (length < bmpColoursUsedOffset + 4 ||
-        littleEndian32(bytes + bmpInfoSizeOffset) == bmpCoreInfoBytes)
-        return true; // nothing announced, or the OS/2 header, whose palette size is implied
-    const std::uint32_t bits = littleEndian16(bytes + bmpBitCountOffset);
-    if (bits > bmpLargestPaletteBits)
-        return true;
-    return littleEndian32(bytes + bmpColoursUsedOffset) <= (1u << bits);
+bool isChunkLetter(std::uint8_t byte) {
+    return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z');
 }
 
-// DevIL allocates the colour map a TGA announces, and takes a length of 32768 or more for a
-// negative one, which becomes four gigabytes.
-bool tgaMapPlausible(const std::uint8_t* bytes, std::size_t length) {
+// The bytes of filtered rows that an IHDR declares, or 0 for a bit depth and colour type
+// that do not go together.
+std::uint64_t pngFilteredBytes(const std::uint8_t* header) {
+    const std::uint32_t width = bigEndian32(header + pngWidthOffset);
+    const std::uint32_t height = bigEndian32(header + pngHeightOffset);
+    const std::uint32_t depth = header[pngBitDepthOffset];
+    const bool byteDepth = depth == 8 || depth == 16;
+    const bool anyDepth = byteDepth || depth == 1 || depth == 2 || depth == 4;
+    std::uint32_t channels = 0;
+    switch (header[pngColourTypeOffset]) {
+    case pngGrey:
+        channels = anyDepth ? 1 : 0;
+        break;
+    case pngPalette:
+        channels = anyDepth && depth != 16 ? 1 : 0;
+        break;
+    case pngGreyAlpha:
+        channels = byteDepth ? 2 : 0;
+        break;
+    case pngRgb:
+        channels = byteDepth ? 3 : 0;
+        break;
+    case pngRgba:
+        channels = byteDepth ? 4 : 0;
+        break;
+    default:
+        break;
+    }
+    const std::uint64_t rowBytes = (static_cast<std::uint64_t>(width) * channels * depth + 7) / 8;
+    return channels == 0 ? 0 : (rowBytes + 1) * height; // a filter byte leads every row
+}
+
+// Walks the chunk list from IHDR to IEND: libpng trusts a chunk's length and, when the file
+// ends inside a chunk, keeps reading for as long as the length says.
+bool pngComplete(const std::uint8_t* bytes, std::size_t length) {
+    if (length < pngSignature.size() ||
+        !std::equal(pngSignature.begin(), pngSignature.end(), bytes))
+        return false;
+    std::size_t at = pngSignature.size();
+    std::uint64_t filteredBytes = 0;
+    std::uint64_t compressedBytes = 0;
+    bool first = true;
+    while (length - at >= pngChunkFramingBytes) {
+        const std::uint32_t dataBytes = bigEndian32(bytes + at);
+        const std::uint8_t* type = bytes + at + 4;
+        if (dataBytes > pngLargestChunk || length - at - pngChunkFramingBytes < dataBytes ||
+            !std::all_of(type, type + 4, isChunkLetter))
+            return false;
+        if (first) {
+            if (std::memcmp(type, "IHDR", 4) != 0 || dataBytes != pngHeaderDataBytes)
+                return false;
+            filteredBytes = pngFilteredBytes(bytes);
+            if (filteredBytes == 0)
+                return false;
+            first = false;
+        }
+        if (std::memcmp(type, "IDAT", 4) == 0)
+            compressedBytes += dataBytes;
+        if (std::memcmp(type, "IEND", 4) == 0)
+            return compressedBytes * deflateLargestExpansion >= filteredBytes;
+        at += pngChunkFramingBytes + dataBytes;
+    }
+    return false;
+}
+
+// TGA: the image ID, the colour map and the pixels lie inside the file. DevIL allocates the
+// colour map it is told of and takes a length of 32768 or more for a negative one, which
+// becomes four gigabytes; and it allocates the whole picture before reading its pixels.
+bool tgaBounded(const std::uint8_t* bytes, std::size_t length) {
     if (length < tgaHeaderBytes)
-        return true; // too short for DevIL to read anything
+        return false;
     const std::uint8_t type = bytes[tgaImageTypeOffset];
-    if (bytes[tgaMapTypeOffset] == 0 && type != tgaMapped && type != tgaMappedRunLength)
-        return true;
-    const std::uint32_t entries = littleEndian16(bytes + tgaMapLengthOffset);
-    const std::uint32_t entryBytes = (bytes[tgaMapEntryBitsOffset] + 7u) / 8u;
-    return entries <= tgaLargestMap &&
-           tgaHeaderBytes + bytes[tgaIdLengthOffset] + entries * entryBytes <= length;
+    const bool mapped = type == tgaMapped || type == tgaMappedRunLength;
+    const bool runLength =
+        type == tgaMappedRunLength || type == tgaTrueColourRunLength || type == tgaGreyRunLength;
+    if (!mapped && !runLength && type != tgaTrueColour && type != tgaGrey)
+        return false;
+    std::uint64_t pixelsStart = tgaHeaderBytes + bytes[tgaIdLengthOffset];
+    if (bytes[tgaMapTypeOffset] != 0 || mapped) {
+        const std::uint32_t entries = littleEndian16(bytes + tgaMapLengthOffset);
+        if (entries > tgaLargestMap)
+            return false;
+        pixelsStart +=
+            static_cast<std::uint64_t>(entries) * ((bytes[tgaMapEntryBitsOffset] + 7u) / 8u);
+    }
+    if (pixelsStart > length)
+        return false;
+    const std::uint64_t pixels =
+        static_cast<std::uint64_t>(littleEndian16(bytes + tgaWidthOffset)) *
+        littleEndian16(bytes + tgaHeightOffset);
+    const std::uint64_t pixelBytes = (bytes[tgaPixelBitsOffset] + 7u) / 8u;
+    const std::uint64_t leastData =
+        runLength ? (pixels + tgaLongestRun - 1) / tgaLongestRun * (1 + pixelBytes)
+                  : pixels * pixelBytes;
+    return leastData <= length - pixelsStart;
+}
+
+// BMP: the info header, the palette and the pixels lie inside the file, and a palette lists at
+// most 2^bits colours. DevIL allocates the palette it is told of before reading a byte of it.
+bool bmpBounded(const std::uint8_t* bytes, std::size_t length) {
+    if (length < bmpFileHeaderBytes + 4 || bytes[0] != 'B' || bytes[1] != 'M')
+        return false;
+    const std::uint32_t infoBytes = littleEndian32(bytes + bmpInfoSizeOffset);
+    if (std::find(bmpInfoSizes.begin(), bmpInfoSizes.end(), infoBytes) == bmpInfoSizes.end() ||
+        length < bmpFileHeaderBytes + infoBytes)
+        return false;
+    const bool core = infoBytes == bmpCoreInfoBytes;
+    std::uint64_t width = 0;
+    std::uint64_t height = 0;
+    std::uint32_t bits = 0;
+    std::uint32_t compression = bmpUncompressed;
+    std::uint64_t colours = 0;
+    if (core) {
+        width = littleEndian16(bytes + bmpWidthOffset);
+        height = littleEndian16(bytes + bmpCoreHeightOffset);
+        bits = littleEndian16(bytes + bmpCoreBitCountOffset);
+    } else {
+        width = magnitude(littleEndian32(bytes + bmpWidthOffset));
+        height = magnitude(littleEndian32(bytes + bmpHeightOffset));
+        bits = littleEndian16(bytes + bmpBitCountOffset);
+        compression = littleEndian32(bytes + bmpCompressionOffset);
+        colours = littleEndian32(bytes + bmpColoursUsedOffset);
+    }
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
+        return false;
+    std::uint64_t paletteStart = bmpFileHeaderBytes + infoBytes;
+    if (compression == bmpBitFields && infoBytes == bmpWindows3InfoBytes)
+        paletteStart += bmpMaskBytes;
+    if (bits <= bmpLargestPaletteBits) {
+        if (colours == 0)
+            colours = 1u << bits;
+        if (colours > (1u << bits))
+            return false;
+        paletteStart += colours * (core ? bmpCorePaletteEntryBytes : bmpPaletteEntryBytes);
+    }
+    const std::uint64_t pixelsStart = littleEndian32(bytes + bmpPixelOffsetOffset);
+    if (paletteStart > length || pixelsStart > length)
+        return false;
+    const std::uint64_t rowBytes =
+        (width * bits + bmpRowAlignmentBits - 1) / bmpRowAlignmentBits * (bmpRowAlignmentBits / 8);
+    switch (compression) {
+    case bmpUncompressed:
+    case bmpBitFields:
+        return rowBytes * height <= length - pixelsStart;
+    case bmpRunLength8:
+    case bmpRunLength4:
+        return pixelsStart < length;
+    default:
+        return false;
+    }
+}
+
+// DDS named otherwise than ".DDS", which DevIL decodes: a flat DXT picture whose declared
+// levels lie inside the file. DevIL would allocate cube faces and volume slices as declared.
+bool ddsBounded(const std::uint8_t* bytes, std::size_t length) {
+    if (length < ddsDataStart || std::memcmp(bytes, "DDS ", 4) != 0 ||
+        (littleEndian32(bytes + ddsCaps2Offset) & ddsCubeOrVolume) != 0)
+        return false;
+    std::uint64_t blockBytes = 0;
+    if (std::memcmp(bytes + ddsFourCcOffset, "DXT1", 4) == 0)
+        blockBytes = ddsDxt1BlockBytes;
+    else if (std::memcmp(bytes + ddsFourCcOffset, "DXT3", 4) == 0 ||
+             std::memcmp(bytes + ddsFourCcOffset, "DXT5", 4) == 0)
+        blockBytes = ddsDxt3Dxt5BlockBytes;
+    else
+        return false;
+    std::uint32_t width = littleEndian32(bytes + ddsWidthOffset);
+    std::uint32_t height = littleEndian32(bytes + ddsHeightOffset);
+    const std::uint32_t levels =
+        std::clamp<std::uint32_t>(littleEndian32(bytes + ddsMipMapCountOffset), 1, ddsMostLevels);
+    if (width == 0 || height == 0)
+        return false;
+    std::uint64_t dataBytes = 0;
+    for (std::uint32_t level = 0; level < levels; ++level) {
+        dataBytes += static_cast<std::uint64_t>((width + ddsBlockEdge - 1) / ddsBlockEdge) *
+                     ((height + ddsBlockEdge - 1) / ddsBlockEdge) * blockBytes;
+        width = std::max<std::uint32_t>(width / 2, 1);
+        height = std::max<std::uint32_t>(height / 2, 1);
+    }
+    return dataBytes <= length - ddsDataStart;
 }
 
 } // namespace
 
+bool ImageHeader::handedToDevil(const std::string& fileName) {
+    return formatOf(fileName) != Format::Other;
+}
+
 bool ImageHeader::decodable(const std::string& fileName, const std::uint8_t* bytes,
                             std::size_t length) {
+    if (bytes == nullptr)
+        return false;
     switch (formatOf(fileName)) {
-    case Format::Jpeg:
-        return bytes != nullptr && jpegComplete(bytes, length);
-    case Format::Bmp:
-        return bytes == nullptr || bmpPalettePlausible(bytes, length);
+    case Format::Png:
+        return pngComplete(bytes, length);
     case Format::Tga:
-        return bytes == nullptr || tgaMapPlausible(bytes, length);
-    default:
-        return true;
+        return tgaBounded(bytes, length);
+    case Format::Bmp:
+        return bmpBounded(bytes, length);
+    case Format::Jpeg:
+        return jpegComplete(bytes, length);
+    case Format::Dds:
+        return ddsBounded(bytes, length);
+    case Format::Other:
+        break;
     }
+    return false;
 }
 
 bool ImageHeader::read(const std::string& fileName, const std::uint8_t* bytes, std::size_t length,
@@ -307,6 +536,12 @@ bool ImageHeader::read(const std::string& fileName, const std::uint8_t* bytes, s
         return readBmp(bytes, length, out);
     case Format::Jpeg:
         return readJpeg(bytes, length, out);
+    case Format::Dds:
+        if (length < ddsDataStart || std::memcmp(bytes, "DDS ", 4) != 0)
+            return false;
+        out.width = littleEndian32(bytes + ddsWidthOffset);
+        out.height = littleEndian32(bytes + ddsHeightOffset);
+        return true;
     case Format::Other:
         break;
     }

@@ -17,17 +17,29 @@ struct ImageHeader {
 
     // bytes: the start of the file (the whole file, or at least its first few kilobytes).
     // The format is chosen by the file name's extension, as DevIL chooses its decoder: PNG,
-    // TGA, BMP and JPEG, in any case. Returns false when the extension is another one or the
-    // bytes end before the size.
+    // TGA, BMP, JPEG and DDS, in any case. Returns false when the extension is another one or
+    // the bytes end before the size.
     static bool read(const std::string& fileName, const std::uint8_t* bytes, std::size_t length,
                      ImageHeader& out);
 
-    // False when DevIL's decoder would not come back from these bytes (the whole file) in
-    // reasonable time and memory: its JPEG reader loops for ever once the data ends early, so a
-    // JPEG must hold every segment and scan it announces, up to its end marker; its BMP and TGA
-    // readers allocate whatever palette is announced, so a palette BMP may list at most 2^bits
-    // colours and a TGA's colour map (at most 32767 entries) must lie inside the file. Files of
-    // other formats are not examined.
+    // Whether the extension names a format the game hands to DevIL: PNG, TGA, BMP, JPEG, and
+    // DDS when not named ".DDS" exactly. DevIL's other decoders are never given a file.
+    static bool handedToDevil(const std::string& fileName);
+
+    // Whether the bytes (the whole file) hold, within their length, every structure that their
+    // headers declare, so that DevIL's decoder ends in time and memory bound by the file and the
+    // decoded picture. DevIL's readers trust declared lengths: libpng reads a chunk for as long
+    // as its length says, the JPEG reader loops for ever once the data ends early, the BMP and
+    // TGA readers allocate whatever palette or picture is announced. So:
+    //  - PNG: IHDR first, every chunk with its 12 bytes of framing inside the file, up to IEND,
+    //    and enough compressed data for the rows IHDR declares;
+    //  - JPEG: every segment and scan inside the file, up to the end marker;
+    //  - TGA: a known image type, the image ID, the colour map (at most 32767 entries) and the
+    //    least pixel data the picture needs inside the file;
+    //  - BMP: a known info header, at most 2^bits palette colours, palette and pixel data inside
+    //    the file;
+    //  - DDS: a flat DXT1, DXT3 or DXT5 picture with every declared level inside the file.
+    // False for every other extension.
     static bool decodable(const std::string& fileName, const std::uint8_t* bytes,
                           std::size_t length);
 };

@@ -1,5 +1,6 @@
 #include "render/MeshComponent.h"
 
+#include "render/ModelBounds.h"
 #include "render/ShaderProgram.h"
 #include "render/Texture.h"
 
@@ -78,6 +79,13 @@ glm::mat4 toGlm(const aiMatrix4x4& matrix) {
 // Import
 
 void MeshComponent::load(const std::string& modelPath) {
+    // Assimp trusts the array sizes an FBX file declares (see ModelBounds); a file whose sizes
+    // cannot be true is refused with a line of the importer's kind before Assimp reads it.
+    std::string refusal;
+    if (!ModelBounds::checkFile(modelPath, refusal)) {
+        std::cout << "ERROR::ASSIMP::" << refusal << std::endl;
+        return;
+    }
     Assimp::Importer importer;
     const aiScene* scene = importer.ReadFile(modelPath, importFlags);
     if (scene == nullptr || scene->mFlags == AI_SCENE_FLAGS_INCOMPLETE ||

@@ -21,6 +21,8 @@ const char* const Texture::textureDirectory = "Resources/textures/";
 namespace {
 
 constexpr int exitStatusUndecodableImage = -1;
+// DevIL takes an image's size as a 32-bit count.
+constexpr std::size_t largestImageFileBytes = 0xFFFFFFFFu;
 const std::string ddsExtension = ".DDS";
 
 bool hasDdsExtension(const std::string& fileName) {
@@ -100,7 +102,8 @@ int bytesPerChannelOf(ILint type) {
 }
 
 void reportInconsistentLayout(const std::string& path) {
-    std::printf("%s was decoded with a pixel layout that does not add up; it is left out.\n", path.c_str());
+    std::printf("%s was decoded with a pixel layout that does not add up; it is left out.\n",
+                path.c_str());
     std::fflush(stdout);
 }
 
@@ -159,22 +162,25 @@ bool tooLargeForTexture(const std::string& path, std::int64_t width, std::int64_
 // Every format but DDS goes through DevIL. Its format and type codes equal OpenGL's, so the
 // ones a core context takes are handed on unchanged; OpenGL builds the mip chain.
 GLuint loadImage(const std::string& path, std::ifstream& file) {
-    // DevIL would allocate the whole declared picture before finding it too large, and some of
-    // its readers never come back from damaged files (see ImageHeader): both are looked for
-    // first.
+    // The file is read once and walked before DevIL sees a byte of it: DevIL would allocate
+    // the whole declared picture before finding it too large, and its readers trust every
+    // length a damaged file declares (see ImageHeader). DevIL then decodes these same bytes.
     const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(file),
                                           std::istreambuf_iterator<char>()};
+    if (!ImageHeader::handedToDevil(path))
+        refuseUndecodable(path, "not a format the game reads");
     ImageHeader declared;
     if (ImageHeader::read(path, bytes.data(), bytes.size(), declared) &&
         tooLargeForTexture(path, declared.width, declared.height))
         return 0;
-    if (!ImageHeader::decodable(path, bytes.data(), bytes.size()))
+    if (bytes.size() > largestImageFileBytes ||
+        !ImageHeader::decodable(path, bytes.data(), bytes.size()))
         refuseUndecodable(path, "its structure is damaged");
 
     ILuint image = 0;
     ilGenImages(1, &image);
     ilBindImage(image);
-    if (!ilLoadImage(path.c_str())) {
+    if (!ilLoadL(ilTypeFromExt(path.c_str()), bytes.data(), static_cast<ILuint>(bytes.size()))) {
         std::ostringstream reason;
         reason << "DevIL error 0x" << std::hex << ilGetError();
         refuseUndecodable(path, reason.str());

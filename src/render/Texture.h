@@ -17,12 +17,14 @@
 //    that OpenGL can hold;
 //  - a decoded image in a format a core context refuses (grey, palette, BGR, doubles): converted
 //    to 8-bit RGBA first;
-//  - a picture wider or higher than OpenGL's texture limit: a line naming it, id 0. PNG, TGA,
-//    BMP and JPEG files are measured by their header before DevIL allocates anything;
+//  - a picture wider or higher than OpenGL's texture limit: a line naming it, id 0. Files are
+//    measured by their header before DevIL allocates anything;
 //  - a decoded image whose bytes per pixel do not match its format and type: a line naming it,
 //    id 0;
 //  - an image DevIL cannot decode: one line naming the file on standard error, then the
-//    process exits with status -1.
+//    process exits with status -1. So ends a file whose structure runs past its end or
+//    declares more than it holds (see ImageHeader::decodable), and one whose extension is
+//    not PNG, TGA, BMP, JPEG or DDS: DevIL only ever decodes a file that was walked first.
 // The texture is left bound to GL_TEXTURE_2D on the active unit. Textures are never deleted.
 class Texture {
 public:

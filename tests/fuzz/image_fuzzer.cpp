@@ -5,10 +5,16 @@
 // is larger than OpenGL allows, or cannot be made RGBA), and a DDS file with a known format,
 // must give a texture.
 //
-// The first byte chooses the extension (byte % 5: ".png", ".tga", ".bmp", ".jpg", ".DDS"); the
-// remaining bytes are the file. The game ends its process on an image DevIL cannot decode, by
-// design, so every non-DDS input is first offered to DevIL here and skipped when refused; so
-// are JPEG files that end early, which the game refuses the same way before DevIL sees them.
+// The first byte chooses the extension (byte % 6: ".png", ".tga", ".bmp", ".jpg", ".DDS",
+// ".dds"); the remaining bytes are the file. The game ends its process on an image DevIL
+// cannot decode, by design, so every non-DDS input is first offered to DevIL here and skipped
+// when refused; so are files whose walk fails (ImageHeader::decodable), which the game refuses
+// the same way before DevIL sees them.
+//
+// Slowness and memory are findings too: run with a time limit per input and a memory limit, so
+// that an input that takes DevIL longer or more memory than the limits is saved as a crash
+// file. Only pictures larger than 2048 x 2048 pixels are skipped: their decoding is honestly
+// costly (up to a gigabyte at the largest texture edge), which is no finding.
 //
 // Build and run from the repository root. The fuzzer needs a display; it works in a temporary
 // game directory, so corpus and artifact paths must be absolute. Leak checking is off: DevIL
@@ -20,7 +26,7 @@
 //   mkdir -p /tmp/image-corpus
 //   ASAN_OPTIONS=detect_leaks=0 \
 //   xvfb-run -a -s "-screen 0 640x480x24" build-harden-fuzz/tests/fuzz/image_fuzzer \
-//       -max_total_time=1800 -max_len=16384 -timeout=30 -rss_limit_mb=4096 -close_fd_mask=1 \
+//       -max_total_time=1800 -max_len=16384 -timeout=10 -rss_limit_mb=2048 -close_fd_mask=1 \
 //       -artifact_prefix=$PWD/ -dict=$PWD/tests/fuzz/image.dict \
 //       /tmp/image-corpus $PWD/tests/fuzz/corpus/image </dev/null
 //
@@ -42,7 +48,7 @@
 
 namespace {
 
-constexpr std::array<const char*, 5> extensions{".png", ".tga", ".bmp", ".jpg", ".DDS"};
+constexpr std::array<const char*, 6> extensions{".png", ".tga", ".bmp", ".jpg", ".DDS", ".dds"};
 constexpr std::size_t ddsChoice = 4;
 // Pictures that fit a texture but would take DevIL seconds and gigabytes to decode are skipped:
 // a slow start-up on a 16384-pixel texture is no finding, and it would stall the fuzzing.
@@ -61,13 +67,15 @@ struct DevilVerdict {
     bool consistent = false;  // bytes per pixel as its format and type say
 };
 
-// Whether DevIL decodes the file to pixel data, asked the way the game's loader asks.
-DevilVerdict askDevil(const std::string& path) {
+// Whether DevIL decodes the file to pixel data, asked the way the game's loader asks: from the
+// bytes in memory, with the decoder the extension names.
+DevilVerdict askDevil(const std::string& path, const std::uint8_t* data, std::size_t size) {
     ILuint image = 0;
     ilGenImages(1, &image);
     ilBindImage(image);
     DevilVerdict verdict;
-    verdict.accepted = ilLoadImage(path.c_str()) && ilGetData() != nullptr;
+    verdict.accepted = ilLoadL(ilTypeFromExt(path.c_str()), data, static_cast<ILuint>(size)) &&
+                       ilGetData() != nullptr;
     if (verdict.accepted) {
         verdict.consistent = Texture::decodedLayoutConsistent();
         const GLint maxEdge = maxTextureEdge();
@@ -128,7 +136,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // The game refuses these itself, by ending (DevIL would never return on them).
         if (!ImageHeader::decodable(fileName, data + 1, size - 1))
             return -1;
-        const DevilVerdict verdict = askDevil(path);
+        const DevilVerdict verdict = askDevil(path, data + 1, size - 1);
         if (!verdict.accepted)
             return -1;
         mustGiveTexture = verdict.fitsTexture && verdict.consistent && verdict.convertible;

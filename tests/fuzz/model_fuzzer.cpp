@@ -22,7 +22,7 @@
 //   mkdir -p /tmp/model-corpus
 //   ASAN_OPTIONS=detect_leaks=0 \
 //   xvfb-run -a -s "-screen 0 640x480x24" build-harden-fuzz/tests/fuzz/model_fuzzer \
-//       -max_total_time=1800 -max_len=65536 -timeout=30 -rss_limit_mb=4096 -detect_leaks=0 \
+//       -max_total_time=1800 -max_len=65536 -timeout=10 -rss_limit_mb=2048 -detect_leaks=0 \
 //       -close_fd_mask=1 \
 //       -artifact_prefix=$PWD/ -dict=$PWD/tests/fuzz/model.dict \
 //       /tmp/model-corpus $PWD/tests/fuzz/corpus/model </dev/null
