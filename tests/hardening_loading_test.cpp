@@ -275,6 +275,12 @@ TEST(ImageHeaderDecodable, DeclaredStructuresMustLieInsideTheFile) {
     };
     std::string bmpOffsetPastEnd = bmp24(2, 2, Bytes(12, 0));
     bmpOffsetPastEnd[10] = 55;
+    // Found by the image fuzzer: DevIL read the palette of a run-length true-colour picture,
+    // 2^32 - 255 colours of it.
+    std::string runLengthTrueColour = bmp24(2, 2, Bytes(12, 0));
+    runLengthTrueColour[30] = 1;
+    std::string trueColourPalette = bmp24(2, 2, Bytes(12, 0));
+    trueColourPalette[47] = 1; // 256 colours
 
     const std::string ddsOneLevel = dds(8, 8, 32, 1, 32);
     std::string ddsVolume = ddsOneLevel;
@@ -305,6 +311,8 @@ TEST(ImageHeaderDecodable, DeclaredStructuresMustLieInsideTheFile) {
         {"a.bmp", bmp24(2, 2, Bytes(12, 0)), true, "pixels inside"},
         {"a.bmp", bmp24(2, 2, Bytes(12, 0)).substr(0, 69), false, "pixels one byte short"},
         {"a.bmp", bmpOffsetPastEnd, false, "pixels start late"},
+        {"a.bmp", runLengthTrueColour, false, "run-length coding of a true-colour picture"},
+        {"a.bmp", trueColourPalette, false, "a true-colour palette past the end"},
         {"a.bmp", paletteBmp(0, 256), true, "0 colours: all 256"},
         {"a.bmp", paletteBmp(2, 2), true, "two colours listed"},
         {"a.bmp", paletteBmp(257, 256), false, "more colours than 8 bits index"},

@@ -441,25 +441,31 @@ bool bmpBounded(const std::uint8_t* bytes, std::size_t length) {
     std::uint64_t paletteStart = bmpFileHeaderBytes + infoBytes;
     if (compression == bmpBitFields && infoBytes == bmpWindows3InfoBytes)
         paletteStart += bmpMaskBytes;
+    // A palette image lists at most 2^bits colours, all of them when it says 0; a true-colour
+    // one may list some all the same, which DevIL reads too.
     if (bits <= bmpLargestPaletteBits) {
         if (colours == 0)
             colours = 1u << bits;
         if (colours > (1u << bits))
             return false;
-        paletteStart += colours * (core ? bmpCorePaletteEntryBytes : bmpPaletteEntryBytes);
     }
+    paletteStart += colours * (core ? bmpCorePaletteEntryBytes : bmpPaletteEntryBytes);
     const std::uint64_t pixelsStart = littleEndian32(bytes + bmpPixelOffsetOffset);
     if (paletteStart > length || pixelsStart > length)
         return false;
     const std::uint64_t rowBytes =
         (width * bits + bmpRowAlignmentBits - 1) / bmpRowAlignmentBits * (bmpRowAlignmentBits / 8);
+    // Each compression goes with its own pixel sizes; DevIL's run-length decoders take any
+    // file that says so for a palette image.
     switch (compression) {
     case bmpUncompressed:
-    case bmpBitFields:
         return rowBytes * height <= length - pixelsStart;
+    case bmpBitFields:
+        return (bits == 16 || bits == 32) && rowBytes * height <= length - pixelsStart;
     case bmpRunLength8:
+        return bits == 8 && pixelsStart < length;
     case bmpRunLength4:
-        return pixelsStart < length;
+        return bits == 4 && pixelsStart < length;
     default:
         return false;
     }
