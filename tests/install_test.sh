@@ -78,8 +78,9 @@ play_until_end() {
   [ "$geometry" = "$size" ] || fail "$name: window of $geometry, not $size"
 
   if [ "$ending" = escape ]; then
-    # The key stays down until the game has ended, as a player's finger would.
-    xdotool keydown --window "$window" Escape
+    # One tap, as a player ends the game. A key held down instead could outlive this window
+    # (its release would find no window) and reach the next game.
+    xdotool windowfocus --sync "$window" key --window "$window" Escape
   else
     kill -TERM $launcher
   fi
@@ -88,7 +89,6 @@ play_until_end() {
     sleep 1
     waited=$((waited + 1))
   done
-  [ "$ending" = escape ] && { xdotool keyup --window "$window" Escape 2>/dev/null || true; }
   if kill -0 $launcher 2>/dev/null; then
     fail "$name: $ending did not end the game"
     stop_launcher $launcher
