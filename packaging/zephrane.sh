@@ -22,7 +22,7 @@ if [ ! -x "$game" ] || [ ! -f "$data_dir/config.js" ]; then
   exit 1
 fi
 
-# The base directory specification ignores an empty or relative XDG_CONFIG_HOME.
+# XDG_CONFIG_HOME counts only when it is an absolute path; otherwise ~/.config is used.
 config_home=${XDG_CONFIG_HOME:-}
 case $config_home in
   /*) ;;
