@@ -21,7 +21,7 @@ constexpr float boardCentreY = 4.9f;
 constexpr float boardThickness = 0.35f;
 constexpr int boardSides = 16;
 constexpr int frames = 10;
-constexpr int textureTexels = 512;
+constexpr int textureTexels = 256;
 constexpr int texturePadding = 4;
 constexpr float ringWidth = boardRadius / 5.0f;
 

@@ -19,7 +19,7 @@ namespace {
 // ---------------------------------------------------------------------------------------------
 // Shape, in world units
 
-constexpr int cells = 128;                // grid cells per side
+constexpr int cells = 96;                 // grid cells per side
 constexpr float worldHalfExtent = 362.0f; // reaches the drawn sky box's walls (6 x 60)
 constexpr int colourTexels = 2048;
 constexpr int lightTexels = 512;
