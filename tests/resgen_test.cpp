@@ -1,102 +1,19 @@
-// The resource generator's parts: the model writers as the importer reads them back, the
-// light-map baker and the DDS encoder. (The generated files themselves, the
-// terrain's flat ground under the scenery included, are checked in resources_test.)
+// The resource generator's parts that the generated files cannot show: the 3DS writer's limits,
+// the light-map baker's shadows and the DDS encoder's chain. (The generated files themselves are
+// checked in resources_test, and drawn in the replay tests' reference pictures.)
 #include "DdsWriter.h"
-#include "FbxWriter.h"
 #include "Image.h"
 #include "LightmapBaker.h"
 #include "MeshData.h"
-#include "ObjWriter.h"
 #include "RayScene.h"
 #include "Shapes.h"
 #include "TestSupport.h"
 #include "ThreeDsWriter.h"
-#include "UvAtlas.h"
 #include "render/DdsImage.h"
 
-#include <assimp/Importer.hpp>
-#include <assimp/postprocess.h>
-#include <assimp/scene.h>
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <string>
-
 using namespace resgen;
-namespace fs = std::filesystem;
-
-namespace {
-
-// A model with hard edges (a box) and a smooth surface (a capped cylinder) side by side, laid
-// out for a texture.
-ModelFile sampleModel() {
-    ModelFile model{"sample", "paint", "sample.DDS", {}};
-    addBox(model.mesh, {-1.0f, 0.0f, -1.0f}, {1.0f, 2.0f, 1.0f}, 0);
-    addLoft(model.mesh,
-            {ellipseRing({3.0f, 0.0f, 0.0f}, {0, 0, 1}, {1, 0, 0}, 0.8f, 0.8f, 12),
-             ellipseRing({3.0f, 2.0f, 0.0f}, {0, 0, 1}, {1, 0, 0}, 0.8f, 0.8f, 12)},
-            Shading::Smooth, 1, true, true);
-    model.mesh.computeNormals();
-    UvAtlas::unwrap(model.mesh, 128, 128, 2);
-    model.mesh.weld();
-    return model;
-}
-
-} // namespace
-
-// Model files
-
-// Every format must come back from the importer as the one mesh on a child of the root node,
-// with the positions, texture coordinates (flipped by the game's import flag) and texture we
-// wrote. 3DS stores no normals: the smoothing bits must make the importer compute ours.
-TEST(ModelWriters, AllFormatsImportAsWrittenWithTheirNormals) {
-    const ModelFile model = sampleModel();
-    testing_support::TempDir dir;
-    const std::vector<std::pair<fs::path, bool (*)(const fs::path&, const ModelFile&)>> formats{
-        {dir.path() / "sample.obj", &ObjWriter::write},
-        {dir.path() / "sample.3ds", &ThreeDsWriter::write},
-        {dir.path() / "sample.fbx", &FbxWriter::write}};
-    for (const auto& [path, write] : formats) {
-        SCOPED_TRACE(path.filename().string());
-        ASSERT_TRUE(write(path, model));
-
-        Assimp::Importer importer;
-        const aiScene* scene =
-            importer.ReadFile(path.string(), aiProcess_Triangulate | aiProcess_FlipUVs);
-        ASSERT_NE(scene, nullptr) << importer.GetErrorString();
-        ASSERT_EQ(scene->mRootNode->mNumMeshes, 0u);
-        ASSERT_EQ(scene->mRootNode->mNumChildren, 1u);
-        const aiNode* child = scene->mRootNode->mChildren[0];
-        ASSERT_EQ(child->mNumMeshes, 1u);
-        EXPECT_TRUE(child->mTransformation.IsIdentity());
-        const aiMesh* mesh = scene->mMeshes[child->mMeshes[0]];
-        ASSERT_NE(mesh->mNormals, nullptr);
-        ASSERT_NE(mesh->mTextureCoords[0], nullptr);
-        ASSERT_EQ(mesh->mNumFaces, model.mesh.triangles.size());
-
-        for (unsigned f = 0; f < mesh->mNumFaces; ++f) {
-            for (unsigned k = 0; k < 3; ++k) {
-                const unsigned imported = mesh->mFaces[f].mIndices[k];
-                const std::uint32_t ours = model.mesh.triangles[f][static_cast<int>(k)];
-                const aiVector3D& p = mesh->mVertices[imported];
-                const aiVector3D& n = mesh->mNormals[imported];
-                const aiVector3D& t = mesh->mTextureCoords[0][imported];
-                ASSERT_NEAR(glm::distance(glm::vec3(p.x, p.y, p.z), model.mesh.positions[ours]),
-                            0.0f, 1e-4f);
-                ASSERT_NEAR(glm::distance(glm::vec3(n.x, n.y, n.z), model.mesh.normals[ours]), 0.0f,
-                            2e-3f)
-                    << "face " << f << " corner " << k;
-                ASSERT_NEAR(t.x, model.mesh.uvs[ours].x, 1e-4f);
-                ASSERT_NEAR(t.y, 1.0f - model.mesh.uvs[ours].y, 1e-4f);
-            }
-        }
-        aiString texture;
-        ASSERT_EQ(
-            scene->mMaterials[mesh->mMaterialIndex]->GetTexture(aiTextureType_DIFFUSE, 0, &texture),
-            aiReturn_SUCCESS);
-        EXPECT_STREQ(texture.C_Str(), "sample.DDS");
-    }
-}
 
 TEST(ModelWriters, ThreeDsRefusesMeshesBeyondItsLimits) {
     ModelFile model{"big", "paint", "big.png", {}};
@@ -135,8 +52,6 @@ TEST(LightmapBaker, ShadowsAndOcclusionDarkenTheLight) {
     // The same texel gets the same rays: baking is repeatable.
     EXPECT_EQ(LightmapBaker::lightAt(shadowed, up, scene, settings, 2), lightShadow);
 }
-
-// DDS
 
 // The game's own DDS reader must find every level of the chain down to 1 x 1, in DXT1, and the
 // first block must hold the picture's colours.

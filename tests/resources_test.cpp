@@ -96,28 +96,28 @@ glm::vec3 worldCentre(SceneObject* object) {
 }
 
 // The world height of the terrain mesh's surface above a world position.
-std::optional<float> groundAt(const MeshComponent& terrain, const glm::mat4& placement,
-                              float worldX, float worldZ) {
-    const glm::vec3 local =
-        glm::vec3(glm::inverse(placement) * glm::vec4(worldX, 0.0f, worldZ, 1.0f));
-    const Mesh& mesh = terrain.meshes.at(0);
+std::optional<float> groundAt(SceneObject* terrain, float worldX, float worldZ) {
+    const glm::mat4 placement = terrain->getModelMatrix();
+    const glm::vec3 local = glm::inverse(placement) * glm::vec4(worldX, 0.0f, worldZ, 1.0f);
+    const Mesh& mesh = firstComponent(terrain)->meshes.at(0);
     for (std::size_t i = 0; i + 2 < mesh.indices.size(); i += 3) {
-        const Vertex& a = mesh.vertices[mesh.indices[i]];
-        const Vertex& b = mesh.vertices[mesh.indices[i + 1]];
-        const Vertex& c = mesh.vertices[mesh.indices[i + 2]];
-        const glm::vec2 pa(a.position.x, a.position.z), pb(b.position.x, b.position.z),
-            pc(c.position.x, c.position.z), p(local.x, local.z);
-        const float area = (pb.x - pa.x) * (pc.y - pa.y) - (pc.x - pa.x) * (pb.y - pa.y);
+        glm::vec3 corner[3];
+        for (int k = 0; k < 3; ++k)
+            corner[k] = mesh.vertices[mesh.indices[i + static_cast<std::size_t>(k)]].position;
+        // Barycentric weights of the point in the triangle's ground plan.
+        const glm::vec2 a(corner[0].x, corner[0].z), ab = glm::vec2(corner[1].x, corner[1].z) - a,
+                                                     ac = glm::vec2(corner[2].x, corner[2].z) - a,
+                                                     ap = glm::vec2(local.x, local.z) - a;
+        const float area = ab.x * ac.y - ac.x * ab.y;
         if (std::abs(area) < 1e-9f)
             continue;
-        const float wb = ((p.x - pa.x) * (pc.y - pa.y) - (pc.x - pa.x) * (p.y - pa.y)) / area;
-        const float wc = ((pb.x - pa.x) * (p.y - pa.y) - (p.x - pa.x) * (pb.y - pa.y)) / area;
-        const float wa = 1.0f - wb - wc;
-        if (wa < -1e-5f || wb < -1e-5f || wc < -1e-5f)
+        const float wb = (ap.x * ac.y - ac.x * ap.y) / area,
+                    wc = (ab.x * ap.y - ap.x * ab.y) / area;
+        if (wb < -1e-5f || wc < -1e-5f || 1.0f - wb - wc < -1e-5f)
             continue;
-        const float y = wa * a.position.y + wb * b.position.y + wc * c.position.y;
-        const glm::vec3 world = glm::vec3(placement * glm::vec4(local.x, y, local.z, 1.0f));
-        return world.y;
+        const float y =
+            corner[0].y + wb * (corner[1].y - corner[0].y) + wc * (corner[2].y - corner[0].y);
+        return (placement * glm::vec4(local.x, y, local.z, 1.0f)).y;
     }
     return std::nullopt;
 }
@@ -208,8 +208,6 @@ TEST(GeneratedResources, TerrainCarriesTheSceneryOnFlatGround) {
     ASSERT_TRUE(ready());
     LoadedGame loaded;
     Zephrane& game = loaded.game;
-    const MeshComponent& terrain = *firstComponent(game.terrain);
-    const glm::mat4 placement = game.terrain->getModelMatrix();
     for (SceneObject* standing : {game.lightmapObject1, game.lightmapObject2, game.lightmapBox1,
                                   game.lightmapBox2, game.lightmapBox3, game.target}) {
         const MeshComponent& model = *firstComponent(standing);
@@ -219,7 +217,7 @@ TEST(GeneratedResources, TerrainCarriesTheSceneryOnFlatGround) {
              {model.boundsMin, glm::vec3(model.boundsMax.x, 0, model.boundsMin.z),
               glm::vec3(model.boundsMin.x, 0, model.boundsMax.z), model.boundsMax, model.center}) {
             const glm::vec3 world = glm::vec3(m * glm::vec4(corner.x, 0.0f, corner.z, 1.0f));
-            const std::optional<float> ground = groundAt(terrain, placement, world.x, world.z);
+            const std::optional<float> ground = groundAt(game.terrain, world.x, world.z);
             ASSERT_TRUE(ground.has_value());
             EXPECT_NEAR(*ground, -49.0f, 1e-3f) << "under " << world.x << "," << world.z;
         }
@@ -310,8 +308,7 @@ TEST(Playability, FirstTwentyTargetPlacesAreInsideAndClear) {
         }
         EXPECT_GT(centre.y - radius, floorHeight);
         // Not buried in a hill either.
-        const std::optional<float> ground = groundAt(
-            *firstComponent(game.terrain), game.terrain->getModelMatrix(), centre.x, centre.z);
+        const std::optional<float> ground = groundAt(game.terrain, centre.x, centre.z);
         ASSERT_TRUE(ground.has_value());
         EXPECT_GT(centre.y - radius, *ground);
         for (SceneObject* scenery : {game.lightmapObject1, game.lightmapObject2, game.lightmapBox1,
