@@ -27,15 +27,15 @@ constexpr std::array<const char*, 4> damageNames{"missing", "empty", "cut to hal
 
 // What the game does with a damaged file.
 enum class O {
-    StartRefused,   // "Failed to parse configuration file", status -1
-    ShaderMissing,  // "Failed to open shader file: <path>", status 1
-    ShaderBroken,   // "Failed to compile shader" (status 1) or "Failed to link program" (-1)
-    ModelRefused,   // "ERROR::ASSIMP::" and the importer's message; the game goes on
-    ModelKept,      // the material library is lost, the model still imported; the game goes on
-    TextureMissing, // "<path> could not be opened. ..."; the game goes on without it
-    ImageRefused,   // "<path> could not be decoded as an image", status -1
-    FontRefused,    // "ERROR::FREETYPE: Failed to load font"; the game goes on without text
-    Plays,          // whatever the file gives (a partial model, no texture, silence): status 1
+    StartRefused,     // the configuration does not parse: the start fails
+    ShaderMissing,    // the shader file cannot be opened
+    ShaderUncompiled, // a shader that does not compile
+    ModelRefused,     // the importer's message; the game goes on
+    ModelKept,        // the material library is lost, the model still imported; the game goes on
+    TextureMissing,   // the texture stays empty, the game goes on
+    ImageRefused,     // what DevIL cannot decode ends the game
+    FontRefused,      // the game goes on without text
+    Plays,            // whatever the file gives (a partial model, no texture, silence)
 };
 
 struct DamagedFile {
@@ -49,12 +49,11 @@ void PrintTo(const DamagedFile& damaged, std::ostream* out) {
 
 // Half a model, library, DDS file, font or sound may still read as something, and then only
 // the normal end is required. Random bytes are refused by Assimp's format checks, except by
-// the lenient OBJ reader; a DDS file with a random FourCC gives texture 0. texture_l.vert cut
-// to half compiles and fails to link.
+// the lenient OBJ reader; a DDS file with a random FourCC gives texture 0.
 const DamagedFile damagedFiles[] = {
     {"config.js", {O::StartRefused, O::StartRefused, O::StartRefused, O::StartRefused}},
     {"Shader/texture_l.vert",
-     {O::ShaderMissing, O::ShaderBroken, O::ShaderBroken, O::ShaderBroken}},
+     {O::ShaderMissing, O::ShaderUncompiled, O::ShaderUncompiled, O::ShaderUncompiled}},
     {"Resources/models/terrain.fbx", {O::ModelRefused, O::ModelRefused, O::Plays, O::ModelRefused}},
     {"Resources/models/AIM120D.3ds", {O::ModelRefused, O::ModelRefused, O::Plays, O::ModelRefused}},
     {"Resources/models/uvbox.obj", {O::ModelRefused, O::ModelRefused, O::Plays, O::Plays}},
@@ -100,59 +99,53 @@ std::string damagedContent(const std::string& intact, std::size_t damage) {
     return bytes;
 }
 
+// The exit status and the line, on standard output or error, that the game defines.
+struct Defined {
+    int status;
+    std::string ProcessResult::*stream;
+    std::string line;
+};
+
+Defined definedFor(O outcome, const std::string& file) {
+    const std::string model = fs::path(file).replace_extension(".obj").string(); // of X.mtl
+    switch (outcome) {
+    case O::StartRefused:
+        return {-1, &ProcessResult::out, "Failed to parse configuration file\n"};
+    case O::ShaderMissing:
+        return {1, &ProcessResult::err, "Failed to open shader file: " + file + "\n"};
+    case O::ShaderUncompiled:
+        return {1, &ProcessResult::err, "Failed to compile shader\n"};
+    case O::ModelRefused:
+        return {1, &ProcessResult::out, "\nERROR::ASSIMP::"};
+    case O::ModelKept:
+        return {1, &ProcessResult::out, "no of textures of " + model + " is: "};
+    case O::TextureMissing:
+        return {1, &ProcessResult::out,
+                file + " could not be opened. Are you in the right directory ?"};
+    case O::ImageRefused:
+        return {-1, &ProcessResult::err, file + " could not be decoded as an image"};
+    case O::FontRefused:
+        return {1, &ProcessResult::out, "ERROR::FREETYPE: Failed to load font\n"};
+    case O::Plays:
+        break;
+    }
+    return {1, &ProcessResult::out, ""};
+}
+
 ::testing::AssertionResult behavesAsDefined(const ProcessResult& run, const std::string& file,
                                             O outcome) {
+    const Defined defined = definedFor(outcome, file);
     if (run.timedOut || run.signal != 0)
         return ::testing::AssertionFailure()
                << "no end within " << runTimeoutSeconds << " s, or ended by signal " << run.signal;
     if (run.err.find("ERROR: AddressSanitizer") != std::string::npos ||
         run.err.find("runtime error:") != std::string::npos)
         return ::testing::AssertionFailure() << "sanitizer report";
-    auto said = [](const std::string& text, const std::string& part) {
-        return text.find(part) != std::string::npos;
-    };
-    int status = 1;
-    bool defined = true;
-    switch (outcome) {
-    case O::StartRefused:
-        status = -1;
-        defined = run.out.starts_with("Failed to parse configuration file\n") &&
-                  said(run.out, "Failed to initialize Engine\n");
-        break;
-    case O::ShaderMissing:
-        defined = said(run.err, "Failed to open shader file: " + file + "\n");
-        break;
-    case O::ShaderBroken:
-        if (said(run.err, "Failed to link program\n"))
-            status = -1;
-        else
-            defined = said(run.err, "Failed to compile shader\n");
-        break;
-    case O::ModelRefused:
-        defined = said(run.out, "\nERROR::ASSIMP::");
-        break;
-    case O::ModelKept: // "X.mtl" serves "X.obj"
-        defined = said(run.out, "no of textures of " +
-                                    fs::path(file).replace_extension(".obj").string() + " is: ");
-        break;
-    case O::TextureMissing:
-        defined = said(run.out, file + " could not be opened. Are you in the right directory ?");
-        break;
-    case O::ImageRefused:
-        status = -1;
-        defined = said(run.err, file + " could not be decoded as an image");
-        break;
-    case O::FontRefused:
-        defined = said(run.out, "ERROR::FREETYPE: Failed to load font\n");
-        break;
-    case O::Plays:
-        break;
-    }
-    if (run.exitCode != status)
+    if (run.exitCode != defined.status)
         return ::testing::AssertionFailure()
-               << "exit status " << run.exitCode << ", not " << status;
-    if (!defined)
-        return ::testing::AssertionFailure() << "the defined message is missing";
+               << "exit status " << run.exitCode << ", not " << defined.status;
+    if ((run.*defined.stream).find(defined.line) == std::string::npos)
+        return ::testing::AssertionFailure() << "no line \"" << defined.line << "\"";
     return ::testing::AssertionSuccess();
 }
 

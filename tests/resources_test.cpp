@@ -95,29 +95,37 @@ glm::vec3 worldCentre(SceneObject* object) {
     return glm::vec3(object->getModelMatrix() * glm::vec4(firstComponent(object)->center, 1.0f));
 }
 
+// The barycentric weights of p in the triangle a, b, c; none for a degenerate triangle.
+std::optional<glm::vec3> weightsIn(glm::vec2 a, glm::vec2 b, glm::vec2 c, glm::vec2 p) {
+    const float area = (b.x - a.x) * (c.y - a.y) - (c.x - a.x) * (b.y - a.y);
+    if (std::abs(area) < 1e-9f)
+        return std::nullopt;
+    const float wb = ((p.x - a.x) * (c.y - a.y) - (c.x - a.x) * (p.y - a.y)) / area;
+    const float wc = ((b.x - a.x) * (p.y - a.y) - (p.x - a.x) * (b.y - a.y)) / area;
+    return glm::vec3(1.0f - wb - wc, wb, wc);
+}
+
+const Vertex& corner(const Mesh& mesh, std::size_t triangle, int k) {
+    return mesh.vertices[mesh.indices[triangle * 3 + static_cast<std::size_t>(k)]];
+}
+
 // The world height of the terrain mesh's surface above a world position.
 std::optional<float> groundAt(SceneObject* terrain, float worldX, float worldZ) {
     const glm::mat4 placement = terrain->getModelMatrix();
     const glm::vec3 local = glm::inverse(placement) * glm::vec4(worldX, 0.0f, worldZ, 1.0f);
     const Mesh& mesh = firstComponent(terrain)->meshes.at(0);
-    for (std::size_t i = 0; i + 2 < mesh.indices.size(); i += 3) {
-        glm::vec3 corner[3];
-        for (int k = 0; k < 3; ++k)
-            corner[k] = mesh.vertices[mesh.indices[i + static_cast<std::size_t>(k)]].position;
-        // Barycentric weights of the point in the triangle's ground plan.
-        const glm::vec2 a(corner[0].x, corner[0].z), ab = glm::vec2(corner[1].x, corner[1].z) - a,
-                                                     ac = glm::vec2(corner[2].x, corner[2].z) - a,
-                                                     ap = glm::vec2(local.x, local.z) - a;
-        const float area = ab.x * ac.y - ac.x * ab.y;
-        if (std::abs(area) < 1e-9f)
-            continue;
-        const float wb = (ap.x * ac.y - ac.x * ap.y) / area,
-                    wc = (ab.x * ap.y - ap.x * ab.y) / area;
-        if (wb < -1e-5f || wc < -1e-5f || 1.0f - wb - wc < -1e-5f)
-            continue;
-        const float y =
-            corner[0].y + wb * (corner[1].y - corner[0].y) + wc * (corner[2].y - corner[0].y);
-        return (placement * glm::vec4(local.x, y, local.z, 1.0f)).y;
+    auto plan = [](const Vertex& v) { return glm::vec2(v.position.x, v.position.z); };
+    for (std::size_t t = 0; t < mesh.indices.size() / 3; ++t) {
+        const std::optional<glm::vec3> w =
+            weightsIn(plan(corner(mesh, t, 0)), plan(corner(mesh, t, 1)), plan(corner(mesh, t, 2)),
+                      glm::vec2(local.x, local.z));
+        if (w && glm::all(glm::greaterThanEqual(*w, glm::vec3(-1e-5f))))
+            return (placement * glm::vec4(local.x,
+                                          glm::dot(*w, glm::vec3(corner(mesh, t, 0).position.y,
+                                                                 corner(mesh, t, 1).position.y,
+                                                                 corner(mesh, t, 2).position.y)),
+                                          local.z, 1.0f))
+                .y;
     }
     return std::nullopt;
 }
@@ -127,9 +135,10 @@ std::optional<float> groundAt(SceneObject* terrain, float worldX, float worldZ) 
 // Files
 
 // Every model the game names imports through the game's loader as one mesh (so the bounding
-// sphere covers the whole model) with unit normals and texture coordinates, and every texture
-// it brings (material, light map, animation frames) loads.
-TEST(GeneratedResources, EveryModelAndTextureLoadsThroughTheGame) {
+// sphere covers the whole model) with unit normals and texture coordinates laid out on the
+// texture, and every texture it brings (material, light map, animation frames) loads. A light
+// map gives every surface point its own texels: no two triangles may share one.
+TEST(GeneratedResources, EveryModelLoadsWithItsTexturesAndOwnLightMapTexels) {
     ASSERT_TRUE(ready());
     for (const ModelExpectation& expected : models) {
         SCOPED_TRACE(expected.path);
@@ -137,68 +146,44 @@ TEST(GeneratedResources, EveryModelAndTextureLoadsThroughTheGame) {
         ASSERT_EQ(component->meshes.size(), 1u);
         const Mesh& mesh = component->meshes[0];
         ASSERT_FALSE(mesh.indices.empty());
+        EXPECT_GT(component->radius, 0.0f);
         glm::vec2 uvLow(1e9f), uvHigh(-1e9f);
         for (const Vertex& vertex : mesh.vertices) {
             ASSERT_NEAR(glm::length(vertex.normal), 1.0f, 1e-3f);
             uvLow = glm::min(uvLow, vertex.texCoords);
             uvHigh = glm::max(uvHigh, vertex.texCoords);
         }
-        EXPECT_GE(uvLow.x, 0.0f);
-        EXPECT_GE(uvLow.y, 0.0f);
-        EXPECT_LE(uvHigh.x, 1.0f);
-        EXPECT_LE(uvHigh.y, 1.0f);
+        EXPECT_TRUE(glm::all(glm::greaterThanEqual(uvLow, glm::vec2(0.0f))) &&
+                    glm::all(glm::lessThanEqual(uvHigh, glm::vec2(1.0f))));
         EXPECT_GT(uvHigh.x - uvLow.x, 0.5f) << "the layout should use the texture";
         ASSERT_EQ(mesh.textures.size(), expected.textureCount);
         for (const Texture* texture : mesh.textures)
             EXPECT_NE(texture->id, 0u);
-        EXPECT_GT(component->radius, 0.0f);
-    }
-}
-
-// A light map gives every surface point its own texels: no two triangles of a light-mapped
-// model may share a texel of its light map.
-TEST(GeneratedResources, LightMappedModelsGiveEveryTriangleItsOwnTexels) {
-    ASSERT_TRUE(ready());
-    for (const ModelExpectation& expected : models) {
         if (expected.lightMap == nullptr)
             continue;
-        SCOPED_TRACE(expected.path);
         const auto lightMap =
             testing_support::readPicture(resources() / "textures" / expected.lightMap);
         ASSERT_GT(lightMap.width, 0);
-        const Mesh& mesh = loadModel(expected.path)->meshes.at(0);
         const int w = lightMap.width, h = lightMap.height;
-        std::vector<int> owner(static_cast<std::size_t>(w) * h, -1);
-        for (std::size_t i = 0; i + 2 < mesh.indices.size(); i += 3) {
+        std::vector<std::size_t> owner(static_cast<std::size_t>(w) * h, mesh.indices.size());
+        for (std::size_t t = 0; t < mesh.indices.size() / 3; ++t) {
             glm::vec2 c[3];
             for (int k = 0; k < 3; ++k)
-                c[k] = mesh.vertices[mesh.indices[i + static_cast<std::size_t>(k)]].texCoords *
-                       glm::vec2(w, h);
-            const float area =
-                (c[1].x - c[0].x) * (c[2].y - c[0].y) - (c[2].x - c[0].x) * (c[1].y - c[0].y);
-            if (std::abs(area) < 1e-9f)
-                continue;
-            const glm::vec2 lo = glm::min(c[0], glm::min(c[1], c[2]));
-            const glm::vec2 hi = glm::max(c[0], glm::max(c[1], c[2]));
-            for (int y = std::max(0, static_cast<int>(lo.y));
-                 y <= std::min(h - 1, static_cast<int>(hi.y)); ++y) {
-                for (int x = std::max(0, static_cast<int>(lo.x));
-                     x <= std::min(w - 1, static_cast<int>(hi.x)); ++x) {
-                    const glm::vec2 p(x + 0.5f, y + 0.5f);
-                    bool inside = true;
-                    for (int k = 0; k < 3 && inside; ++k) {
-                        const glm::vec2 a = c[(k + 1) % 3], b = c[(k + 2) % 3];
-                        inside =
-                            ((b.x - a.x) * (p.y - a.y) - (p.x - a.x) * (b.y - a.y)) / area > 1e-4f;
-                    }
-                    if (!inside)
+                c[k] = corner(mesh, t, k).texCoords * glm::vec2(w, h);
+            const glm::ivec2 low = glm::max(glm::ivec2(glm::min(c[0], glm::min(c[1], c[2]))), 0);
+            const glm::ivec2 high =
+                glm::min(glm::ivec2(glm::max(c[0], glm::max(c[1], c[2]))), glm::ivec2(w, h) - 1);
+            for (int y = low.y; y <= high.y; ++y)
+                for (int x = low.x; x <= high.x; ++x) {
+                    const auto weights = weightsIn(c[0], c[1], c[2], glm::vec2(x + 0.5f, y + 0.5f));
+                    if (!weights || glm::any(glm::lessThanEqual(*weights, glm::vec3(1e-4f))))
                         continue;
-                    int& cell = owner[static_cast<std::size_t>(y) * w + x];
-                    ASSERT_EQ(cell, -1) << "texel " << x << "," << y << " is shared by faces "
-                                        << cell << " and " << i / 3;
-                    cell = static_cast<int>(i / 3);
+                    std::size_t& cell = owner[static_cast<std::size_t>(y) * w + x];
+                    ASSERT_EQ(cell, mesh.indices.size())
+                        << "texel " << x << "," << y << " is shared by faces " << cell << " and "
+                        << t;
+                    cell = t;
                 }
-            }
         }
     }
 }

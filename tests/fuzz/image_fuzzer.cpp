@@ -1,5 +1,6 @@
 // Fuzzes texture loading through Texture::load, so that DevIL's decoded width, height, format
-// and type reach the game's upload as they do in the game, and ".DDS" files our own reader.
+// and type reach the game's upload as they do in the game, and ".DDS" files our own reader,
+// whose result must be consistent.
 // Loading must cause no OpenGL error and touch no memory it does not own; an image DevIL
 // accepts (unless larger than OpenGL allows or not convertible to RGBA) and a DDS file of a
 // known format must give a texture. The first byte chooses the extension (byte % 6), the rest
@@ -90,6 +91,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (choice == ddsChoice) {
         DdsImage parsed;
         mustGiveTexture = DdsImage::parse(data + 1, size - 1, parsed);
+        // Success means a known format; the levels lie back to back inside the data kept, which
+        // lies inside the file.
+        require(mustGiveTexture == (parsed.glFormat != 0) && parsed.data.size() < size &&
+                    parsed.levels.size() <= parsed.mipMapCount,
+                "the DDS reader's result contradicts itself");
+        std::size_t end = 0;
+        for (const DdsLevel& level : parsed.levels) {
+            require(level.offset == end && level.size <= parsed.data.size() - level.offset &&
+                        (level.size != 0 || level.width == 0 || level.height == 0),
+                    "a DDS level lies outside the data or overlaps another");
+            end = level.offset + level.size;
+        }
     } else {
         ImageHeader declared;
         if (ImageHeader::read(fileName, data + 1, size - 1, declared)) {
