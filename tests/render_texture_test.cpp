@@ -69,6 +69,7 @@ TEST_F(TextureLoad, DdsGivesTheLevelsTheFileHoldsAndNothingBeyondIt) {
          GL_COMPRESSED_RGBA_S3TC_DXT5_EXT,
          {65536, 16384}},
         {ddsFile(dxt1, 256, 256, 32768, 1, 100), GL_COMPRESSED_RGBA_S3TC_DXT1_EXT, {}},
+        {ddsFile(dxt1, 8, 8, 32, 1, 24), GL_COMPRESSED_RGBA_S3TC_DXT1_EXT, {}}, // a block short
         // DXT1 blocks are 8 bytes, DXT3 16; partial blocks round up.
         {ddsFile(dxt1, 5, 3, 16, 1, 16), GL_COMPRESSED_RGBA_S3TC_DXT1_EXT, {16}},
         {ddsFile(dxt1, 8, 8, 32, 2, 64), GL_COMPRESSED_RGBA_S3TC_DXT1_EXT, {32, 8}},

@@ -7,10 +7,10 @@ class MeshComponent;
 // What the loading fuzzers share, set up once per process in LLVMFuzzerInitialize.
 namespace fuzz_support {
 
-// A small hidden 4.3 core debug context recording OpenGL errors, DevIL started, and a fresh
-// game working directory (removed at exit): a copy of Shader/ and, under Resources/textures/,
-// a small PNG for every texture that model loading adds by rule and the corpus names. Ends the
-// process with a message when there is no display.
+// The tests' hidden 4.3 core debug context, recording OpenGL errors and drawing into a small
+// viewport; DevIL started; and a fresh game working directory (removed at exit): a copy of
+// Shader/ and, under Resources/textures/, a small PNG for every texture that model loading adds
+// by rule and the corpus names. Ends the process with a message when there is no display.
 void startLoadingFuzzer();
 
 // Aborts naming `during` when OpenGL reported errors since the last call: loading and drawing
