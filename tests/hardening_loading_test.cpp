@@ -364,26 +364,3 @@ TEST_F(TextureHardening, MissingAndHugePicturesGiveNoTextureAndALine) {
         EXPECT_EQ(out.rfind("Resources/textures/" + name + line, 0), 0u) << out;
     }
 }
-
-// What DevIL would hang on or decode although the game does not walk it ends the game with the
-// line, as an image DevIL cannot decode does.
-TEST(TextureHardeningDeath, UnwalkedOrShortPicturesEndTheGameWithTheLine) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    if (!ensureGlContext())
-        GTEST_SKIP() << "no display for an OpenGL context";
-    // The child re-runs the test up to its case: a fixed directory keeps it from leaving copies.
-    const fs::path dir = binaryDir() / "hardening-test-data";
-    ScopedWorkingDirectory cwd((fs::create_directories(dir), dir));
-    ilInit();
-    for (const auto& [name, bytes] :
-         {// An APP0 segment announcing 27432 bytes in a file of 20.
-          std::pair<std::string, std::string>{
-              "short.jpg",
-              std::string("\xff\xd8\xff\xe0\x6b\x28\0\x01\x01\x46\x01\xff\xe0\0\x10JFI\x01", 20)},
-          // DevIL decodes some forty formats; the game hands it only those it walks.
-          {"grey.pgm", "P5\n2 1\n255\n\x09\x40"}}) {
-        writeFile(dir / "Resources/textures" / name, bytes);
-        EXPECT_EXIT(Texture().load(name), ::testing::ExitedWithCode(255),
-                    "Resources/textures/" + name + " could not be decoded");
-    }
-}

@@ -1,7 +1,7 @@
-// Runs a fuzzer's entry point on files instead of generated inputs, so that CTest replays the
-// committed corpora, damaged files included, in builds without libFuzzer. Arguments are files
-// or directories (their regular files, in name order). Each name goes to standard error before
-// its input runs: after a crash or hang, the last name printed is the one.
+// Runs a fuzzer's entry point on the files of a corpus directory, in name order, instead of on
+// generated inputs, so that CTest replays the committed corpora, damaged files included, in
+// builds without libFuzzer. Each name goes to standard error before its input runs: after a
+// crash or hang, the last name printed is the one.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -17,20 +17,16 @@ extern "C" __attribute__((weak)) int LLVMFuzzerInitialize(int* argc, char*** arg
 namespace fs = std::filesystem;
 
 int main(int argc, char** argv) {
-    // Absolute paths: the loading fuzzers change the working directory when they start.
     std::vector<fs::path> inputs;
-    for (int i = 1; i < argc; ++i) {
-        const fs::path argument = fs::absolute(argv[i]);
-        if (!fs::is_directory(argument))
-            inputs.push_back(argument);
-        else
-            for (const fs::directory_entry& entry : fs::directory_iterator(argument))
-                if (entry.is_regular_file())
-                    inputs.push_back(entry.path());
-    }
+    std::error_code error;
+    // Absolute paths: the loading fuzzers change the working directory when they start.
+    if (argc == 2)
+        for (const fs::directory_entry& entry :
+             fs::directory_iterator(fs::absolute(argv[1]), error))
+            inputs.push_back(entry.path());
     std::sort(inputs.begin(), inputs.end());
     if (inputs.empty()) {
-        std::fprintf(stderr, "fuzz replay: no inputs given\n");
+        std::fprintf(stderr, "usage: %s CORPUS_DIRECTORY (a directory of inputs)\n", argv[0]);
         return 1;
     }
     if (LLVMFuzzerInitialize != nullptr)
