@@ -1,17 +1,11 @@
-// Fuzzes texture loading through Texture::load, so that DevIL's decoded width, height, format
-// and type reach the game's upload as they do in the game, and ".DDS" files our own reader,
-// whose result must be consistent.
-// Loading must cause no OpenGL error and touch no memory it does not own; an image DevIL
-// accepts (unless larger than OpenGL allows or not convertible to RGBA) and a DDS file of a
-// known format must give a texture. The first byte chooses the extension (byte % 6), the rest
-// is the file.
-//
-// The game ends on an image DevIL cannot decode, by design, so such inputs are skipped here, as
-// are those the game's walk refuses (ImageHeader::decodable) the same way. Pictures over
-// 2048 x 2048 pixels are skipped too: decoding them is honestly costly (up to a gigabyte),
-// while anything slower or larger below that is a finding. Run with -max_len=16384 -timeout=10
-// -rss_limit_mb=2048 -close_fd_mask=1 -dict=image.dict and ASAN_OPTIONS=detect_leaks=0 (DevIL
-// keeps every image in its own table, which hides our leaks anyway).
+// Fuzzes texture loading through Texture::load, as the game loads: DevIL's decoded pictures
+// reach the game's upload, ".DDS" files our own reader, whose result must be consistent. No
+// OpenGL error, no memory touched that is not ours; a known DDS format, and an image DevIL
+// accepts (within OpenGL's largest edge, convertible to RGBA), give a texture. The first byte
+// chooses the extension (byte % 6), the rest is the file. Skipped: what the game ends on by
+// design (the walk refuses it, or DevIL cannot decode it), and pictures over 2048 x 2048, whose
+// cost (up to a gigabyte) is honest. Run with -max_len=16384 -timeout=10 -rss_limit_mb=2048
+// -close_fd_mask=1 and ASAN_OPTIONS=detect_leaks=0 (DevIL's image table hides our leaks anyway).
 #include "FuzzSupport.h"
 #include "TestSupport.h"
 

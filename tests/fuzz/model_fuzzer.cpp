@@ -1,13 +1,10 @@
-// Fuzzes model loading: the input is imported through MeshComponent::load with the game's
-// import flags and conversion, uploaded and drawn once. Whatever the importer makes of it, the
-// indices must stay inside the vertices, upload and draw must cause no OpenGL error, and nothing
-// may touch memory it does not own. The first byte chooses the extension (byte % 3) and the
-// name ((byte / 3) % 7), which decides shaders, light maps and animation frames; the rest is the
-// file. An OBJ may use the material library "fuzz.mtl" beside it.
-//
-// Run with -max_len=65536 -timeout=10 -rss_limit_mb=2048 -close_fd_mask=1 -dict=model.dict and
-// ASAN_OPTIONS=detect_leaks=0: Assimp 5.2 leaks parts of a partly built scene on most damaged
-// FBX files, and checking after each would make fuzzing crawl.
+// Fuzzes model loading through MeshComponent::load, with the game's import flags, conversion,
+// upload and one draw: indices inside the vertices, no OpenGL error, no memory touched that is
+// not ours. The first byte chooses the extension (byte % 3) and the name ((byte / 3) % 7), which
+// decides shaders, light maps and animation frames; the rest is the file, which may use the
+// material library "fuzz.mtl" beside it. Run with -max_len=65536 -timeout=10 -rss_limit_mb=2048
+// -close_fd_mask=1 and ASAN_OPTIONS=detect_leaks=0: Assimp 5.2 leaks parts of a partly built
+// scene on most damaged FBX files, and checking after each would make fuzzing crawl.
 #include "FuzzSupport.h"
 #include "TestSupport.h"
 
