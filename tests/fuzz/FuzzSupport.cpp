@@ -69,6 +69,13 @@ void startLoadingFuzzer() {
     std::filesystem::create_directories("Resources/models");
 }
 
+void require(bool condition, const char* what) {
+    if (condition)
+        return;
+    std::fprintf(stderr, "fuzz check failed: %s\n", what);
+    std::abort();
+}
+
 void trapOnGlErrors(const char* during) {
     for (const std::string& error : recordedErrors)
         std::fprintf(stderr, "OpenGL error during %s: %s\n", during, error.c_str());

@@ -13,6 +13,9 @@ namespace fuzz_support {
 // by rule and the corpus names. Ends the process with a message when there is no display.
 void startLoadingFuzzer();
 
+// Aborts with `what` on standard error unless `condition` holds.
+void require(bool condition, const char* what);
+
 // Aborts naming `during` when OpenGL reported errors since the last call: loading and drawing
 // must cause none, since an error means the game handed the driver something it should have
 // refused or fixed first.

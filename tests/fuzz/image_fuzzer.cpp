@@ -17,10 +17,10 @@
 #include <IL/il.h>
 
 #include <array>
-#include <cstdio>
-#include <cstdlib>
 #include <optional>
 #include <string>
+
+using fuzz_support::require;
 
 namespace {
 
@@ -56,13 +56,6 @@ std::optional<bool> devilGivesTexture(const std::string& path, const std::uint8_
     ilBindImage(0);
     ilDeleteImages(1, &image);
     return verdict;
-}
-
-void require(bool condition, const char* what) {
-    if (condition)
-        return;
-    std::fprintf(stderr, "image_fuzzer: %s\n", what);
-    std::abort();
 }
 
 } // namespace

@@ -17,10 +17,10 @@
 #include <glm/gtc/matrix_transform.hpp>
 
 #include <array>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <string_view>
+
+using fuzz_support::require;
 
 namespace {
 
@@ -39,13 +39,6 @@ constexpr const char* materialLibrary = "newmtl painted\nKd 1 1 1\nmap_Kd crate.
 CameraComponent camera{
     glm::lookAt(glm::vec3(0.0f, 0.0f, 5.0f), glm::vec3(0.0f), glm::vec3(0.0f, 1.0f, 0.0f))};
 CameraView cameraView;
-
-void require(bool condition, const char* what) {
-    if (condition)
-        return;
-    std::fprintf(stderr, "model_fuzzer: %s\n", what);
-    std::abort();
-}
 
 void checkComponent(const MeshComponent& component, const std::string& modelPath) {
     require(component.meshes.empty() || component.path == modelPath,
