@@ -1,4 +1,4 @@
-// The sound engine against the real SDL2_mixer, on SDL's dummy output driver (which consumes
+// The sound engine against the real SDL2_mixer on SDL's dummy output driver (which consumes
 // audio at the real rate without a sound card), and the generated music as that decoder sees it.
 #include "TestSupport.h"
 #include "audio/SoundEngine.h"
@@ -7,7 +7,6 @@
 #include <SDL2/SDL_mixer.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -54,20 +53,6 @@ SoundEngine* dummyEngine() {
     return engine;
 }
 
-class SoundEngineTest : public testing::Test {
-protected:
-    void SetUp() override {
-        engine = dummyEngine();
-        ASSERT_NE(engine, nullptr);
-        ASSERT_TRUE(engine->isAudible()) << "the dummy driver should always open";
-        Mix_HaltChannel(-1);
-        Mix_HaltMusic();
-    }
-
-    SoundEngine* engine = nullptr;
-    TempDir dir;
-};
-
 } // namespace
 
 // The engine's remarks while `calls` run: standard error only, standard output stays the game's.
@@ -79,24 +64,14 @@ template <typename Calls> std::string remarksOf(Calls calls) {
     return testing::internal::GetCapturedStderr();
 }
 
-// Engine behaviour
-
-TEST_F(SoundEngineTest, LoopedSoundsStreamAsMusicAndOneShotsOverlapOnChannels) {
-    const fs::path music = dir.path() / "music.wav";
-    const fs::path shot = dir.path() / "shot.wav";
-    writeTone(music, 5.0);
-    writeTone(shot, 5.0);
-    engine->play2D(music.string(), true);
-    EXPECT_EQ(Mix_PlayingMusic(), 1);
-    EXPECT_EQ(Mix_Playing(-1), 0) << "a looped sound must not take an effect channel";
-    engine->play2D(shot.string(), false);
-    engine->play2D(shot.string(), false);
-    EXPECT_EQ(Mix_Playing(-1), 2) << "two shots of one effect sound together";
-}
-
-// Effects are decoded once: with the files gone, only the decoded copies can still sound.
-// Missing and undecodable files are silent, reported once per file, and leave the music on.
-TEST_F(SoundEngineTest, EffectsPlayFromMemoryAndBadFilesAreReportedOnce) {
+// A looped sound streams as music, beside the effects; effects are decoded once (with their
+// files gone, only decoded copies can still sound) and overlap on channels. Missing and
+// undecodable files are silent, reported once per file, and leave the music on.
+TEST(SoundEngine, PlaysMusicAndOverlappingEffectsAndReportsBadFilesOnce) {
+    SoundEngine* engine = dummyEngine();
+    ASSERT_NE(engine, nullptr);
+    ASSERT_TRUE(engine->isAudible()) << "the dummy driver should always open";
+    TempDir dir;
     const fs::path preloaded = dir.path() / "rocket.wav", firstPlayed = dir.path() / "boom.wav";
     const fs::path music = dir.path() / "music.wav", garbage = dir.path() / "garbage.mp3";
     for (const fs::path& tone : {preloaded, firstPlayed, music})
@@ -104,6 +79,9 @@ TEST_F(SoundEngineTest, EffectsPlayFromMemoryAndBadFilesAreReportedOnce) {
     testing_support::writeFile(garbage, std::string(4096, 'x'));
     const std::string missing = (dir.path() / "missing.mp3").string();
 
+    engine->play2D(music.string(), true);
+    EXPECT_EQ(Mix_PlayingMusic(), 1);
+    EXPECT_EQ(Mix_Playing(-1), 0) << "a looped sound must not take an effect channel";
     engine->preload(preloaded.string());
     engine->play2D(firstPlayed.string(), false);
     fs::remove(preloaded);
@@ -113,10 +91,9 @@ TEST_F(SoundEngineTest, EffectsPlayFromMemoryAndBadFilesAreReportedOnce) {
                   engine->play2D(firstPlayed.string(), false);
               }),
               "");
-    EXPECT_EQ(Mix_Playing(-1), 3);
+    EXPECT_EQ(Mix_Playing(-1), 3) << "two shots of one effect sound together";
 
     Mix_HaltChannel(-1);
-    engine->play2D(music.string(), true);
     const std::string remarks = remarksOf([&] {
         for (int frame = 0; frame < 3; ++frame)
             for (const std::string& bad : {missing, garbage.string()}) {
@@ -161,89 +138,31 @@ TEST(SoundEngineWithoutDevice, IsSilentSaysSoOnceAndIgnoresEveryCall) {
         testing::ExitedWithCode(0), "");
 }
 
-// The generated sounds, decoded the way the game decodes them
-
-namespace {
-
-struct Decoded {
-    std::vector<std::int16_t> samples; // interleaved
-    int channels = 0;
-    double seconds() const { return double(samples.size()) / channels / kRateHz; }
-    std::int16_t at(std::size_t frame, int channel) const {
-        return samples[frame * channels + channel];
-    }
-    std::size_t frames() const { return samples.size() / channels; }
-};
-
-// Decodes through the mixer's own effect loader, which yields the device format.
-bool decode(const fs::path& path, Decoded& decoded) {
+// The generated music loops, so silence at either end would be a gap heard every twenty
+// seconds: an MP3 encoder's start-up delay decodes as some 25 ms of silence unless the file tells
+// the decoder to skip it, and the last frame's padding as silence at the end.
+TEST(GeneratedSound, MusicLastsTwentySecondsWithoutSilenceAtItsLoopPoint) {
+    const fs::path bgm = testing_support::sourceDir() / "Resources/audio/bgm.mp3";
+    ZEPHRANE_REQUIRE(fs::exists(bgm), "Resources/audio has not been generated");
+    ASSERT_TRUE(dummyEngine()->isAudible());
     int rate = 0, channels = 0;
     Uint16 format = 0;
     Mix_QuerySpec(&rate, &format, &channels);
-    if (rate != kRateHz || format != AUDIO_S16SYS)
-        return false;
-    Mix_Chunk* chunk = Mix_LoadWAV(path.c_str());
-    if (chunk == nullptr)
-        return false;
-    decoded.channels = channels;
-    const auto* begin = reinterpret_cast<const std::int16_t*>(chunk->abuf);
-    decoded.samples.assign(begin, begin + chunk->alen / sizeof(std::int16_t));
+    ASSERT_EQ(format, AUDIO_S16SYS);
+    Mix_Chunk* chunk = Mix_LoadWAV(bgm.c_str()); // decoded whole, in the device's format
+    ASSERT_NE(chunk, nullptr) << Mix_GetError();
+    const auto* samples = reinterpret_cast<const std::int16_t*>(chunk->abuf);
+    const std::size_t count = chunk->alen / sizeof(std::int16_t), tenMs = rate / 100 * channels;
+    EXPECT_GE(count, 20u * rate * channels);
+    auto loudness = [&](std::size_t first, std::size_t length) {
+        double sum = 0.0;
+        for (std::size_t i = first; i < first + length; ++i)
+            sum += double(samples[i]) * samples[i];
+        return std::sqrt(sum / double(length));
+    };
+    const double middle = loudness(count / 2, 100 * tenMs);
+    EXPECT_GT(middle, 0.02 * 32768);
+    EXPECT_GT(loudness(0, tenMs), middle / 8) << "silence at the loop start";
+    EXPECT_GT(loudness(count - tenMs, tenMs), middle / 8) << "silence at the loop end";
     Mix_FreeChunk(chunk);
-    return true;
-}
-
-double rms(const Decoded& d, std::size_t firstFrame, std::size_t frameCount) {
-    double sum = 0.0;
-    for (std::size_t f = firstFrame; f < firstFrame + frameCount; ++f)
-        for (int c = 0; c < d.channels; ++c)
-            sum += double(d.at(f, c)) * d.at(f, c);
-    return std::sqrt(sum / double(frameCount * d.channels)) / 32768.0;
-}
-
-class GeneratedSoundTest : public testing::Test {
-protected:
-    void SetUp() override {
-        audio = testing_support::sourceDir() / "Resources" / "audio";
-        ZEPHRANE_REQUIRE(fs::exists(audio / "bgm.mp3"), "Resources/audio has not been generated");
-        ASSERT_TRUE(dummyEngine()->isAudible());
-    }
-    fs::path audio;
-};
-
-constexpr std::size_t kMs10 = kRateHz / 100;
-
-} // namespace
-
-// The music loops: a click or a gap where it starts again is heard every twenty seconds.
-TEST_F(GeneratedSoundTest, MusicLastsLongEnoughAndLoopsWithoutAClick) {
-    Decoded d;
-    ASSERT_TRUE(decode(audio / "bgm.mp3", d)) << Mix_GetError();
-    Mix_Music* streamed = Mix_LoadMUS((audio / "bgm.mp3").c_str());
-    EXPECT_NE(streamed, nullptr) << Mix_GetError();
-    if (streamed != nullptr)
-        Mix_FreeMusic(streamed);
-
-    EXPECT_GE(d.seconds(), 20.0);
-
-    // No gap at either end: an MP3 encoder's start-up delay decodes as some 25 ms of silence
-    // at the start unless the file tells the decoder to skip it, and the last frame's padding
-    // as silence at the end...
-    const double middle = rms(d, d.frames() / 2, 100 * kMs10);
-    EXPECT_GT(middle, 0.02);
-    const double head = rms(d, 0, kMs10), tail = rms(d, d.frames() - kMs10, kMs10);
-    EXPECT_GT(head, middle / 8) << "silence at the loop start";
-    EXPECT_GT(tail, middle / 8) << "silence at the loop end";
-    EXPECT_LT(std::abs(20.0 * std::log10(head / tail)), 6.0) << "level jumps at the loop point";
-
-    // ...and the step from the last sample to the first is no bigger than the music's own
-    // large steps elsewhere.
-    for (int c = 0; c < d.channels; ++c) {
-        std::vector<int> steps;
-        for (std::size_t f = 1; f < d.frames(); ++f)
-            steps.push_back(std::abs(d.at(f, c) - d.at(f - 1, c)));
-        std::nth_element(steps.begin(), steps.begin() + steps.size() * 999 / 1000, steps.end());
-        const int largeStep = steps[steps.size() * 999 / 1000];
-        const int wrapStep = std::abs(d.at(0, c) - d.at(d.frames() - 1, c));
-        EXPECT_LE(wrapStep, largeStep) << "channel " << c;
-    }
 }

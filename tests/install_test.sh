@@ -31,49 +31,58 @@ fail() {
   failures=$((failures + 1))
 }
 
-# Ends a launcher that did not end by itself, and its game: a game that hangs may not answer
-# SIGTERM, so SIGKILL.
-stop_launcher() {
-  pkill -KILL -P "$1" 2>/dev/null || true
-  kill -KILL "$1" 2>/dev/null || true
+# Starts the installed launcher from an unrelated folder in the background, with the given
+# environment; its output goes to $work/NAME.log. Usage: launch NAME [VARIABLE=VALUE...]
+launch() {
+  local name=$1
+  shift
+  env -C "$work/elsewhere" -u XDG_CONFIG_HOME SDL_AUDIODRIVER=dummy HOME="$work/home" \
+    XDG_RUNTIME_DIR="$work/runtime" "$@" "$work/prefix/bin/zephrane" </dev/null \
+    >"$work/$name.log" 2>&1 &
+  launcher=$!
 }
 
-# Starts the installed launcher from an unrelated folder with the given environment, ends the game
-# once its window is up, with ESC or with SIGTERM to the launcher (as a desktop session ends it),
-# and checks the window's size and the launcher's status 0.
-# Usage: play_until_end NAME escape|terminate WIDTHxHEIGHT [VARIABLE=VALUE...]
+# Waits up to SECONDS for PID to end; a launcher still running then is killed with its game (a
+# game that hangs may not answer SIGTERM). False when it had to be killed.
+ended_within() {
+  local pid=$1 waited=0
+  while kill -0 "$pid" 2>/dev/null && [ $waited -lt "$2" ]; do
+    sleep 1
+    waited=$((waited + 1))
+  done
+  kill -0 "$pid" 2>/dev/null || return 0
+  pkill -KILL -P "$pid" 2>/dev/null || true
+  kill -KILL "$pid" 2>/dev/null || true
+  return 1
+}
+
+# Plays until the window is up with SIZE, then ends the game with ESC or with SIGTERM to the
+# launcher (as a desktop session ends it), and checks the launcher's status 0, the settings
+# file it named (none for the installed ones) and that the game went with it.
+# Usage: play_until_end NAME escape|terminate WIDTHxHEIGHT SETTINGS [VARIABLE=VALUE...]
 play_until_end() {
-  local name=$1 ending=$2 size=$3
-  shift 3
-  local log=$work/$name.log
-  env -C "$work/elsewhere" -u XDG_CONFIG_HOME SDL_AUDIODRIVER=dummy HOME="$work/home" \
-    XDG_RUNTIME_DIR="$work/runtime" "$@" "$work/prefix/bin/zephrane" </dev/null >"$log" 2>&1 &
-  local launcher=$!
-  local waited=0
+  local name=$1 ending=$2 size=$3 settings=$4 log=$work/$1.log waited=0 game window
+  shift 4
+  launch "$name" "$@"
   until grep -aq "Successfully initialized Engine" "$log"; do
     if ! kill -0 $launcher 2>/dev/null || [ $waited -ge $start_seconds ]; then
       fail "$name: the game did not start"
       cat "$log"
-      stop_launcher $launcher
+      ended_within $launcher 0 || true
       return
     fi
     sleep 1
     waited=$((waited + 1))
   done
-  local game window geometry
   game=$(pgrep -P $launcher -x zephrane-game || true)
-  if [ -z "$game" ]; then
-    fail "$name: the launcher has no zephrane-game child"
-    stop_launcher $launcher
-    return
-  fi
-  window=$(timeout $end_seconds xdotool search --sync --all --pid "$game" \
+  window=$([ -z "$game" ] || timeout $end_seconds xdotool search --sync --all --pid "$game" \
     --name '^Zephrane$' | head -n 1 || true)
   if [ -z "$window" ]; then
-    fail "$name: no game window found"
-    stop_launcher $launcher
+    fail "$name: no zephrane-game child with a game window"
+    ended_within $launcher 0 || true
     return
   fi
+  local geometry
   geometry=$(xdotool getwindowgeometry "$window" | sed -n 's/^ *Geometry: //p')
   [ "$geometry" = "$size" ] || fail "$name: window of $geometry, not $size"
 
@@ -84,33 +93,19 @@ play_until_end() {
   else
     kill -TERM $launcher
   fi
-  waited=0
-  while kill -0 $launcher 2>/dev/null && [ $waited -lt $end_seconds ]; do
-    sleep 1
-    waited=$((waited + 1))
-  done
-  if kill -0 $launcher 2>/dev/null; then
-    fail "$name: $ending did not end the game"
-    stop_launcher $launcher
-  fi
+  ended_within $launcher $end_seconds || fail "$name: $ending did not end the game"
   local status=0
   wait $launcher || status=$?
   [ $status -eq 0 ] || fail "$name: the launcher exited with $status after $ending, not 0"
   if kill -KILL "$game" 2>/dev/null; then
     fail "$name: the game outlived its launcher"
   fi
-  if grep -aq "Failed" "$log"; then
+  if grep -a "Failed" "$log"; then
     fail "$name: the game reported a failure"
-    grep -a "Failed" "$log"
   fi
-}
-
-# Says whether the launcher named the settings file it used (none for the installed ones).
-expect_settings() {
-  local name=$1 path=$2
   local said
-  said=$(sed -n 's/^zephrane: settings from //p' "$work/$name.log")
-  [ "$said" = "$path" ] || fail "$name: settings from '$said', not '$path'"
+  said=$(sed -n 's/^zephrane: settings from //p' "$log")
+  [ "$said" = "$settings" ] || fail "$name: settings from '$said', not '$settings'"
 }
 
 check_launcher() {
@@ -132,28 +127,17 @@ check_launcher() {
     || fail "the menu entry does not validate"
 
   mkdir -p "$work/elsewhere" "$work/runtime" "$work/home/.config/zephrane" "$work/xdg/zephrane"
-  play_until_end installed escape 1600x800
-  expect_settings installed ""
-
+  play_until_end installed escape 1600x800 ""
   printf '{"width": 640, "height": 360}\n' >"$work/home/.config/zephrane/config.js"
-  play_until_end home escape 640x360
-  expect_settings home "$work/home/.config/zephrane/config.js"
-
+  play_until_end home escape 640x360 "$work/home/.config/zephrane/config.js"
   printf '{"width": 720, "height": 400}\n' >"$work/xdg/zephrane/config.js"
-  play_until_end xdg terminate 720x400 XDG_CONFIG_HOME="$work/xdg"
-  expect_settings xdg "$work/xdg/zephrane/config.js"
+  play_until_end xdg terminate 720x400 "$work/xdg/zephrane/config.js" XDG_CONFIG_HOME="$work/xdg"
 
   # A failed start: the game says why and the launcher passes its status on.
   printf '{"width": 640,\n' >"$work/xdg/zephrane/config.js"
-  env -C "$work/elsewhere" HOME="$work/home" XDG_CONFIG_HOME="$work/xdg" \
-    XDG_RUNTIME_DIR="$work/runtime" SDL_AUDIODRIVER=dummy "$prefix/bin/zephrane" </dev/null \
-    >"$work/damaged.log" 2>&1 &
-  local launcher=$! waited=0 status=0
-  while kill -0 $launcher 2>/dev/null && [ $waited -lt $start_seconds ]; do
-    sleep 1
-    waited=$((waited + 1))
-  done
-  kill -0 $launcher 2>/dev/null && stop_launcher $launcher
+  launch damaged XDG_CONFIG_HOME="$work/xdg"
+  ended_within $launcher $start_seconds || true
+  local status=0
   wait $launcher || status=$?
   [ $status -eq 255 ] || fail "damaged settings: the launcher exited with $status, not 255"
   grep -q "Failed to parse configuration file" "$work/damaged.log" \

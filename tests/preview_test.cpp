@@ -1,5 +1,4 @@
-// The model preview program, run as a process from the game's directory on a small OBJ file.
-
+// The model preview program, run from the game's directory on a small OBJ file.
 #include "TestSupport.h"
 
 #include <glm/glm.hpp>
@@ -7,116 +6,73 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <filesystem>
-#include <sstream>
 #include <string>
-#include <vector>
+#include <tuple>
 
 namespace fs = std::filesystem;
 using namespace testing_support;
 
-namespace {
-
-// A square pyramid with its apex up (+y) and no material: it draws black, whatever the light.
-const char* const pyramidObj = "v -1 0 -1\nv 1 0 -1\nv 1 0 1\nv -1 0 1\nv 0 2 0\n"
-                               "f 1 2 3\nf 1 3 4\nf 4 3 5\nf 3 2 5\nf 2 1 5\nf 1 4 5\n";
-
-// Channel difference summed over RGB above which a pixel is the model, not the background
-// (edge pixels blended by multisampling may fall either side).
-constexpr int foregroundThreshold = 60;
-
-// Where the model lies in a picture (background from the top-left corner): its bounding box and
-// the mean position of its pixels, x then y.
-struct Shape {
-    int width = 0, height = 0, pixels = 0;
-    glm::ivec2 low{1 << 30}, high{-1};
-    glm::dvec2 mean{0.0};
-    bool touchesBorder = false;
-    double middle(int axis) const { return (low[axis] + high[axis]) / 2.0; }
-};
-
-Shape shapeOf(const fs::path& file) {
-    const RgbPicture picture = readPicture(file);
-    Shape shape{picture.width, picture.height};
-    for (int y = 0; y < shape.height; ++y)
-        for (int x = 0; x < shape.width; ++x) {
-            const unsigned char *p = picture.at(x, y), *background = picture.at(0, 0);
-            if (std::abs(p[0] - background[0]) + std::abs(p[1] - background[1]) +
-                    std::abs(p[2] - background[2]) <=
-                foregroundThreshold)
-                continue;
-            shape.low = glm::min(shape.low, glm::ivec2(x, y));
-            shape.high = glm::max(shape.high, glm::ivec2(x, y));
-            shape.mean += glm::dvec2(x, y);
-            ++shape.pixels;
-            shape.touchesBorder = shape.touchesBorder || x == 0 || y == 0 || x == shape.width - 1 ||
-                                  y == shape.height - 1;
-        }
-    shape.mean /= std::max(1, shape.pixels);
-    return shape;
-}
-
-class PreviewTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ZEPHRANE_REQUIRE(std::getenv("DISPLAY"), "no display for an OpenGL context");
-        writeFile(pyramid, pyramidObj);
-    }
-    // Runs the program on `model` (the pyramid if empty) writing `out`, with blank-separated
-    // options.
-    ProcessResult run(const std::string& options, const fs::path& model = {}) {
-        std::vector<std::string> argv{
-            (binaryDir() / "tools" / "preview" / "zephrane-preview").string(),
-            (model.empty() ? pyramid : model).string(), out.string()};
-        std::istringstream words(options);
-        for (std::string word; words >> word;)
-            argv.push_back(word);
-        return runProcess(argv, sourceDir());
-    }
+// A square pyramid with its apex up (+y) and no material, so it draws black whatever the light.
+// Its mass lies towards its base: drawn upright, below the middle of its extent. The rocket's
+// turn points the apex along -z, to the right seen from +x (yaw 90), and the picture is framed
+// on the turned model. Either way the whole model is inside the borders.
+TEST(Preview, DrawsTheWholeModelUprightAndTurnedAndBadInputGetsAMessage) {
+    ZEPHRANE_REQUIRE(std::getenv("DISPLAY"), "no display for an OpenGL context");
     TempDir dir;
-    fs::path pyramid = dir.path() / "pyramid.obj", out = dir.path() / "out.png";
-};
-
-} // namespace
-
-// The picture has the requested size and holds the whole model inside its borders, upright: a
-// pyramid's mass lies towards its base, away from its apex. The rocket's turn points the apex
-// along -z, to the right seen from +x, and the picture is framed on the turned model.
-TEST_F(PreviewTest, DrawsTheWholeModelUprightAndTurned) {
-    struct View {
-        const char* options;
-        glm::ivec2 size;
-        int axis;     // along which the apex points
-        int apexSide; // -1 towards smaller pixel coordinates (up or left), +1 the other way
-    };
-    for (const View& view :
-         {View{"--size 96x64 --yaw 0 --pitch 0", {96, 64}, 1, -1},
-          View{"--size 64x96 --yaw 90 --pitch 0 --local-transform rocket", {64, 96}, 0, +1}}) {
-        SCOPED_TRACE(view.options);
-        const ProcessResult result = run(view.options);
-        ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
-        const Shape shape = shapeOf(out);
-        EXPECT_EQ(glm::ivec2(shape.width, shape.height), view.size);
-        EXPECT_FALSE(shape.touchesBorder);
-        ASSERT_GT(shape.high[view.axis] - shape.low[view.axis], view.size[view.axis] / 4)
-            << "the model fills too little of the picture";
-        EXPECT_LT((shape.mean[view.axis] - shape.middle(view.axis)) * view.apexSide, 0.0)
+    const fs::path model = dir.path() / "pyramid.obj", out = dir.path() / "out.png";
+    writeFile(model, "v -1 0 -1\nv 1 0 -1\nv 1 0 1\nv -1 0 1\nv 0 2 0\n"
+                     "f 1 2 3\nf 1 3 4\nf 4 3 5\nf 3 2 5\nf 2 1 5\nf 1 4 5\n");
+    const std::string program = (binaryDir() / "tools/preview/zephrane-preview").string();
+    for (const auto& [yaw, turn, size, axis, apexSide] :
+         {std::tuple{"0", "none", glm::ivec2(96, 64), 1, -1},
+          std::tuple{"90", "rocket", glm::ivec2(64, 96), 0, +1}}) {
+        const ProcessResult drawn =
+            runProcess({program, model.string(), out.string(), "--size",
+                        std::to_string(size.x) + "x" + std::to_string(size.y), "--yaw", yaw,
+                        "--pitch", "0", "--local-transform", turn},
+                       sourceDir());
+        ASSERT_EQ(drawn.exitCode, 0) << drawn.out << drawn.err;
+        const RgbPicture picture = readPicture(out);
+        ASSERT_EQ(glm::ivec2(picture.width, picture.height), size);
+        glm::ivec2 low(1 << 30), high(-1);
+        glm::dvec2 sum(0.0);
+        int pixels = 0;
+        for (int y = 0; y < size.y; ++y)
+            for (int x = 0; x < size.x; ++x) {
+                const unsigned char *p = picture.at(x, y), *background = picture.at(0, 0);
+                // Edge pixels blended by multisampling may fall either side of the threshold.
+                if (std::abs(p[0] - background[0]) + std::abs(p[1] - background[1]) +
+                        std::abs(p[2] - background[2]) >
+                    60) {
+                    low = glm::min(low, glm::ivec2(x, y));
+                    high = glm::max(high, glm::ivec2(x, y));
+                    sum += glm::dvec2(x, y);
+                    ++pixels;
+                }
+            }
+        SCOPED_TRACE(turn);
+        EXPECT_TRUE(glm::all(glm::greaterThan(low, glm::ivec2(0))) &&
+                    glm::all(glm::lessThan(high, size - 1)))
+            << "the model touches the border";
+        ASSERT_GT(high[axis] - low[axis], size[axis] / 4) << "the model fills too little";
+        EXPECT_LT((sum[axis] / pixels - (low[axis] + high[axis]) / 2.0) * apexSide, 0.0)
             << "the apex points the wrong way";
     }
-}
 
-TEST_F(PreviewTest, BadInputGetsAMessageAndNoPicture) {
     const fs::path missing = dir.path() / "missing.obj", notAModel = dir.path() / "notes.obj";
     writeFile(notAModel, "this is no model\n");
-    for (const auto& [model, message] :
-         {std::pair{missing, "cannot open model file '" + missing.string() + "'"},
-          std::pair{notAModel, std::string("no mesh with vertices")}}) {
-        const ProcessResult result = run("", model);
-        EXPECT_NE(result.exitCode, 0);
-        EXPECT_NE(result.err.find(message), std::string::npos) << result.err;
+    for (const auto& [arguments, status, message] :
+         {std::tuple{std::vector<std::string>{program, missing.string(), out.string()}, 1,
+                     "cannot open model file '" + missing.string() + "'"},
+          std::tuple{std::vector<std::string>{program, notAModel.string(), out.string()}, 1,
+                     std::string("no mesh with vertices")},
+          std::tuple{
+              std::vector<std::string>{program, model.string(), out.string(), "--pitch", "90"}, 2,
+              std::string("usage: zephrane-preview")}}) {
+        fs::remove(out);
+        const ProcessResult refused = runProcess(arguments, sourceDir());
+        EXPECT_EQ(refused.exitCode, status);
+        EXPECT_NE(refused.err.find(message), std::string::npos) << refused.err;
+        EXPECT_FALSE(fs::exists(out));
     }
-    const ProcessResult result = run("--pitch 90");
-    EXPECT_EQ(result.exitCode, 2);
-    EXPECT_NE(result.err.find("usage: zephrane-preview"), std::string::npos) << result.err;
-    EXPECT_FALSE(fs::exists(out));
 }

@@ -1,38 +1,13 @@
-// Fuzzes texture loading: the input is written under Resources/textures/ and loaded through
-// Texture::load, so DevIL's decoded width, height, format and type reach the game's upload just
-// as they do in the game, and ".DDS" files go through our own reader and upload. Loading must
-// cause no OpenGL error and touch no memory it does not own; an image DevIL accepted (unless it
-// is larger than OpenGL allows, or cannot be made RGBA), and a DDS file with a known format,
-// must give a texture.
-//
-// The first byte chooses the extension (byte % 6: ".png", ".tga", ".bmp", ".jpg", ".DDS",
-// ".dds"); the remaining bytes are the file. The game ends its process on an image DevIL
-// cannot decode, by design, so every non-DDS input is first offered to DevIL here and skipped
-// when refused; so are files whose walk fails (ImageHeader::decodable), which the game refuses
-// the same way before DevIL sees them.
-//
-// Slowness and memory are findings too: run with a time limit per input and a memory limit, so
-// that an input that takes DevIL longer or more memory than the limits is saved as a crash
-// file. Only pictures larger than 2048 x 2048 pixels are skipped: their decoding is honestly
-// costly (up to a gigabyte at the largest texture edge), which is no finding.
-//
-// Build and run from the repository root. The fuzzer needs a display; it works in a temporary
-// game directory, so corpus and artifact paths must be absolute. Leak checking is off: DevIL
-// keeps every image it was given in its own table, so the check could not see our leaks anyway.
-//
-//   CC=clang CXX=clang++ cmake -S . -B build-harden-fuzz -G Ninja -DZEPHRANE_FUZZ=ON \
-//       -DCMAKE_BUILD_TYPE=RelWithDebInfo
-//   cmake --build build-harden-fuzz --target image_fuzzer
-//   mkdir -p /tmp/image-corpus
-//   ASAN_OPTIONS=detect_leaks=0 \
-//   xvfb-run -a -s "-screen 0 640x480x24" build-harden-fuzz/tests/fuzz/image_fuzzer \
-//       -max_total_time=1800 -max_len=16384 -timeout=10 -rss_limit_mb=2048 -close_fd_mask=1 \
-//       -artifact_prefix=$PWD/ -dict=$PWD/tests/fuzz/image.dict \
-//       /tmp/image-corpus $PWD/tests/fuzz/corpus/image </dev/null
-//
-// DevIL and its decoders are not instrumented: inside them the fuzzer is guided only by the
-// corpus and the dictionary.
+// Fuzzes texture loading through Texture::load, as the game loads: DevIL's decoded pictures
+// reach the game's upload, ".DDS" files our own reader, whose result must be consistent. No
+// OpenGL error, no memory touched that is not ours; a known DDS format, and an image DevIL
+// accepts (within OpenGL's largest edge, convertible to RGBA), give a texture. The first byte
+// chooses the extension (byte % 6), the rest is the file. Skipped: what the game ends on by
+// design (the walk refuses it, or DevIL cannot decode it), and pictures over 2048 x 2048, whose
+// cost (up to a gigabyte) is honest. Run with -max_len=16384 -timeout=10 -rss_limit_mb=2048
+// -close_fd_mask=1 and ASAN_OPTIONS=detect_leaks=0 (DevIL's image table hides our leaks anyway).
 #include "FuzzSupport.h"
+#include "TestSupport.h"
 
 #include "render/DdsImage.h"
 #include "render/ImageHeader.h"
@@ -42,16 +17,15 @@
 #include <IL/il.h>
 
 #include <array>
-#include <cstdio>
-#include <cstdlib>
+#include <optional>
 #include <string>
+
+using fuzz_support::require;
 
 namespace {
 
 constexpr std::array<const char*, 6> extensions{".png", ".tga", ".bmp", ".jpg", ".DDS", ".dds"};
 constexpr std::size_t ddsChoice = 4;
-// Pictures that fit a texture but would take DevIL seconds and gigabytes to decode are skipped:
-// a slow start-up on a 16384-pixel texture is no finding, and it would stall the fuzzing.
 constexpr std::uint64_t largestDecodedPixels = 2048 * 2048;
 
 GLint maxTextureEdge() {
@@ -60,28 +34,22 @@ GLint maxTextureEdge() {
     return edge;
 }
 
-struct DevilVerdict {
-    bool accepted = false;
-    bool fitsTexture = false; // within OpenGL's largest texture edge
-    bool convertible = false; // to 8-bit RGBA: a palette image without palette is not
-    bool consistent = false;  // bytes per pixel as its format and type say
-};
-
-// Whether DevIL decodes the file to pixel data, asked the way the game's loader asks: from the
-// bytes in memory, with the decoder the extension names.
-DevilVerdict askDevil(const std::string& path, const std::uint8_t* data, std::size_t size) {
+// Whether the game must get a texture from a file DevIL decodes to pixel data, asked the way
+// the game's loader asks; nullopt when DevIL refuses it.
+std::optional<bool> devilGivesTexture(const std::string& path, const std::uint8_t* data,
+                                      std::size_t size) {
     ILuint image = 0;
     ilGenImages(1, &image);
     ilBindImage(image);
-    DevilVerdict verdict;
-    verdict.accepted = ilLoadL(ilTypeFromExt(path.c_str()), data, static_cast<ILuint>(size)) &&
-                       ilGetData() != nullptr;
-    if (verdict.accepted) {
-        verdict.consistent = Texture::decodedLayoutConsistent();
+    std::optional<bool> verdict;
+    if (ilLoadL(ilTypeFromExt(path.c_str()), data, static_cast<ILuint>(size)) &&
+        ilGetData() != nullptr) {
         const GLint maxEdge = maxTextureEdge();
-        verdict.fitsTexture =
-            ilGetInteger(IL_IMAGE_WIDTH) <= maxEdge && ilGetInteger(IL_IMAGE_HEIGHT) <= maxEdge;
-        verdict.convertible = ilConvertImage(IL_RGBA, IL_UNSIGNED_BYTE) && ilGetData() != nullptr;
+        // Bytes per pixel as format and type say, within OpenGL's largest edge, convertible
+        // to 8-bit RGBA (a palette image without palette is not).
+        verdict = Texture::decodedLayoutConsistent() && ilGetInteger(IL_IMAGE_WIDTH) <= maxEdge &&
+                  ilGetInteger(IL_IMAGE_HEIGHT) <= maxEdge &&
+                  ilConvertImage(IL_RGBA, IL_UNSIGNED_BYTE) && ilGetData() != nullptr;
     }
     while (ilGetError() != IL_NO_ERROR) {
     }
@@ -90,20 +58,10 @@ DevilVerdict askDevil(const std::string& path, const std::uint8_t* data, std::si
     return verdict;
 }
 
-void require(bool condition, const char* what) {
-    if (condition)
-        return;
-    std::fprintf(stderr, "image_fuzzer: %s\n", what);
-    std::abort();
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
-    if (std::freopen("/dev/null", "r", stdin) == nullptr)
-        std::abort();
-    fuzz_support::startHiddenGlContext();
-    fuzz_support::enterGameWorkingDirectory();
+    fuzz_support::startLoadingFuzzer();
     return 0;
 }
 
@@ -113,33 +71,44 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t choice = data[0] % extensions.size();
     const std::string fileName = std::string("fuzz") + extensions[choice];
     const std::string path = std::string(Texture::textureDirectory) + fileName;
-    fuzz_support::writeBytes(path, data + 1, size - 1);
+    testing_support::writeFile(path,
+                               std::string(reinterpret_cast<const char*>(data + 1), size - 1));
 
     bool mustGiveTexture = false;
     if (choice == ddsChoice) {
         DdsImage parsed;
         mustGiveTexture = DdsImage::parse(data + 1, size - 1, parsed);
+        // Success means a known format; the levels lie back to back inside the data kept, which
+        // lies inside the file.
+        require(mustGiveTexture == (parsed.glFormat != 0) && parsed.data.size() < size &&
+                    parsed.levels.size() <= parsed.mipMapCount,
+                "the DDS reader's result contradicts itself");
+        std::size_t end = 0;
+        for (const DdsLevel& level : parsed.levels) {
+            require(level.offset == end && level.size <= parsed.data.size() - level.offset &&
+                        (level.size != 0 || level.width == 0 || level.height == 0),
+                    "a DDS level lies outside the data or overlaps another");
+            end = level.offset + level.size;
+        }
     } else {
         ImageHeader declared;
         if (ImageHeader::read(fileName, data + 1, size - 1, declared)) {
             const auto maxEdge = static_cast<std::uint32_t>(maxTextureEdge());
             if (declared.width > maxEdge || declared.height > maxEdge) {
                 // Refused by its header alone, before DevIL is asked.
-                Texture texture;
-                require(texture.load(fileName) == 0, "a picture larger than a texture loaded");
+                require(Texture().load(fileName) == 0, "a picture larger than a texture loaded");
                 fuzz_support::trapOnGlErrors("refusing a large picture");
                 return 0;
             }
             if (static_cast<std::uint64_t>(declared.width) * declared.height > largestDecodedPixels)
                 return -1;
         }
-        // The game refuses these itself, by ending (DevIL would never return on them).
         if (!ImageHeader::decodable(fileName, data + 1, size - 1))
             return -1;
-        const DevilVerdict verdict = askDevil(path, data + 1, size - 1);
-        if (!verdict.accepted)
+        const std::optional<bool> verdict = devilGivesTexture(path, data + 1, size - 1);
+        if (!verdict)
             return -1;
-        mustGiveTexture = verdict.fitsTexture && verdict.consistent && verdict.convertible;
+        mustGiveTexture = *verdict;
     }
 
     Texture texture;
