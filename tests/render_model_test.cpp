@@ -125,26 +125,6 @@ protected:
         return ::testing::internal::GetCapturedStdout();
     }
 
-    static Texture* solidTexture(Rgb rgb) {
-        const unsigned char texel[] = {(unsigned char)rgb[0], (unsigned char)rgb[1],
-                                       (unsigned char)rgb[2], 255};
-        auto* texture = new Texture();
-        glGenTextures(1, &texture->id);
-        glBindTexture(GL_TEXTURE_2D, texture->id);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, texel);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-        return texture;
-    }
-
-    // A quad covering the whole canvas when every matrix is the identity.
-    static Mesh screenQuad(ShaderProgram* shader, std::vector<Texture*> textures) {
-        std::vector<Vertex> corners = {{{-1, -1, 0}, {0, 0, 1}, {0, 0}},
-                                       {{1, -1, 0}, {0, 0, 1}, {1, 0}},
-                                       {{1, 1, 0}, {0, 0, 1}, {1, 1}},
-                                       {{-1, 1, 0}, {0, 0, 1}, {0, 1}}};
-        return Mesh(shader, corners, {0, 1, 2, 0, 2, 3}, std::move(textures));
-    }
-
     static Rgb centrePixel() {
         unsigned char pixel[4] = {};
         glReadPixels(canvasSize / 2, canvasSize / 2, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
@@ -268,30 +248,27 @@ TEST(MeshComponentDraw, CounterAdvancesPerMeshAndWrapsEveryTwentySixDraws) {
     EXPECT_NEAR(component.textureFrame, 0.8f, 1e-6f) << "two meshes, two steps";
 }
 
-TEST_F(ModelLoad, AnimationPicksTheFrameAndHoldsTheLastPastTheEnd) {
-    Mesh mesh = screenQuad(
-        new ShaderProgram("Shader/texture.vert", "Shader/texture.frag"),
-        {solidTexture({255, 0, 0}), solidTexture({0, 255, 0}), solidTexture({0, 0, 255})});
-    for (const auto& [frame, colour] : {std::pair{0.4f, Rgb{255, 0, 0}},
-                                        {1.2f, {0, 255, 0}},
-                                        {2.8f, {0, 0, 255}},
-                                        {9.6f, {0, 0, 255}}}) {
+// The animated model's ten textures, drawn unlit: the frame picks the texture, and past the end
+// the last one holds. The light-mapped box multiplies its colour by its light map brightened 1.6
+// times, and leaves texture unit 1 active and empty.
+TEST_F(ModelLoad, AnimationFramesAndLightMapsDrawTheirTexels) {
+    MeshComponent animated, baked;
+    load(animated, "Resources/models/single.obj", quadObj);
+    load(baked, "Resources/models/uvbox.obj", quadObj);
+    ASSERT_TRUE(animated.meshes.size() == 1 && baked.meshes.size() == 1);
+    Mesh& frames = animated.meshes[0];
+    frames.shader = new ShaderProgram("Shader/texture.vert", "Shader/texture.frag");
+    for (const auto& [frame, file] :
+         {std::pair{0.4f, "wall.png"}, {1.2f, "2.png"}, {9.6f, "10.png"}, {12.5f, "10.png"}}) {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        mesh.draw(frame);
-        EXPECT_EQ(centrePixel(), colour) << "frame " << frame;
+        frames.draw(frame);
+        EXPECT_EQ(centrePixel(), colourOfFile(file)) << "frame " << frame;
     }
-}
-
-// The light map scales the colour texel by texel: twice the light, twice the colour.
-TEST_F(ModelLoad, LightMapMultipliesOnUnitOneWhichIsLeftEmpty) {
-    auto* baked = new ShaderProgram("Shader/texture_l.vert", "Shader/texture_l.frag");
-    Texture* colour = solidTexture({200, 200, 200});
-    screenQuad(baked, {colour, solidTexture({60, 60, 60})}).draw(0.0f);
-    const Rgb dim = centrePixel();
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    screenQuad(baked, {colour, solidTexture({120, 120, 120})}).draw(0.0f);
-    EXPECT_GT(dim[0], 0);
-    EXPECT_NEAR(centrePixel()[0], 2 * dim[0], 3) << "colour times light map";
+    baked.meshes[0].draw(0.0f);
+    const Rgb colour = colourOfFile("wall.png"), light = colourOfFile("boxBake.png");
+    for (int c = 0; c < 3; ++c)
+        EXPECT_NEAR(centrePixel()[c], std::min(255.0f, colour[c] * light[c] / 255.0f * 1.6f), 2);
     GLint unit = 0, onUnitOne = -1, onUnitZero = 0;
     glGetIntegerv(GL_ACTIVE_TEXTURE, &unit);
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &onUnitOne);
@@ -299,7 +276,7 @@ TEST_F(ModelLoad, LightMapMultipliesOnUnitOneWhichIsLeftEmpty) {
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &onUnitZero);
     EXPECT_EQ(unit, GL_TEXTURE1);
     EXPECT_EQ(onUnitOne, 0);
-    EXPECT_EQ(onUnitZero, static_cast<GLint>(colour->id));
+    EXPECT_EQ(onUnitZero, static_cast<GLint>(baked.meshes[0].textures[0]->id));
 }
 
 // What each pair draws is checked above and by the text pictures; here the files pass the

@@ -34,6 +34,7 @@ namespace testing_support {
 fs::path sourceDir() {
     return ZEPHRANE_SOURCE_DIR;
 }
+
 fs::path binaryDir() {
     return ZEPHRANE_BINARY_DIR;
 }
@@ -304,22 +305,15 @@ bool writePng(const fs::path& file, int width, int height, const std::vector<uns
 
 std::string ddsFile(std::uint32_t fourCc, std::uint32_t width, std::uint32_t height,
                     std::uint32_t linearSize, std::uint32_t mipMapCount, std::size_t dataBytes) {
-    std::string bytes(128 + dataBytes, '\0');
-    auto put32 = [&](std::size_t at, std::uint32_t value) {
+    std::string bytes = "DDS " + std::string(124 + dataBytes, '\0');
+    // Header size; flags: caps, height, width, pixel format, mip count, linear size; ...;
+    // pixel-format size, its flag "the FourCC is valid", the FourCC; caps: a texture.
+    const std::pair<std::size_t, std::uint32_t> fields[] = {
+        {4, 124},          {8, 0x000A1007}, {12, height}, {16, width},  {20, linearSize},
+        {28, mipMapCount}, {76, 32},        {80, 0x4},    {84, fourCc}, {108, 0x1000}};
+    for (const auto& [at, value] : fields)
         for (int i = 0; i < 4; ++i)
             bytes[at + i] = static_cast<char>(value >> (8 * i));
-    };
-    bytes.replace(0, 4, "DDS ");
-    put32(4, 124);
-    put32(8, 0x000A1007); // caps, height, width, pixel format, mip count, linear size
-    put32(12, height);
-    put32(16, width);
-    put32(20, linearSize);
-    put32(28, mipMapCount);
-    put32(76, 32);  // pixel-format size
-    put32(80, 0x4); // the FourCC is valid
-    put32(84, fourCc);
-    put32(108, 0x1000); // a texture
     for (std::size_t i = 128; i < bytes.size(); ++i)
         bytes[i] = static_cast<char>(i * 7);
     return bytes;
