@@ -1,5 +1,6 @@
-// The real programs end to end, the way a player and a terminal reach them: X key events from
-// xdotool to the game's own window, and the signals of Ctrl+C and kill. The window needs the
+// The real programs end to end, the way a player and a terminal reach them: start-up failures in a
+// scratch directory, X key events from xdotool to the game's own window, and the signals of Ctrl+C
+// and kill. The window needs the
 // focus for GLFW to take the keys (and GLFW releases held keys when it loses it), so CTest runs
 // this program with nothing beside it (RUN_SERIAL).
 #include "TestSupport.h"
@@ -110,4 +111,53 @@ TEST_F(RunningGame, EveryTapCountsOnceAndTheRecordedGameReplays) {
     EXPECT_EQ(replay.process.out, game->output());
     EXPECT_EQ(readFile(dir.path() / "replayed.json"), readFile(state));
     EXPECT_GE(replay.state["rocketsInFlight"].asInt(), 1);
+}
+
+// The engine's own message first, then the game's and the pause prompt; status -1. Where the
+// configuration fails, the sound engine finds no device: its remark must not come first.
+TEST(StartupFailures, EachFailureHasItsMessage) {
+    const std::string parseFailure = "Failed to parse configuration file\n";
+    const std::string badWidth = parseFailure + "* Value of \"width\"";
+    const std::pair<std::optional<std::string>, std::string> rows[] = {
+        {std::nullopt, parseFailure + "* Line 1"},
+        {"{ \"width\": 800 ", parseFailure},
+        {"{\"width\": \"800\"}", badWidth},
+        // Numbers past the 32-bit range, however written, never escape as an exception.
+        {"{\"width\": 2147483647.5}", badWidth},
+        {"{\"width\": -2147483648.5}", badWidth},
+        {"{\"width\": 1e300}", badWidth},
+        {"{\"width\": -1e300}", badWidth},
+        {"{\"width\": 9007199254740993}", badWidth},
+        {"{}", "GLFW failed.\n"}, // started without a display
+        {"{\"openglmajor\": 9}", "No window.\n"},
+        {"{\"width\": 0}", "No window.\n"},
+        {"{\"height\": -5}", "No window.\n"},
+    };
+    const std::string tail = "Failed to initialize Engine\nPress Enter to continue . . .\n";
+    for (const auto& [config, firstLines] : rows) {
+        SCOPED_TRACE(config.value_or("no config.js"));
+        const bool window = firstLines == "No window.\n";
+        ZEPHRANE_REQUIRE(!window || std::getenv("DISPLAY"), "needs a display");
+        TempDir dir;
+        if (config)
+            writeFile(dir.path() / "config.js", *config);
+        // A damaged gamepad mapping file beside config.js costs one remark, on standard error.
+        writeFile(dir.path() / "gamecontrollerdb.txt", "not a mapping\n");
+        std::vector<std::string> argv{(binaryDir() / "zephrane").string()};
+        if (config == "{}")
+            argv.insert(argv.begin(), {"/usr/bin/env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY"});
+        const std::string sound =
+            firstLines.rfind(parseFailure, 0) == 0 ? "no-such-driver" : "dummy";
+        const ProcessResult result =
+            runProcess(argv, dir.path(), "", 60, {{"SDL_AUDIODRIVER", sound}});
+        EXPECT_EQ(result.exitCode, -1) << result.out << result.err;
+        EXPECT_EQ(result.signal, 0);
+        EXPECT_EQ(result.out.rfind(firstLines, 0), 0u) << result.out;
+        EXPECT_TRUE(result.out.size() >= tail.size() &&
+                    result.out.substr(result.out.size() - tail.size()) == tail)
+            << result.out;
+        const std::string remark = "Gamepad: gamecontrollerdb.txt was not loaded (line 1 is not "
+                                   "a gamepad mapping); the built-in mappings stay\n";
+        EXPECT_EQ(countOf(result.err, remark), window ? 1u : 0u) << result.err;
+    }
 }

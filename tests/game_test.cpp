@@ -1,8 +1,11 @@
-// The game without its window: rules, collisions, culling and the scene's wiring; the key table,
-// the gamepad mapping and what the jet, the free camera and the filter keys do with the actions.
+// The game without its window: configuration, driver messages, rules, collisions, culling and the
+// scene's wiring; the key table, the gamepad mapping and what the jet, the free camera and the
+// filter keys do with the actions.
 // Objects are built by hand around bounds; models load from an empty directory, harmlessly.
 #include "game_test_scene.h"
 
+#include "app/DebugOutput.h"
+#include "app/EngineConfig.h"
 #include "app/GamepadMapping.h"
 #include "app/GlfwGamepad.h"
 #include "app/InputHandler.h"
@@ -59,6 +62,15 @@ struct PlacedJet {
         jet->soundEngine = &sound;
     }
 };
+
+std::optional<EngineConfig> parse(const std::string& text, std::string* errorsOut = nullptr) {
+    std::istringstream in(text);
+    std::string errors;
+    auto config = EngineConfig::parse(in, errors);
+    if (errorsOut)
+        *errorsOut = errors;
+    return config;
+}
 
 } // namespace
 
@@ -588,4 +600,59 @@ TEST(GameControls, FilterKeysAnnounceAndSetTheTextureFilters) {
                                                     {GL_NEAREST, GL_NEAREST_MIPMAP_NEAREST}}));
     EXPECT_EQ(output.lines().size(), 5u); // which line each prints is the tap tests'
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST(EngineConfig, DefaultsCommentsAndConversions) {
+    auto empty = parse("{}");
+    ASSERT_TRUE(empty);
+    EXPECT_EQ(std::vector<int>({empty->width, empty->height, empty->fullscreen, empty->refreshRate,
+                                empty->openglMajor, empty->openglMinor}),
+              std::vector<int>({800, 600, 0, 0, 4, 3}));
+    auto commented = parse("// window\n{ /* wide */ \"width\": 1600, \"height\": 800.9,\n"
+                           "\"fullscreen\": true, \"refreshrate\": null, \"other\": \"x\" }");
+    ASSERT_TRUE(commented);
+    EXPECT_EQ(commented->width, 1600);
+    EXPECT_EQ(commented->height, 800); // a real number is cut toward zero
+    EXPECT_EQ(commented->fullscreen, 1);
+    EXPECT_EQ(commented->refreshRate, 0);
+    EXPECT_TRUE(parse("{\"width\": -2147483648}"));
+    EXPECT_EQ(parse("{\"width\": 1600.0}")->width, 1600);
+}
+
+// Nesting deep enough to make the reader throw must still come back as a failure.
+TEST(EngineConfig, RejectsWhatIsNotA32BitInteger) {
+    const std::pair<std::string, std::string> rejected[] = {
+        {"{\"width\": \"wide\"}", "\"width\""},
+        {"{\"height\": 4294967296}", "\"height\""},
+        {"{\"openglmajor\": [4]}", "\"openglmajor\""},
+        {"[1, 2]", ""},
+        {"", "Line 1"},
+        {std::string(5000, '[') + std::string(5000, ']'), ""}};
+    for (const auto& [text, named] : rejected) {
+        std::string errors;
+        EXPECT_FALSE(parse(text, &errors)) << text.substr(0, 40);
+        EXPECT_NE(errors.find(named), std::string::npos) << errors;
+    }
+}
+
+TEST(DebugOutput, FormatsCoreAndAmdMessages) {
+    EXPECT_EQ(formatDebugOutput(GL_DEBUG_SOURCE_API, GL_DEBUG_TYPE_ERROR, 1280,
+                                GL_DEBUG_SEVERITY_HIGH, "T"),
+              "OpenGL Error: T [Source = API, Type = Error, Severity = High, ID = 1280]");
+    EXPECT_EQ(formatDebugOutput(GL_DEBUG_SOURCE_SHADER_COMPILER, GL_DEBUG_TYPE_PERFORMANCE,
+                                4294967295u, GL_DEBUG_SEVERITY_NOTIFICATION, "slow"),
+              "OpenGL Error: slow [Source = Shader Compiler, Type = Performance, "
+              "Severity = Unknown, ID = 4294967295]");
+    EXPECT_EQ(formatDebugOutput(GL_DEBUG_SOURCE_THIRD_PARTY, GL_DEBUG_TYPE_PORTABILITY, 0,
+                                GL_DEBUG_SEVERITY_LOW, ""),
+              "OpenGL Error:  [Source = Third Party, Type = Portability, Severity = Low, ID = 0]");
+    // The AMD path passes its category as both source and type.
+    for (const auto& [category, names] :
+         {std::pair<GLenum, std::string>{0x9149, "API, Type = Unknown"},
+          {0x914D, "Unknown, Type = Performance"},
+          {0x914B, "Unknown, Type = Deprecated Behavior"},
+          {0x9150, "Other, Type = Other"},
+          {0x914E, "Shader Compiler, Type = Unknown"}})
+        EXPECT_EQ(formatDebugOutput(category, category, 7, 0x9147, "m"),
+                  "OpenGL Error: m [Source = " + names + ", Severity = Medium, ID = 7]");
 }
