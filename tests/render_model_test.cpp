@@ -267,64 +267,28 @@ TEST(GameShaders, EveryFilePassesTheReferenceCompiler) {
     }
 }
 
-namespace {
-
-// A hand-made cache in 1/64-pixel advances, with fractions that the layout must drop. (The
-// layout of real glyphs, at the screens' scales, shows in the screens' reference pictures.)
-std::map<char, Character> handMadeCache() {
-    std::map<char, Character> cache;
-    cache['A'] = Character{1, {30, 40}, {2, 40}, 35 * 64 + 63};
-    cache[' '] = Character{3, {0, 0}, {0, 0}, 12 * 64 + 32};
-    cache['\n'] = Character{4, {4, 4}, {0, 4}, 5 * 64};
-    return cache;
-}
-
-float left(const GlyphQuad& quad) {
-    return quad.vertices[1].x;
-}
-float bottom(const GlyphQuad& quad) {
-    return quad.vertices[1].y;
-}
-
-} // namespace
-
-// "é" in UTF-8 is two bytes above 127 (negative as char); 'Z' is simply not cached: neither
-// draws nor moves the pen. A space draws an empty quad and moves it; a cached line end is drawn
-// in the line (there is no line breaking) and advances like a letter.
-TEST(TextLayout, EveryByteIsLookedUpMissingOnesSkippedSpacesEmpty) {
-    EXPECT_TRUE(layoutText(handMadeCache(), "", 0.0f, 0.0f, 1.0f).empty());
-    auto quads = layoutText(handMadeCache(), "A\xC3\xA9Z A", 0.0f, 50.0f, 1.0f);
-    ASSERT_EQ(quads.size(), 3u);
-    EXPECT_EQ(quads[1].textureId, 3u);
-    for (const glm::vec4& vertex : quads[1].vertices)
-        EXPECT_EQ(glm::vec2(vertex), glm::vec2(35.0f, 50.0f));
-    EXPECT_EQ(left(quads[2]), 35.0f + 12.0f + 2.0f);
-    quads = layoutText(handMadeCache(), "A\nA", 0.0f, 0.0f, 1.0f);
-    ASSERT_EQ(quads.size(), 3u);
-    EXPECT_EQ(quads[1].textureId, 4u);
-    EXPECT_EQ(left(quads[2]), 35.0f + 5.0f + 2.0f);
-    EXPECT_EQ(bottom(quads[2]), 0.0f);
+// Bytes with no glyph ("é" is two bytes above 127, 'Z' is not cached) neither draw nor move the
+// pen, which moves by whole pixels. (The layout of real glyphs, at the screens' scales, shows in
+// the screens' reference pictures.)
+TEST(TextLayout, BytesWithoutAGlyphAreSkipped) {
+    const std::map<char, Character> cache{{'A', Character{1, {30, 40}, {2, 40}, 35 * 64 + 63}}};
+    const auto quads = layoutText(cache, "A\xC3\xA9ZA", 0.0f, 0.0f, 1.0f);
+    ASSERT_EQ(quads.size(), 2u);
+    EXPECT_EQ(quads[1].vertices[1].x, 35.0f + 2.0f);
 }
 
 TEST(PerformanceLine, ShowsEachSwitchAndTruncatedFrameFigures) {
-    // 1 / 0.0161 s is 62.1 frames per second and 16.1 ms: the example line of the overlay.
+    // 1 / 0.0161 s is 62.1 frames per second and 16.1 ms (the overlay picture's line).
     PerformanceFigures defaults;
     defaults.deltaTime = 0.0161f;
     defaults.componentsDrawn = 12;
-    PerformanceFigures on = defaults, stalled = defaults, slow = defaults;
+    PerformanceFigures on = defaults;
     on.wireframe = on.transparency = on.frustumCulling = true;
     on.bilinearSampling = false;
     on.mipmapMode = 1;
     on.componentsDrawn = 0;
-    stalled.deltaTime = 0.0f;
-    slow.deltaTime = 2.5f;
-    EXPECT_EQ(performanceLine(defaults),
-              "FPS: 62. ms: 16. Wiref: off. Transp: off. TSQ: bil. MipMap: lin. Cull: off. "
-              "Components drawn: 12");
     EXPECT_EQ(performanceLine(on), "FPS: 62. ms: 16. Wiref: on. Transp: on. TSQ: NN. MipMap: NN. "
                                    "Cull: on. Components drawn: 0");
-    EXPECT_EQ(performanceLine(stalled).rfind("FPS: 0. ms: 0. ", 0), 0u);
-    EXPECT_EQ(performanceLine(slow).rfind("FPS: 0. ms: 2500. ", 0), 0u);
     // The mip-map word follows the mode modulo 3.
     for (const auto& [mode, words] :
          {std::pair{2, "MipMap: off. "}, std::pair{3, "MipMap: lin. "},
@@ -340,12 +304,10 @@ TEST(PerformanceLine, ShowsEachSwitchAndTruncatedFrameFigures) {
     EXPECT_EQ(framesPerSecond(1e-12f), INT_MAX);
 }
 
+// (The lines the overlay and game-over pictures show are theirs.)
 TEST(ScoreLines, TwoDecimalPointsAndRoundedSecondsThatGoNegative) {
-    EXPECT_EQ(pointsLine(3.21f, 1), "Points: 3.21 Level: 1");
     EXPECT_EQ(pointsLine(12.5f, 3), "Points: 12.50 Level: 3");
     EXPECT_EQ(finalPointsLine(0.0f), "Final Points: 0.00");
-    EXPECT_EQ(finalPointsLine(1234.5f), "Final Points: 1234.50");
-    EXPECT_EQ(timeLeftLine(97.0f), "Time Left: 97");
     EXPECT_EQ(timeLeftLine(86.6f), "Time Left: 87");
     EXPECT_EQ(timeLeftLine(0.2f), "Time Left: 0");
     // Under cheat mode the clock runs past zero: first minus zero, then negative seconds.

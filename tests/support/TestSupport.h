@@ -20,8 +20,7 @@ struct ProcessResult {
     int exitCode = -1000; // the process's status as a signed byte (so -1 reads as -1), if exited
     int signal = 0;       // the terminating signal, 0 when the process exited
     bool timedOut = false;
-    std::string out;
-    std::string err;
+    std::string out, err;
 };
 
 // Runs a program in `cwd` with `input`, then its end, as standard input and `extraEnv` added to
@@ -54,9 +53,7 @@ private:
     std::vector<std::string> argv;
     std::filesystem::path cwd;
     std::map<std::string, std::string> extraEnv;
-    int retriesLeft = 2;
-    int child = -1;
-    int outFd = -1;
+    int retriesLeft = 2, child = -1, outFd = -1;
     std::string out;
 };
 
