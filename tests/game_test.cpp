@@ -301,8 +301,7 @@ TEST(Culling, DrawSkipsWhatTheActiveCameraCannotSee) {
     EXPECT_EQ(bare.getBoundingBox(), std::make_pair(glm::vec3(0.0f), glm::vec3(0.0f)));
 }
 
-// The fixed scene, assembled where no model file loads. (Where things are placed and how they
-// look is the replays' to show.)
+// The fixed scene, assembled where no model loads; where things are and look is the replays'.
 TEST(SceneAssembly, RegistersTheObjectsInTheGamesOrderAndStartsTheSound) {
     Zephrane game;
     RecordingSound sound;
@@ -375,6 +374,14 @@ TEST(Gamepad, StickDeflectionScalesTheRateAndTriggersHoldPastHalfTravel) {
         pad.axes[row.axis] = row.value;
         EXPECT_EQ(actionsFor(row.keys, pad), row.expected) << row.axis << " at " << row.value;
     }
+}
+
+// Whatever its last reading said, a pad that is gone holds nothing.
+TEST(Gamepad, APadThatIsGoneHoldsNothing) {
+    GamepadState pad;
+    pad.buttons.fill(true);
+    pad.axes = {-1.0f, -1.0f, 1.0f, 1.0f, 1.0f, 1.0f};
+    EXPECT_EQ(actionsFor({}, pad), Actions{});
 }
 
 TEST(Gamepad, BackAndStartHeldForASecondQuit) {
@@ -567,11 +574,10 @@ TEST(EngineConfig, DefaultsCommentsAndConversions) {
               std::vector<int>({800, 600, 0, 0, 4, 3}));
     auto commented = parse("// window\n{ /* wide */ \"width\": 1600, \"height\": 800.9,\n"
                            "\"fullscreen\": true, \"refreshrate\": null, \"other\": \"x\" }");
-    ASSERT_TRUE(commented);
-    EXPECT_EQ(commented->width, 1600);
-    EXPECT_EQ(commented->height, 800); // a real number is cut toward zero
-    EXPECT_EQ(commented->fullscreen, 1);
-    EXPECT_EQ(commented->refreshRate, 0);
+    ASSERT_TRUE(commented); // a real number is cut toward zero, null is the default
+    EXPECT_EQ(std::vector<int>({commented->width, commented->height, commented->fullscreen,
+                                commented->refreshRate}),
+              std::vector<int>({1600, 800, 1, 0}));
     EXPECT_TRUE(parse("{\"width\": -2147483648}"));
     EXPECT_EQ(parse("{\"width\": 1600.0}")->width, 1600);
 }

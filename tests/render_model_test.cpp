@@ -279,10 +279,8 @@ TEST(TextLayout, BytesWithoutAGlyphAreSkipped) {
 
 TEST(PerformanceLine, ShowsEachSwitchAndTruncatedFrameFigures) {
     // 1 / 0.0161 s is 62.1 frames per second and 16.1 ms (the overlay picture's line).
-    PerformanceFigures defaults;
-    defaults.deltaTime = 0.0161f;
-    defaults.componentsDrawn = 12;
-    PerformanceFigures on = defaults;
+    PerformanceFigures on;
+    on.deltaTime = 0.0161f;
     on.wireframe = on.transparency = on.frustumCulling = true;
     on.bilinearSampling = false;
     on.mipmapMode = 1;

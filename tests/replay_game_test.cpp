@@ -202,8 +202,8 @@ TEST(ReplayGame, RefusesBadScriptsAndOptionsBeforeTheGameStarts) {
 
 // Speed, roll, pitch, a rocket, the three views, wireframe and transparency at uneven frame
 // times: the same script twice, and its twin flown on the gamepad (which reaches the game
-// through the same controls as the keys, and, pulled out for the last frame, holds nothing),
-// give the same output, state and screenshots.
+// through the same controls as the keys, and is put down for the last frame), give the same
+// output, state and screenshots.
 TEST(ReplayGame, SameFlightSameBytesFromTheKeysAgainAndFromThePad) {
     REQUIRE_GAME();
     const std::string keys = "12 0.0416667 W SPACE\nshot fired\n20 0.04 D UP 2\n5 0.05 F3 A\n"

@@ -34,7 +34,6 @@ namespace testing_support {
 fs::path sourceDir() {
     return ZEPHRANE_SOURCE_DIR;
 }
-
 fs::path binaryDir() {
     return ZEPHRANE_BINARY_DIR;
 }
