@@ -1,14 +1,16 @@
-// The real program end to end, the way a player and a terminal reach it: single key taps
-// from xdotool (press, a few milliseconds, release) and the signals of Ctrl+C and kill.
+// The real programs end to end, the way a player and a terminal reach them: start-up failures in a
+// scratch directory, X key events from xdotool to the game's own window, and the signals of Ctrl+C
+// and kill. GLFW takes keys only with the focus (and releases held keys when it loses it), so
+// CTest runs this program with nothing beside it (RUN_SERIAL).
 #include "TestSupport.h"
-
-#include <gtest/gtest.h>
 
 #include <csignal>
 #include <cstdlib>
+#include <sstream>
 #include <thread>
 
 using namespace testing_support;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -17,26 +19,28 @@ namespace {
 const std::map<std::string, std::string> slowFramesWithSound{{"SDL_AUDIODRIVER", "dummy"},
                                                              {"LP_NUM_THREADS", "0"}};
 
+// A real game program started from the repository root; its window found by process and title.
 class RunningGame : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void start(const std::vector<std::string>& argv) {
         ZEPHRANE_REQUIRE(std::getenv("DISPLAY") && !shellOutput("command -v xdotool").empty(),
                          "needs a display and xdotool");
-        game.emplace(std::vector<std::string>{(binaryDir() / "zephrane").string()}, sourceDir(),
-                     slowFramesWithSound);
+        game.emplace(argv, sourceDir(), slowFramesWithSound);
         ASSERT_TRUE(game->waitForOutput("Successfully initialized Engine\n", 120))
             << game->output();
-        // By process and title both: other games may have windows on the same display.
         window = shellOutput("xdotool search --sync --all --pid " + std::to_string(game->pid()) +
                              " --name '^Zephrane$' | head -n 1");
         ASSERT_FALSE(window.empty());
     }
 
-    // One tap of one key (press, 12 ms, release) to the game's own window. The window needs
-    // the focus for GLFW to take the keys, so these tests run with nothing beside them.
-    void tap(const std::string& key) {
-        shellOutput("xdotool windowfocus --sync " + window + " key --window " + window +
-                    " --delay 12 " + key + " 2>&1");
+    // Each named key in turn to the focused game window: "key" taps it (press, 12 ms,
+    // release), "keydown" and "keyup" press or release it.
+    void keys(const std::string& action, const std::string& names) {
+        std::string command = "xdotool windowfocus --sync " + window;
+        std::istringstream list(names);
+        for (std::string name; list >> name;)
+            command += " " + action + " --window " + window + " --delay 12 " + name;
+        shellOutput(command + " 2>&1");
     }
 
     std::optional<ChildProcess> game;
@@ -45,44 +49,108 @@ protected:
 
 } // namespace
 
-TEST_F(RunningGame, EveryTapCountsOnce) {
-    // Each accepted filter switch prints the new state once; taps are spaced past the
-    // switch's one-second cooldown. A tap during scene loading is kept for the first frame.
+// Ctrl+C in the terminal while the scene is still being assembled, and kill's SIGTERM once the
+// frame loop runs (a held key's switch line shows it does), end the game like the close button;
+// after SIGTERM nothing more is written.
+TEST_F(RunningGame, SignalsEndTheGameLikeTheCloseButton) {
+    for (int signal : {SIGINT, SIGTERM}) {
+        start({(binaryDir() / "zephrane").string()});
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        if (signal == SIGTERM) {
+            keys("keydown", "F5");
+            EXPECT_TRUE(game->waitForOutput("TSQ = bilinear, MM = nn\n", 60)) << game->output();
+            keys("keyup", "F5");
+        }
+        const std::string before = game->output();
+        kill(game->pid(), signal);
+        EXPECT_EQ(game->wait(20), 1) << signal << ": " << game->output();
+        EXPECT_TRUE(signal == SIGINT || game->output() == before) << game->output();
+    }
+}
+
+// The game played through zephrane-replay, which records it. Each accepted filter switch prints
+// the new state once; taps are spaced past the switch's one-second cooldown, and one during scene
+// loading is kept for the first frame. Held keys fly, roll and fire, and an Escape tap ends the
+// game. The recording replays to the same output and final state.
+TEST_F(RunningGame, EveryTapCountsOnceAndTheRecordedGameReplays) {
+    ZEPHRANE_REQUIRE(fs::exists(replayProgram()) &&
+                         fs::is_directory(sourceDir() / "Resources" / "models"),
+                     "needs zephrane-replay and the generated Resources/");
+    TempDir dir;
+    const fs::path script = dir.path() / "recorded.replay", state = dir.path() / "recorded.json";
+    start({replayProgram().string(), "--record", script.string(), "--state", state.string()});
+    if (IsSkipped() || HasFatalFailure())
+        return;
     const char* const taps[][2] = {{"F5", "TSQ = bilinear, MM = nn\n"},
                                    {"F5", "TSQ = bilinear, MM = off\n"},
                                    {"F5", "TSQ = bilinear, MM = linear\n"},
                                    {"F4", "TSQ = nn, MM = linear\n"}};
-    std::size_t previous = 0;
+    std::string lines;
     for (const auto& [key, line] : taps) {
-        tap(key);
-        ASSERT_TRUE(game->waitForOutput(line, previous == 0 ? 30 : 10))
-            << "tap of " << key << " lost:\n"
-            << game->output();
-        EXPECT_GT(game->output().find(line, previous), previous) << game->output();
-        previous = game->output().find(line, previous);
+        keys("key", key);
+        ASSERT_TRUE(game->waitForOutput(lines += line, 30)) << key << " lost:\n" << game->output();
         std::this_thread::sleep_for(std::chrono::milliseconds(1300));
     }
     EXPECT_EQ(countOf(game->output(), "TSQ = "), 4u) << game->output();
+    keys("keydown", "w a space F5");
+    EXPECT_TRUE(game->waitForOutput("TSQ = nn, MM = nn\n", 30)) << game->output();
+    keys("keyup", "F5 a space w");
+    keys("key", "Escape");
+    EXPECT_EQ(game->wait(30), 1) << game->output();
+    const std::string recorded = readFile(script);
+    ASSERT_NE(recorded.find("SPACE"), std::string::npos) << recorded;
 
-    tap("Escape");
-    EXPECT_EQ(game->wait(20), 1) << game->output();
+    const Replay replay = runReplay(dir, "replayed", recorded);
+    ASSERT_EQ(replay.process.exitCode, 1) << replay.process.out << replay.process.err;
+    EXPECT_EQ(replay.process.out, game->output());
+    EXPECT_EQ(readFile(dir.path() / "replayed.json"), readFile(state));
+    EXPECT_GE(replay.state["rocketsInFlight"].asInt(), 1);
 }
 
-TEST_F(RunningGame, SignalsEndTheGameLikeTheCloseButton) {
-    // The first switch line proves the frame loop is running. The key is held rather than
-    // tapped so that this test does not depend on taps being kept.
-    shellOutput("xdotool windowfocus --sync " + window + " keydown --window " + window + " F5");
-    const bool running = game->waitForOutput("TSQ = bilinear, MM = nn\n", 60);
-    shellOutput("xdotool keyup --window " + window + " F5");
-    ASSERT_TRUE(running) << game->output();
-    const std::string before = game->output();
-    kill(game->pid(), SIGTERM);
-    EXPECT_EQ(game->wait(10), 1) << game->output();
-    EXPECT_EQ(game->output(), before) << "nothing more is written after the loop ends";
-}
-
-// Ctrl+C in the terminal, while the scene is still being assembled.
-TEST_F(RunningGame, InterruptDuringLoadingEndsTheGame) {
-    kill(game->pid(), SIGINT);
-    EXPECT_EQ(game->wait(20), 1) << game->output();
+// The engine's own message first, then the game's and the pause prompt; status -1. Where the
+// configuration fails, the sound engine finds no device: its remark must not come first.
+TEST(StartupFailures, EachFailureHasItsMessage) {
+    const std::string parseFailure = "Failed to parse configuration file\n";
+    const std::string badWidth = parseFailure + "* Value of \"width\"";
+    const std::pair<std::optional<std::string>, std::string> rows[] = {
+        {std::nullopt, parseFailure + "* Line 1"},
+        {"{ \"width\": 800 ", parseFailure},
+        {"{\"width\": \"800\"}", badWidth},
+        // Numbers past the 32-bit range, however written, never escape as an exception.
+        {"{\"width\": 2147483647.5}", badWidth},
+        {"{\"width\": -2147483648.5}", badWidth},
+        {"{\"width\": 1e300}", badWidth},
+        {"{\"width\": -1e300}", badWidth},
+        {"{\"width\": 9007199254740993}", badWidth},
+        {"{}", "GLFW failed.\n"}, // started without a display
+        {"{\"openglmajor\": 9}", "No window.\n"},
+        {"{\"width\": 0}", "No window.\n"},
+        {"{\"height\": -5}", "No window.\n"},
+    };
+    const std::string tail = "Failed to initialize Engine\nPress Enter to continue . . .\n";
+    for (const auto& [config, firstLines] : rows) {
+        SCOPED_TRACE(config.value_or("no config.js"));
+        const bool window = firstLines == "No window.\n";
+        ZEPHRANE_REQUIRE(!window || std::getenv("DISPLAY"), "needs a display");
+        TempDir dir;
+        if (config)
+            writeFile(dir.path() / "config.js", *config);
+        // A damaged gamepad mapping file beside config.js costs one remark, on standard error.
+        writeFile(dir.path() / "gamecontrollerdb.txt", "not a mapping\n");
+        std::vector<std::string> argv{(binaryDir() / "zephrane").string()};
+        if (config == "{}")
+            argv.insert(argv.begin(), {"/usr/bin/env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY"});
+        const std::string sound =
+            firstLines.rfind(parseFailure, 0) == 0 ? "no-such-driver" : "dummy";
+        const ProcessResult result =
+            runProcess(argv, dir.path(), "", 60, {{"SDL_AUDIODRIVER", sound}});
+        EXPECT_EQ(result.exitCode, -1) << result.out << result.err;
+        EXPECT_EQ(result.signal, 0);
+        EXPECT_EQ(result.out.rfind(firstLines, 0), 0u) << result.out;
+        EXPECT_TRUE(result.out.ends_with(tail)) << result.out;
+        const std::string remark = "Gamepad: gamecontrollerdb.txt was not loaded (line 1 is not "
+                                   "a gamepad mapping); the built-in mappings stay\n";
+        EXPECT_EQ(countOf(result.err, remark), window ? 1u : 0u) << result.err;
+    }
 }

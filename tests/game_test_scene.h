@@ -2,7 +2,6 @@
 
 // Helpers of the game's GL-free tests: a sound engine that records, a capture of standard
 // output, components with hand-set bounds, and a game whose objects are built by hand.
-
 #include "TestSupport.h"
 #include "app/Zephrane.h"
 #include "audio/SoundEngine.h"

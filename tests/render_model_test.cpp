@@ -1,6 +1,7 @@
-// Model loading and mesh drawing: what the model's path decides (shader pair, light maps,
-// animation frames), the bounds, the node matrices, the frame counter, and pictures drawn by
-// the real driver.
+// Drawing: what a model's path decides (shader pair, light maps, animation frames), the bounds, the
+// node matrices, the frame counter and mesh pictures (lit models are the replays' reference
+// pictures); the shader files; text layout, the overlay's lines and the text screens, compared
+// with reference pictures in tests/data/text/.
 #include "TestSupport.h"
 
 #include "render/Mesh.h"
@@ -9,20 +10,19 @@
 #include "render/Texture.h"
 #include "scene/CameraComponent.h"
 #include "scene/CameraView.h"
-#include "scene/SceneLight.h"
+#include "text/Hud.h"
+#include "text/HudText.h"
+#include "text/TextRenderer.h"
 
 #include <GL/glew.h>
 #include <IL/il.h>
 #include <glm/gtc/matrix_transform.hpp>
 #include <glm/gtc/type_ptr.hpp>
-#include <gtest/gtest.h>
 
-#include <algorithm>
 #include <array>
+#include <climits>
 #include <cmath>
 #include <optional>
-#include <string>
-#include <vector>
 
 namespace fs = std::filesystem;
 using namespace testing_support;
@@ -30,61 +30,24 @@ using Rgb = std::array<int, 3>;
 
 namespace {
 
-// Fixture files
-
-const char* const quadObj = R"(mtllib shared.mtl
-o first
-v -1 -1 0
-v 1 -1 0
-v 1 1 0
-v -1 1 0
-vt 0 0
-vt 1 0
-vt 1 1
-vt 0 1
-vn 0 0 1
-usemtl wall
-f 1/1/1 2/2/1 3/3/1 4/4/1
-)";
-// A second object without normals.
-const char* const secondObject = R"(o second
-v 2 3 4
-v 4 7 10
-v 3 5 6
-f 5/1 6/2 7/3
-)";
-const char* const sharedMtl = "newmtl wall\nmap_Kd wall.png\n";
-
-// glTF with one triangle, used by one or more nodes (node JSON given); a single scene node
-// becomes the root itself.
-std::string gltf(const std::string& nodes, const std::string& sceneNodes) {
-    // Three float positions (0,0,0) (1,0,0) (0,1,0), then indices 0 1 2 and padding, base64.
-    const std::string buffer = "AAAAAAAAAAAAAAAAAACAPwAAAAAAAAAAAAAAAAAAgD8AAAAAAAABAAIAAAA=";
-    return R"({"asset":{"version":"2.0"},"scene":0,"scenes":[{"nodes":)" + sceneNodes +
-           R"(}],"nodes":)" + nodes +
-           R"(,"meshes":[{"primitives":[{"attributes":{"POSITION":0},"indices":1}]}],
-  "buffers":[{"byteLength":44,"uri":"data:application/octet-stream;base64,)" +
-           buffer + R"("}],
-  "bufferViews":[{"buffer":0,"byteOffset":0,"byteLength":36},
-                 {"buffer":0,"byteOffset":36,"byteLength":6}],
-  "accessors":[{"bufferView":0,"componentType":5126,"count":3,"type":"VEC3",
-                "min":[0,0,0],"max":[1,1,0]},
-               {"bufferView":1,"componentType":5123,"count":3,"type":"SCALAR"}]})";
+// A model file under tests/data/models/: quad.obj is a textured unit quad facing +z; the glTF
+// files hold one triangle (0,0,0) (1,0,0) (0,1,0), under the root node itself (rooted) or under two
+// of its children, the first with a matrix (placed).
+std::string fixture(const std::string& name) {
+    return readFile(sourceDir() / "tests" / "data" / "models" / name);
 }
 
-// Every texture file gets its own colour, so a texture name tells which file it came from.
+// Every texture file gets its own colour, so a texture tells which file it came from.
 const std::vector<std::string> textureFiles = {
     "wall.png", "lagerlm.png", "lightm.png", "boxBake.png", "terrainlm2.png", "2.png", "3.png",
     "4.png",    "5.png",       "6.png",      "7.png",       "8.png",          "9.png", "10.png"};
 
 Rgb colourOfFile(const std::string& file) {
-    for (std::size_t i = 0; i < textureFiles.size(); ++i)
-        if (textureFiles[i] == file)
-            return {static_cast<int>(15 * i), static_cast<int>(250 - 15 * i), 100};
-    return {-1, -1, -1};
+    const int i =
+        int(std::find(textureFiles.begin(), textureFiles.end(), file) - textureFiles.begin());
+    return {15 * i, 250 - 15 * i, 100};
 }
 
-// The colours of a mesh's textures, in order, and those of the named files.
 std::vector<Rgb> colours(const Mesh& mesh) {
     std::vector<Rgb> result;
     for (const Texture* texture : mesh.textures) {
@@ -108,13 +71,15 @@ std::string fragmentFileOf(const Mesh& mesh) {
     return "unknown";
 }
 
+constexpr int canvasSize = 64;
+
+// A scratch game directory with the texture files, and a 64 x 64 corner of the window to draw in.
 class ModelLoad : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!ensureGlContext())
             GTEST_SKIP() << "no display for an OpenGL context";
         ilInit();
-        fs::create_directories(dir.path() / "Resources/textures");
         fs::create_directory_symlink(sourceDir() / "Shader", dir.path() / "Shader");
         cwd.emplace(dir.path());
         for (const std::string& file : textureFiles) { // 2 x 2 texels of the file's colour
@@ -124,36 +89,53 @@ protected:
                     texels.push_back(static_cast<unsigned char>(channel));
             ASSERT_TRUE(writePng("Resources/textures/" + file, 2, 2, texels));
         }
+        glViewport(0, 0, canvasSize, canvasSize);
+        glEnable(GL_DEPTH_TEST);
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        activeCameraView = &view;
     }
+    void TearDown() override { activeCameraView = nullptr; }
 
-    static void writeModel(const std::string& path, const std::string& content) {
+    // Writes the model beside its material file and loads it; returns what loading printed.
+    static std::string load(MeshComponent& component, const std::string& path,
+                            const std::string& content) {
         writeFile(path, content);
-        writeFile(fs::path(path).parent_path() / "shared.mtl", sharedMtl);
-    }
-
-    // Loads and returns what the component wrote to standard output.
-    static std::string load(MeshComponent& component, const std::string& path) {
+        writeFile(fs::path(path).parent_path() / "shared.mtl", "newmtl wall\nmap_Kd wall.png\n");
         ::testing::internal::CaptureStdout();
         component.load(path);
         return ::testing::internal::GetCapturedStdout();
     }
 
+    static Rgb centrePixel() {
+        unsigned char pixel[4] = {};
+        glReadPixels(canvasSize / 2, canvasSize / 2, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
+        return {pixel[0], pixel[1], pixel[2]};
+    }
+
     TempDir dir;
     std::optional<ScopedWorkingDirectory> cwd;
+    CameraComponent camera{glm::mat4(1.0f)};
+    CameraView view{glm::mat4(1.0f), &camera};
 };
 
 } // namespace
 
-// Loading
-
+// Stray point and line records must not shift the triangles that follow them; the second
+// object has no normals and sets the bounds.
 TEST_F(ModelLoad, TwoObjectsGiveTwoMeshesAndTheBoundsOfTheSecond) {
-    writeModel("Resources/models/pair.obj", std::string(quadObj) + secondObject);
     MeshComponent component;
-    const std::string out = load(component, "Resources/models/pair.obj");
+    const std::string out = load(component, "Resources/models/pair.obj",
+                                 fixture("quad.obj") + "p 4\nl 1 3\nf 1/1/1 3/3/1 4/4/1\n" +
+                                     "o second\nv 2 3 4\nv 4 7 10\nv 3 5 6\nf 5/1 6/2 7/3\n");
     EXPECT_EQ(component.path, "Resources/models/pair.obj");
     ASSERT_EQ(component.meshes.size(), 2u);
-    EXPECT_EQ(component.meshes[0].indices.size(), 6u) << "the quad is split into triangles";
     EXPECT_EQ(countOf(out, "no of textures of Resources/models/pair.obj is: 1\n"), 2u);
+    std::vector<glm::vec3> triangles;
+    for (GLuint index : component.meshes[0].indices)
+        triangles.push_back(component.meshes[0].vertices.at(index).position);
+    const glm::vec3 a(-1, -1, 0), b(1, -1, 0), c(1, 1, 0), d(-1, 1, 0);
+    EXPECT_EQ(triangles, (std::vector<glm::vec3>{a, b, c, a, c, d, a, c, d}));
 
     EXPECT_EQ(component.boundsMin, glm::vec3(2, 3, 4));
     EXPECT_EQ(component.boundsMax, glm::vec3(4, 7, 10));
@@ -167,35 +149,14 @@ TEST_F(ModelLoad, TwoObjectsGiveTwoMeshesAndTheBoundsOfTheSecond) {
         EXPECT_EQ(vertex.normal, glm::vec3(0.0f)) << "no normals in the file: zero normals";
 }
 
-// A stray point or line record must not shift the triangles that follow it in the index
-// buffer: the mixed file draws exactly the triangles of the clean one.
-TEST_F(ModelLoad, PointAndLineFacesAreLeftOutOfTheTriangles) {
-    const std::string corners = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\n";
-    writeModel("Resources/models/clean.obj", corners + "f 1 2 3\nf 1 3 4\n");
-    writeModel("Resources/models/mixed.obj", corners + "f 1 2 3\np 4\nl 1 3\nf 1 3 4\nl 2 4\n");
-    auto trianglePositions = [](const std::string& path) {
-        MeshComponent component;
-        load(component, path);
-        std::vector<glm::vec3> positions;
-        for (const Mesh& mesh : component.meshes)
-            for (GLuint index : mesh.indices)
-                positions.push_back(mesh.vertices.at(index).position);
-        return positions;
-    };
-    const std::vector<glm::vec3> clean = trianglePositions("Resources/models/clean.obj");
-    ASSERT_EQ(clean.size(), 6u);
-    EXPECT_EQ(trianglePositions("Resources/models/mixed.obj"), clean);
-}
-
 TEST_F(ModelLoad, PathChoosesShaderLightMapsAndAnimationFrames) {
     const std::vector<std::string> frames = {"wall.png", "2.png", "3.png", "4.png", "5.png",
                                              "6.png",    "7.png", "8.png", "9.png", "10.png"};
-    struct Case {
+    const struct {
         const char* path;
         const char* fragmentFile;
         std::vector<std::string> textures;
-    };
-    const Case cases[] = {
+    } cases[] = {
         // The first matching shader row wins; the light-map tests are independent.
         {"Resources/models/skybox_terrain.obj", "texture.frag", {"wall.png", "terrainlm2.png"}},
         {"Resources/models/SSD+uvbox.obj",
@@ -210,11 +171,10 @@ TEST_F(ModelLoad, PathChoosesShaderLightMapsAndAnimationFrames) {
         {"Resources/models/single.obj", "texture_usual.frag", frames},
         {"Resources/models/video.obj", "texture_usual.frag", frames},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
-        writeModel(c.path, quadObj);
         MeshComponent component;
-        const std::string out = load(component, c.path);
+        const std::string out = load(component, c.path, fixture("quad.obj"));
         ASSERT_EQ(component.meshes.size(), 1u);
         EXPECT_EQ(fragmentFileOf(component.meshes[0]), c.fragmentFile);
         std::vector<Rgb> expected;
@@ -231,29 +191,19 @@ TEST_F(ModelLoad, PathChoosesShaderLightMapsAndAnimationFrames) {
 }
 
 TEST_F(ModelLoad, OnlyRootChildrenAreImportedWithTheirMatrixColumnByColumn) {
-    writeFile("Resources/models/rooted.gltf", gltf(R"([{"mesh":0}])", "[0]"));
-    MeshComponent rooted;
-    const std::string out = load(rooted, "Resources/models/rooted.gltf");
+    MeshComponent rooted, placed;
+    EXPECT_EQ(load(rooted, "Resources/models/rooted.gltf", fixture("rooted.gltf")), "");
     EXPECT_TRUE(rooted.meshes.empty());
-    EXPECT_EQ(out.find("no of textures"), std::string::npos);
-
+    load(placed, "Resources/models/placed.gltf", fixture("placed.gltf"));
     // glTF stores its matrix column by column, as GLM does: it must arrive unchanged.
     const float matrix[16] = {1, 0, 0, 0, 0, 0, 1, 0, 0, -1, 0, 0, 5, 6, 7, 1};
-    std::string matrixJson;
-    for (float value : matrix)
-        matrixJson += (matrixJson.empty() ? "" : ",") + std::to_string(value);
-    writeFile("Resources/models/placed.gltf",
-              gltf(R"([{"mesh":0,"matrix":[)" + matrixJson + R"(]},{"mesh":0}])", "[0,1]"));
-    MeshComponent placed;
-    load(placed, "Resources/models/placed.gltf");
     ASSERT_EQ(placed.meshes.size(), 2u);
     EXPECT_EQ(placed.meshes[0].nodeTransform, glm::make_mat4(matrix));
     EXPECT_EQ(placed.meshes[1].nodeTransform, glm::mat4(1.0f));
     EXPECT_EQ(placed.boundsMax, glm::vec3(1, 1, 0)) << "bounds ignore the node matrix";
 }
 
-// The frame counter (no OpenGL needed: meshes without indices upload and draw nothing)
-
+// No OpenGL needed: meshes without indices upload and draw nothing.
 TEST(MeshComponentDraw, CounterAdvancesPerMeshAndWrapsEveryTwentySixDraws) {
     MeshComponent component;
     component.meshes.push_back(Mesh(nullptr, {Vertex{}}, {}, {}));
@@ -274,148 +224,163 @@ TEST(MeshComponentDraw, CounterAdvancesPerMeshAndWrapsEveryTwentySixDraws) {
     EXPECT_NEAR(component.textureFrame, 0.8f, 1e-6f) << "two meshes, two steps";
 }
 
-// Pictures
+// The animated model's ten textures, drawn unlit: the frame picks the texture, and past the end
+// the last one holds. The light-mapped box multiplies its colour by its light map brightened 1.6
+// times, and leaves texture unit 1 active and empty.
+TEST_F(ModelLoad, AnimationFramesAndLightMapsDrawTheirTexels) {
+    MeshComponent animated, baked;
+    load(animated, "Resources/models/single.obj", fixture("quad.obj"));
+    load(baked, "Resources/models/uvbox.obj", fixture("quad.obj"));
+    ASSERT_TRUE(animated.meshes.size() == 1 && baked.meshes.size() == 1);
+    Mesh& frames = animated.meshes[0];
+    frames.shader = new ShaderProgram("Shader/texture.vert", "Shader/texture.frag");
+    for (const auto& [frame, file] :
+         {std::pair{0.4f, "wall.png"}, {1.2f, "2.png"}, {9.6f, "10.png"}, {12.5f, "10.png"}}) {
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        frames.draw(frame);
+        EXPECT_EQ(centrePixel(), colourOfFile(file)) << "frame " << frame;
+    }
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    baked.meshes[0].draw(0.0f);
+    const Rgb colour = colourOfFile("wall.png"), light = colourOfFile("boxBake.png");
+    for (int c = 0; c < 3; ++c)
+        EXPECT_NEAR(centrePixel()[c], std::min(255.0f, colour[c] * light[c] / 255.0f * 1.6f), 2);
+    GLint unit = 0, onUnitOne = -1, onUnitZero = 0;
+    glGetIntegerv(GL_ACTIVE_TEXTURE, &unit);
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &onUnitOne);
+    glActiveTexture(GL_TEXTURE0);
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &onUnitZero);
+    EXPECT_EQ(unit, GL_TEXTURE1);
+    EXPECT_EQ(onUnitOne, 0);
+    EXPECT_EQ(onUnitZero, static_cast<GLint>(baked.meshes[0].textures[0]->id));
+}
+
+// What each pair draws is checked above and by the text pictures; here the files pass the
+// reference compiler, so they compile on drivers stricter than this one.
+TEST(GameShaders, EveryFilePassesTheReferenceCompiler) {
+    const fs::path validator = "/usr/bin/glslangValidator";
+    ZEPHRANE_REQUIRE(fs::exists(validator), "glslangValidator is not installed (glslang-tools)");
+    for (const fs::directory_entry& file : fs::directory_iterator(sourceDir() / "Shader")) {
+        const ProcessResult result =
+            runProcess({validator.string(), file.path().string()}, sourceDir());
+        EXPECT_EQ(result.exitCode, 0) << file.path() << "\n" << result.out << result.err;
+    }
+}
+
+// Bytes with no glyph ("é" is two bytes above 127, 'Z' is not cached) neither draw nor move the
+// pen, which moves by whole pixels. (The layout of real glyphs, at the screens' scales, shows in
+// the screens' reference pictures.)
+TEST(TextLayout, BytesWithoutAGlyphAreSkipped) {
+    const std::map<char, Character> cache{{'A', Character{1, {30, 40}, {2, 40}, 35 * 64 + 63}}};
+    const auto quads = layoutText(cache, "A\xC3\xA9ZA", 0.0f, 0.0f, 1.0f);
+    ASSERT_EQ(quads.size(), 2u);
+    EXPECT_EQ(quads[1].vertices[1].x, 35.0f + 2.0f);
+}
+
+TEST(PerformanceLine, ShowsEachSwitchAndTruncatedFrameFigures) {
+    // 1 / 0.0161 s is 62.1 frames per second and 16.1 ms (the overlay picture's line).
+    PerformanceFigures on;
+    on.deltaTime = 0.0161f;
+    on.wireframe = on.transparency = on.frustumCulling = true;
+    on.bilinearSampling = false;
+    on.mipmapMode = 1;
+    on.componentsDrawn = 0;
+    EXPECT_EQ(performanceLine(on), "FPS: 62. ms: 16. Wiref: on. Transp: on. TSQ: NN. MipMap: NN. "
+                                   "Cull: on. Components drawn: 0");
+    // The mip-map word follows the mode modulo 3.
+    for (const auto& [mode, words] :
+         {std::pair{2, "MipMap: off. "}, std::pair{3, "MipMap: lin. "},
+          std::pair{5, "MipMap: off. "}, std::pair{-1, "MipMap: off. "}}) {
+        on.mipmapMode = mode;
+        EXPECT_NE(performanceLine(on).find(words), std::string::npos) << "mode " << mode;
+    }
+    // 0.001f is slightly above a millisecond: in double precision that is 999.99995 frames per
+    // second, which truncates to 999 (single precision would round to 1000).
+    EXPECT_EQ(framesPerSecond(0.001f), 999);
+    EXPECT_EQ(framesPerSecond(3.0f), 0);
+    EXPECT_EQ(framesPerSecond(-0.02f), 0);
+    EXPECT_EQ(framesPerSecond(1e-12f), INT_MAX);
+}
+
+// (The lines the overlay and game-over pictures show are theirs.)
+TEST(ScoreLines, TwoDecimalPointsAndRoundedSecondsThatGoNegative) {
+    EXPECT_EQ(pointsLine(12.5f, 3), "Points: 12.50 Level: 3");
+    EXPECT_EQ(finalPointsLine(0.0f), "Final Points: 0.00");
+    EXPECT_EQ(timeLeftLine(86.6f), "Time Left: 87");
+    EXPECT_EQ(timeLeftLine(0.2f), "Time Left: 0");
+    // Under cheat mode the clock runs past zero: first minus zero, then negative seconds.
+    EXPECT_EQ(timeLeftLine(-0.3f), "Time Left: -0");
+    EXPECT_EQ(timeLeftLine(-1.7f), "Time Left: -2");
+}
 
 namespace {
 
-constexpr int canvasSize = 64;
+constexpr int canvasWidth = 1600;
+constexpr int canvasHeight = 800;
+const fs::path systemFont = "/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf";
+constexpr float sceneDepth = 0.25f;
 
-// Draws into an off-screen colour and depth buffer, so results do not depend on the window.
-class MeshPicture : public ModelLoad {
-protected:
-    void SetUp() override {
-        ModelLoad::SetUp();
-        if (IsSkipped() || HasFatalFailure())
-            return;
-        glGenFramebuffers(1, &framebuffer);
-        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-        for (const auto& [format, attachment] :
-             {std::pair{GL_RGBA8, GL_COLOR_ATTACHMENT0},
-              std::pair{GL_DEPTH_COMPONENT24, GL_DEPTH_ATTACHMENT}}) {
-            GLuint buffer = 0;
-            glGenRenderbuffers(1, &buffer);
-            glBindRenderbuffer(GL_RENDERBUFFER, buffer);
-            glRenderbufferStorage(GL_RENDERBUFFER, format, canvasSize, canvasSize);
-            glFramebufferRenderbuffer(GL_FRAMEBUFFER, attachment, GL_RENDERBUFFER, buffer);
-        }
-        ASSERT_EQ(glCheckFramebufferStatus(GL_FRAMEBUFFER), GL_FRAMEBUFFER_COMPLETE);
-        glViewport(0, 0, canvasSize, canvasSize);
-        glEnable(GL_DEPTH_TEST);
-        glClearColor(0, 0, 0, 1);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        view.camera = &camera;
-        activeCameraView = &view;
-    }
+// Fills colour, and depth as a drawn scene would leave it (the screens must not clear it).
+void clearTo(glm::vec3 colour) {
+    glClearColor(colour.r, colour.g, colour.b, 1.0f);
+    glClearDepth(sceneDepth);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glClearDepth(1.0);
+}
 
-    void TearDown() override {
-        activeCameraView = nullptr;
-        if (glWindow() == nullptr)
-            return;
-        glBindFramebuffer(GL_FRAMEBUFFER, 0);
-        glDisable(GL_DEPTH_TEST);
-    }
-
-    static Texture* solidTexture(Rgb rgb) {
-        const std::array<unsigned char, 3> texel{static_cast<unsigned char>(rgb[0]),
-                                                 static_cast<unsigned char>(rgb[1]),
-                                                 static_cast<unsigned char>(rgb[2])};
-        auto* texture = new Texture();
-        glGenTextures(1, &texture->id);
-        glBindTexture(GL_TEXTURE_2D, texture->id);
-        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 1, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, texel.data());
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-        return texture;
-    }
-
-    // A quad covering the whole canvas when every matrix is the identity.
-    static Mesh screenQuad(ShaderProgram* shader, std::vector<Texture*> textures) {
-        std::vector<Vertex> corners = {{{-1, -1, 0}, {0, 0, 1}, {0, 0}},
-                                       {{1, -1, 0}, {0, 0, 1}, {1, 0}},
-                                       {{1, 1, 0}, {0, 0, 1}, {1, 1}},
-                                       {{-1, 1, 0}, {0, 0, 1}, {0, 1}}};
-        return Mesh(shader, corners, {0, 1, 2, 0, 2, 3}, std::move(textures));
-    }
-
-    static Rgb centrePixel() {
-        unsigned char pixel[4] = {};
-        glReadPixels(canvasSize / 2, canvasSize / 2, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
-        return {pixel[0], pixel[1], pixel[2]};
-    }
-
-    static GLint integer(GLenum name) {
-        GLint value = 0;
-        glGetIntegerv(name, &value);
-        return value;
-    }
-
-    GLuint framebuffer = 0;
-    CameraComponent camera{glm::mat4(1.0f)};
-    CameraView view;
-};
+// The canvas read back, top row first, against its full-size reference: at most 25 pixels may
+// differ, so a missing, moved or recoloured line, or a damaged glyph, shows.
+::testing::AssertionResult looksLikeReference(const std::string& name) {
+    RgbPicture canvas{canvasWidth, canvasHeight,
+                      std::vector<unsigned char>(3u * canvasWidth * canvasHeight)};
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    for (int y = 0; y < canvasHeight; ++y)
+        glReadPixels(0, canvasHeight - 1 - y, canvasWidth, 1, GL_RGB, GL_UNSIGNED_BYTE,
+                     &canvas.rgb[std::size_t(y) * canvasWidth * 3]);
+    return looksLikeReference(canvas, "text/" + name, 1, 25.0 / (canvasWidth * canvasHeight));
+}
 
 } // namespace
 
-TEST_F(MeshPicture, AnimationPicksTheFrameAndHoldsTheLastPastTheEnd) {
-    auto* sky = new ShaderProgram("Shader/texture.vert", "Shader/texture.frag");
-    Mesh mesh = screenQuad(
-        sky, {solidTexture({255, 0, 0}), solidTexture({0, 255, 0}), solidTexture({0, 0, 255})});
-    const std::pair<float, Rgb> expected[] = {
-        {0.4f, {255, 0, 0}}, {1.2f, {0, 255, 0}}, {2.8f, {0, 0, 255}}, {9.6f, {0, 0, 255}}};
-    for (const auto& [frame, colour] : expected) {
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        mesh.draw(frame);
-        EXPECT_EQ(centrePixel(), colour) << "frame " << frame;
+// The frame loop's text set-up in a scratch game directory, then the overlay (with the F2 line
+// and without) over a scene, and the game-over screen, which blanks the scene but not its depth.
+TEST(TextScreens, OverlayAndGameOverScreenDrawTheirLines) {
+    if (!ensureGlContext())
+        GTEST_SKIP() << "no display for an OpenGL context";
+    ASSERT_TRUE(fs::exists(systemFont)) << "the Liberation Sans font is not installed";
+    TempDir dir;
+    fs::create_directories(dir.path() / "Resources/fonts");
+    fs::copy_file(systemFont, dir.path() / "Resources/fonts/arial.ttf");
+    fs::create_directory_symlink(sourceDir() / "Shader", dir.path() / "Shader");
+    ScopedWorkingDirectory inDir(dir.path());
+    ShaderProgram shader("Shader/texture_freetype.vert", "Shader/texture_freetype.frag");
+    glViewport(0, 0, canvasWidth, canvasHeight);
+    glEnable(GL_CULL_FACE);
+    glDisable(GL_DEPTH_TEST);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glUseProgram(shader.program);
+    const glm::mat4 projection =
+        glm::ortho(0.0f, float(canvasWidth), 0.0f, float(canvasHeight), -1.0f, 1.0f);
+    glUniformMatrix4fv(glGetUniformLocation(shader.program, "projection"), 1, GL_FALSE,
+                       glm::value_ptr(projection));
+    initTextRenderer();
+    ASSERT_EQ(glyphs.size(), 128u);
+
+    PerformanceFigures figures;
+    figures.deltaTime = 0.0161f;
+    figures.componentsDrawn = 12;
+    for (bool performanceOutput : {true, false}) {
+        clearTo(glm::vec3(0.05f, 0.1f, 0.3f));
+        drawOverlay(shader, performanceOutput, figures, 3.21f, 1, 97.0f);
+        EXPECT_TRUE(looksLikeReference(performanceOutput ? "overlay" : "overlay-without-f2"));
     }
-}
-
-// The light map scales the colour texel by texel: half the light, half the colour.
-TEST_F(MeshPicture, LightMapMultipliesOnUnitOneWhichIsLeftEmpty) {
-    auto* baked = new ShaderProgram("Shader/texture_l.vert", "Shader/texture_l.frag");
-    Texture* colour = solidTexture({200, 200, 200});
-    screenQuad(baked, {colour, solidTexture({60, 60, 60})}).draw(0.0f);
-    const Rgb dim = centrePixel();
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    Mesh mesh = screenQuad(baked, {colour, solidTexture({120, 120, 120})});
-    mesh.draw(0.0f);
-    const Rgb pixel = centrePixel();
-    EXPECT_GT(dim[0], 0);
-    EXPECT_NEAR(pixel[0], 2 * dim[0], 3) << "colour times light map";
-    EXPECT_EQ(integer(GL_ACTIVE_TEXTURE), GL_TEXTURE1);
-    EXPECT_EQ(integer(GL_TEXTURE_BINDING_2D), 0);
-    glActiveTexture(GL_TEXTURE0);
-    EXPECT_EQ(integer(GL_TEXTURE_BINDING_2D), static_cast<GLint>(colour->id));
-}
-
-TEST_F(MeshPicture, LitModelUnderTheRedSceneLightKeepsItsOwnColours) {
-    writeModel("Resources/models/anim.obj", quadObj);
-    MeshComponent component;
-    load(component, "Resources/models/anim.obj");
-    ASSERT_EQ(component.meshes.size(), 1u);
-    // The game's light and an eye a few units in front of the quad.
-    sceneLight.position = glm::vec3(0, -40, 0);
-    sceneLight.color = glm::vec3(1, 0, 0);
-    view.worldTransform = glm::translate(glm::mat4(1.0f), glm::vec3(0, 0, 1.5f));
-    camera.view = glm::lookAt(glm::vec3(0, 0, 1.5f), glm::vec3(0), glm::vec3(0, 1, 0));
-    camera.projection = cameraProjection(1.0f);
-
-    Mesh empty(component.meshes[0].shader, {}, {}, {});
-    ::testing::internal::CaptureStdout();
-    component.draw();
-    empty.draw(0.0f);
-    glFinish();
-    const std::string driverOutput = ::testing::internal::GetCapturedStdout();
-    EXPECT_EQ(driverOutput.find("Type = Error"), std::string::npos) << driverOutput;
-
-    std::vector<unsigned char> pixels(4 * canvasSize * canvasSize);
-    glReadPixels(0, 0, canvasSize, canvasSize, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-    int covered = 0;
-    for (std::size_t i = 0; i < pixels.size(); i += 4)
-        covered += pixels[i] + pixels[i + 1] + pixels[i + 2] > 0;
-    EXPECT_GT(covered, canvasSize * canvasSize / 4) << "the quad fills much of the view";
-
-    // wall.png is (0, 250, 100): the red light must not drown its green.
-    const Rgb pixel = centrePixel();
-    EXPECT_GT(pixel[1], 100);
-    EXPECT_GT(pixel[1], pixel[0]);
+    drawGameOverScreen(shader, 1234.5f);
+    EXPECT_TRUE(looksLikeReference("game-over"));
+    float depth = 0.0f;
+    glReadPixels(5, 5, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
+    EXPECT_FLOAT_EQ(depth, sceneDepth);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    EXPECT_TRUE(glIsEnabled(GL_BLEND) && glIsEnabled(GL_CULL_FACE) && !glIsEnabled(GL_DEPTH_TEST))
+        << "drawing text changed the frame loop's state";
 }

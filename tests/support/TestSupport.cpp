@@ -6,7 +6,6 @@
 
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
-#include <gtest/gtest.h>
 
 #define STB_IMAGE_STATIC
 #define STB_IMAGE_IMPLEMENTATION
@@ -16,12 +15,9 @@
 #include <stb/stb_image_write.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
-#include <fcntl.h>
 #include <fstream>
 #include <iostream>
 #include <poll.h>
@@ -31,6 +27,7 @@
 #include <unistd.h>
 
 namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
 
 namespace testing_support {
 
@@ -43,121 +40,94 @@ fs::path binaryDir() {
 
 namespace {
 
-// Starts a program with `in`, `out` and `err` as its standard streams (`err` -1: the test's
-// own) and returns its id.
+// Starts a program whose standard input is `input`, then its end, and whose standard output
+// comes through a pipe (`outFd`); standard error goes to `errFd` (-1: the test's own).
 pid_t start(const std::vector<std::string>& argv, const fs::path& cwd,
-            const std::map<std::string, std::string>& extraEnv, int in, int out, int err) {
+            const std::map<std::string, std::string>& extraEnv, const std::string& input,
+            int& outFd, int errFd) {
+    int in[2], out[2];
+    if (pipe(in) != 0 || pipe(out) != 0)
+        return -1;
     const pid_t pid = fork();
-    if (pid != 0)
-        return pid;
-    dup2(in, 0);
-    dup2(out, 1);
-    if (err >= 0)
-        dup2(err, 2);
-    closefrom(3);
-    if (chdir(cwd.c_str()) != 0)
+    if (pid == 0) {
+        dup2(in[0], 0);
+        dup2(out[1], 1);
+        if (errFd >= 0)
+            dup2(errFd, 2);
+        closefrom(3);
+        if (chdir(cwd.c_str()) != 0)
+            _exit(127);
+        for (const auto& [key, value] : extraEnv)
+            setenv(key.c_str(), value.c_str(), 1);
+        std::vector<char*> args;
+        for (const auto& arg : argv)
+            args.push_back(const_cast<char*>(arg.c_str()));
+        args.push_back(nullptr);
+        execv(args[0], args.data());
         _exit(127);
-    for (const auto& [key, value] : extraEnv)
-        setenv(key.c_str(), value.c_str(), 1);
-    std::vector<char*> args;
-    for (const auto& arg : argv)
-        args.push_back(const_cast<char*>(arg.c_str()));
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    _exit(127);
-}
-
-struct Stream {
-    int& fd;
-    std::string& text;
-};
-
-// Waits up to `milliseconds` for output on the streams still open and appends what arrives; a
-// stream at its end is closed and its descriptor set to -1 (which poll skips).
-void readSome(std::initializer_list<Stream> streams, int milliseconds) {
-    std::vector<pollfd> fds;
-    for (const Stream& stream : streams)
-        fds.push_back({stream.fd, POLLIN, 0});
-    if (poll(fds.data(), fds.size(), milliseconds) <= 0)
-        return;
-    char buffer[4096];
-    for (std::size_t i = 0; i < fds.size(); ++i) {
-        const Stream& stream = streams.begin()[i];
-        if (stream.fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR)))
-            continue;
-        const ssize_t n = read(stream.fd, buffer, sizeof buffer);
-        if (n > 0) {
-            stream.text.append(buffer, static_cast<size_t>(n));
-        } else {
-            close(stream.fd);
-            stream.fd = -1;
-        }
     }
-}
-
-long long millisecondsUntil(std::chrono::steady_clock::time_point deadline) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                 std::chrono::steady_clock::now())
-        .count();
-}
-
-} // namespace
-
-namespace {
-
-// What the game prints when GLFW cannot start, which under the test script's busy virtual X
-// server now and then means only that the server refused the connection.
-const std::string glfwFailure = "GLFW failed.";
-constexpr int displayRetries = 2;
-
-ProcessResult runOnce(const std::vector<std::string>& argv, const fs::path& cwd,
-                      const std::string& input, int timeoutSeconds,
-                      const std::map<std::string, std::string>& extraEnv) {
-    ProcessResult result;
-    int in[2], out[2], err[2];
-    if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) {
-        result.err = "pipe failed";
-        return result;
-    }
-    const pid_t pid = start(argv, cwd, extraEnv, in[0], out[1], err[1]);
-    for (int fd : {in[0], out[1], err[1]})
-        close(fd);
+    close(in[0]);
+    close(out[1]);
     // Small inputs fit the pipe buffer; the child sees end of input right after them.
     if (!input.empty() && write(in[1], input.data(), input.size()) < 0)
-        result.err = "write to child failed";
+        std::cerr << "test support: cannot write to " << argv[0] << '\n';
     close(in[1]);
-
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
-    while (out[0] >= 0 || err[0] >= 0) {
-        const long long left = millisecondsUntil(deadline);
-        if (left <= 0) {
-            result.timedOut = true;
-            kill(pid, SIGKILL);
-            break;
-        }
-        readSome({{out[0], result.out}, {err[0], result.err}},
-                 static_cast<int>(std::min(left, 1000LL)));
-    }
-    for (int fd : {out[0], err[0]})
-        if (fd >= 0)
-            close(fd);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    if (WIFEXITED(status))
-        result.exitCode = static_cast<signed char>(WEXITSTATUS(status));
-    else if (WIFSIGNALED(status))
-        result.signal = WTERMSIG(status);
-    return result;
+    outFd = out[0];
+    return pid;
 }
 
-// A start that failed only in GLFW while a display was set is tried again, at most twice:
-// the X server refusing a connection says nothing about the program. Any other outcome,
-// including a GLFW failure with no display at all, counts as it is.
+// Reads `fd` into `text` until the stream ends (then closes it and sets it to -1), `until`
+// appears in the text, or the deadline passes.
+void readUntil(int& fd, std::string& text, Clock::time_point deadline,
+               const std::string& until = {}) {
+    char buffer[4096];
+    while (fd >= 0 && (until.empty() || text.find(until) == std::string::npos) &&
+           Clock::now() < deadline) {
+        pollfd ready{fd, POLLIN, 0};
+        if (poll(&ready, 1, 100) <= 0)
+            continue;
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n > 0) {
+            text.append(buffer, static_cast<size_t>(n));
+        } else {
+            close(fd);
+            fd = -1;
+        }
+    }
+}
+
+// Waits for the exit until the deadline, then kills; the status as a signed byte, or -1000
+// with the signal in `signal`.
+int reap(pid_t pid, Clock::time_point deadline, int* signal = nullptr) {
+    int status = 0;
+    if (pid <= 0)
+        return -1000;
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+        if (Clock::now() >= deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+        }
+        usleep(20000);
+    }
+    if (signal && WIFSIGNALED(status))
+        *signal = WTERMSIG(status);
+    return WIFEXITED(status) ? static_cast<signed char>(WEXITSTATUS(status)) : -1000;
+}
+
+// A start that failed only in GLFW ("GLFW failed.") while a display was set is tried again, at
+// most twice: under the test script's busy virtual X server that now and then means only that
+// the server refused the connection. Any other outcome, a GLFW failure with no display at all
+// included, counts as it is.
+constexpr int displayRetries = 2;
+
 bool refusedByDisplay(const std::vector<std::string>& argv, const std::string& out,
                       const std::map<std::string, std::string>& extraEnv) {
     const bool displayUnset = std::find(argv.begin(), argv.end(), "DISPLAY") != argv.end();
     const bool displaySet = std::getenv("DISPLAY") != nullptr || extraEnv.count("DISPLAY") != 0;
-    return displaySet && !displayUnset && out.find(glfwFailure) != std::string::npos;
+    if (!displaySet || displayUnset || out.find("GLFW failed.") == std::string::npos)
+        return false;
+    std::cerr << "test support: GLFW failed to start, starting once more: " << argv[0] << '\n';
+    return true;
 }
 
 } // namespace
@@ -165,11 +135,25 @@ bool refusedByDisplay(const std::vector<std::string>& argv, const std::string& o
 ProcessResult runProcess(const std::vector<std::string>& argv, const fs::path& cwd,
                          const std::string& input, int timeoutSeconds,
                          const std::map<std::string, std::string>& extraEnv) {
-    ProcessResult result = runOnce(argv, cwd, input, timeoutSeconds, extraEnv);
-    for (int retry = 0; retry < displayRetries && refusedByDisplay(argv, result.out, extraEnv);
-         ++retry) {
-        std::cerr << "test support: GLFW failed to start, starting once more: " << argv[0] << '\n';
-        result = runOnce(argv, cwd, input, timeoutSeconds, extraEnv);
+    ProcessResult result;
+    for (int attempt = 0; attempt == 0 || (attempt <= displayRetries &&
+                                           refusedByDisplay(argv, result.out, extraEnv));
+         ++attempt) {
+        result = {};
+        // Standard error goes to a file, read once the program has ended.
+        FILE* err = tmpfile();
+        int out = -1;
+        const pid_t pid = start(argv, cwd, extraEnv, input, out, fileno(err));
+        const auto deadline = Clock::now() + std::chrono::seconds(timeoutSeconds);
+        readUntil(out, result.out, deadline);
+        result.timedOut = out >= 0;
+        if (out >= 0)
+            close(out);
+        result.exitCode = reap(pid, deadline, &result.signal);
+        rewind(err);
+        for (int c; (c = fgetc(err)) != EOF;)
+            result.err += char(c);
+        fclose(err);
     }
     return result;
 }
@@ -181,14 +165,7 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const fs::path&
 }
 
 void ChildProcess::launch() {
-    int outPipe[2];
-    if (pipe(outPipe) != 0)
-        return;
-    const int devNull = open("/dev/null", O_RDONLY);
-    child = start(argv, cwd, extraEnv, devNull, outPipe[1], -1);
-    for (int fd : {devNull, outPipe[1]})
-        close(fd);
-    outFd = outPipe[0];
+    child = start(argv, cwd, extraEnv, "", outFd, -1);
 }
 
 ChildProcess::~ChildProcess() {
@@ -200,12 +177,11 @@ ChildProcess::~ChildProcess() {
         close(outFd);
 }
 
-// Like runProcess, a start that failed only in GLFW is tried again, at most twice.
+// Once the output has ended: restarted, at most twice, like runProcess.
 bool ChildProcess::restartAfterDisplayRefusal() {
     if (outFd >= 0 || retriesLeft == 0 || !refusedByDisplay(argv, out, extraEnv))
         return false;
     --retriesLeft;
-    std::cerr << "test support: GLFW failed to start, starting once more: " << argv[0] << '\n';
     waitpid(child, nullptr, 0);
     out.clear();
     launch();
@@ -213,29 +189,21 @@ bool ChildProcess::restartAfterDisplayRefusal() {
 }
 
 bool ChildProcess::waitForOutput(const std::string& text, int timeoutSeconds) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
-    while (out.find(text) == std::string::npos && (outFd >= 0 || restartAfterDisplayRefusal()) &&
-           millisecondsUntil(deadline) > 0)
-        readSome({{outFd, out}}, 100);
+    const auto deadline = Clock::now() + std::chrono::seconds(timeoutSeconds);
+    do
+        readUntil(outFd, out, deadline, text);
+    while (out.find(text) == std::string::npos && restartAfterDisplayRefusal());
     return out.find(text) != std::string::npos;
 }
 
 int ChildProcess::wait(int timeoutSeconds) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
-    while ((outFd >= 0 || restartAfterDisplayRefusal()) && millisecondsUntil(deadline) > 0)
-        readSome({{outFd, out}}, 100);
-    int status = 0;
-    while (waitpid(child, &status, WNOHANG) == 0) {
-        if (millisecondsUntil(deadline) <= 0) {
-            kill(child, SIGKILL);
-            waitpid(child, &status, 0);
-            child = -1;
-            return -1000;
-        }
-        usleep(20000);
-    }
+    const auto deadline = Clock::now() + std::chrono::seconds(timeoutSeconds);
+    do
+        readUntil(outFd, out, deadline);
+    while (restartAfterDisplayRefusal());
+    const int status = reap(child, deadline);
     child = -1;
-    return WIFEXITED(status) ? static_cast<signed char>(WEXITSTATUS(status)) : -1000;
+    return status;
 }
 
 std::size_t countOf(const std::string& text, const std::string& part) {
@@ -258,10 +226,9 @@ std::string shellOutput(const std::string& command) {
     return output;
 }
 
-TempDir::TempDir() {
-    std::random_device random;
-    dir = fs::temp_directory_path() /
-          ("zephrane-test-" + std::to_string(getpid()) + "-" + std::to_string(random()));
+TempDir::TempDir()
+    : dir(fs::temp_directory_path() / ("zephrane-test-" + std::to_string(getpid()) + "-" +
+                                       std::to_string(std::random_device()()))) {
     fs::create_directories(dir);
 }
 
@@ -272,14 +239,12 @@ TempDir::~TempDir() {
 
 void writeFile(const fs::path& path, const std::string& content) {
     fs::create_directories(path.parent_path());
-    std::ofstream out(path, std::ios::binary);
-    out << content;
+    std::ofstream(path, std::ios::binary) << content;
 }
 
 std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
     std::ostringstream content;
-    content << in.rdbuf();
+    content << std::ifstream(path, std::ios::binary).rdbuf();
     return content.str();
 }
 
@@ -294,6 +259,40 @@ RgbPicture readPicture(const fs::path& file) {
     return picture;
 }
 
+::testing::AssertionResult looksLikeReference(const RgbPicture& picture, const std::string& name,
+                                              int shrink, double allowedFraction) {
+    constexpr int channelTolerance = 3; // of 255
+    RgbPicture small{picture.width / shrink, picture.height / shrink, {}};
+    std::vector<int> sums(std::size_t(small.width) * small.height * 3);
+    for (int y = 0; y < small.height * shrink; ++y)
+        for (int x = 0; x < small.width * shrink; ++x)
+            for (int c = 0; c < 3; ++c)
+                sums[(std::size_t(y / shrink) * small.width + x / shrink) * 3 + c] +=
+                    picture.at(x, y)[c];
+    for (int sum : sums)
+        small.rgb.push_back(
+            static_cast<unsigned char>((sum + shrink * shrink / 2) / (shrink * shrink)));
+    const fs::path file = sourceDir() / "tests" / "data" / (name + ".png");
+    if (std::getenv("ZEPHRANE_UPDATE_REFERENCES") && !small.rgb.empty())
+        writePng(file, small.width, small.height, small.rgb);
+    const RgbPicture expected = readPicture(file);
+    if (small.rgb.empty() || expected.width != small.width || expected.height != small.height)
+        return ::testing::AssertionFailure()
+               << "the picture is " << small.width << " x " << small.height << " after shrinking, "
+               << file << " " << expected.width << " x " << expected.height;
+    long differing = 0;
+    for (std::size_t pixel = 0; pixel < small.rgb.size(); pixel += 3)
+        differing += std::abs(small.rgb[pixel] - expected.rgb[pixel]) > channelTolerance ||
+                     std::abs(small.rgb[pixel + 1] - expected.rgb[pixel + 1]) > channelTolerance ||
+                     std::abs(small.rgb[pixel + 2] - expected.rgb[pixel + 2]) > channelTolerance;
+    const long allowed = long(allowedFraction * double(small.rgb.size() / 3));
+    if (differing > allowed)
+        return ::testing::AssertionFailure()
+               << name << ": " << differing << " pixels differ by more than " << channelTolerance
+               << " (at most " << allowed << " may)";
+    return ::testing::AssertionSuccess();
+}
+
 bool writePng(const fs::path& file, int width, int height, const std::vector<unsigned char>& rgb) {
     fs::create_directories(file.parent_path());
     return stbi_write_png(file.c_str(), width, height, 3, rgb.data(), width * 3) != 0;
@@ -301,22 +300,15 @@ bool writePng(const fs::path& file, int width, int height, const std::vector<uns
 
 std::string ddsFile(std::uint32_t fourCc, std::uint32_t width, std::uint32_t height,
                     std::uint32_t linearSize, std::uint32_t mipMapCount, std::size_t dataBytes) {
-    std::string bytes(128 + dataBytes, '\0');
-    auto put32 = [&](std::size_t at, std::uint32_t value) {
+    std::string bytes = "DDS " + std::string(124 + dataBytes, '\0');
+    // Header size; flags: caps, height, width, pixel format, mip count, linear size; ...;
+    // pixel-format size, its flag "the FourCC is valid", the FourCC; caps: a texture.
+    const std::pair<std::size_t, std::uint32_t> fields[] = {
+        {4, 124},          {8, 0x000A1007}, {12, height}, {16, width},  {20, linearSize},
+        {28, mipMapCount}, {76, 32},        {80, 0x4},    {84, fourCc}, {108, 0x1000}};
+    for (const auto& [at, value] : fields)
         for (int i = 0; i < 4; ++i)
             bytes[at + i] = static_cast<char>(value >> (8 * i));
-    };
-    bytes.replace(0, 4, "DDS ");
-    put32(4, 124);
-    put32(8, 0x000A1007); // caps, height, width, pixel format, mip count, linear size
-    put32(12, height);
-    put32(16, width);
-    put32(20, linearSize);
-    put32(28, mipMapCount);
-    put32(76, 32);  // pixel-format size
-    put32(80, 0x4); // the FourCC is valid
-    put32(84, fourCc);
-    put32(108, 0x1000); // a texture
     for (std::size_t i = 128; i < bytes.size(); ++i)
         bytes[i] = static_cast<char>(i * 7);
     return bytes;
@@ -340,9 +332,9 @@ Replay runReplay(const TempDir& dir, const std::string& name, const std::string&
     constexpr int replayTimeoutSeconds = 900; // CTest's limit (tests/CMakeLists.txt) ends it first
     Replay replay;
     const fs::path scriptFile = dir.path() / (name + ".replay");
+    const fs::path stateFile = dir.path() / (name + ".json");
     writeFile(scriptFile, script);
     replay.shots = dir.path() / name;
-    const fs::path stateFile = dir.path() / (name + ".json");
     std::vector<std::string> argv{replayProgram().string(), scriptFile.string(),   "--fast",
                                   "--screenshots",          replay.shots.string(), "--state",
                                   stateFile.string()};
@@ -352,10 +344,9 @@ Replay runReplay(const TempDir& dir, const std::string& name, const std::string&
     std::istringstream out(replay.process.out);
     for (std::string line; std::getline(out, line);)
         replay.lines.push_back(line);
-    Json::CharReaderBuilder reader;
     std::istringstream stateText(readFile(stateFile));
     std::string errors;
-    Json::parseFromStream(reader, stateText, &replay.state, &errors);
+    Json::parseFromStream(Json::CharReaderBuilder(), stateText, &replay.state, &errors);
     return replay;
 }
 
@@ -367,15 +358,12 @@ ScopedWorkingDirectory::~ScopedWorkingDirectory() {
     fs::current_path(previous);
 }
 
-namespace {
-GLFWwindow* sharedWindow = nullptr;
-}
-
 bool underCtest() {
     return std::getenv("ZEPHRANE_CTEST") != nullptr;
 }
 
 bool ensureGlContext() {
+    static GLFWwindow* sharedWindow = nullptr;
     if (sharedWindow)
         return true;
     sharedWindow = openHiddenGlContext(1600, 800, "Zephrane tests", true);
@@ -392,10 +380,6 @@ bool ensureGlContext() {
     glDebugMessageCallback(debugCallback, nullptr);
     glEnable(GL_DEBUG_OUTPUT_SYNCHRONOUS);
     return true;
-}
-
-GLFWwindow* glWindow() {
-    return sharedWindow;
 }
 
 } // namespace testing_support

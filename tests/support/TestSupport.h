@@ -1,7 +1,7 @@
 #pragma once
 
+// What the tests share: running programs, scratch files, pictures, replays and an OpenGL context.
 #include <gtest/gtest.h>
-
 #include <json/json.h>
 
 #include <cstdint>
@@ -9,8 +9,6 @@
 #include <map>
 #include <string>
 #include <vector>
-
-struct GLFWwindow;
 
 namespace testing_support {
 
@@ -22,21 +20,18 @@ struct ProcessResult {
     int exitCode = -1000; // the process's status as a signed byte (so -1 reads as -1), if exited
     int signal = 0;       // the terminating signal, 0 when the process exited
     bool timedOut = false;
-    std::string out;
-    std::string err;
+    std::string out, err;
 };
 
-// Runs a program with the given working directory; standard input receives `input` and is then
-// closed. Extra environment entries are added to the current environment. The process is
-// killed after `timeoutSeconds`. A start that failed only because GLFW could not reach the X
-// display ("GLFW failed." with a display set) is tried again, at most twice.
+// Runs a program in `cwd` with `input`, then its end, as standard input and `extraEnv` added to
+// the environment; killed after `timeoutSeconds`. A start that failed only because GLFW could not
+// reach the X display ("GLFW failed." with a display set) is tried again, at most twice.
 ProcessResult runProcess(const std::vector<std::string>& argv, const std::filesystem::path& cwd,
                          const std::string& input = "", int timeoutSeconds = 120,
                          const std::map<std::string, std::string>& extraEnv = {});
 
 // A program running in the background whose standard output is read as it arrives (standard
-// error goes to the test's own). Killed on destruction if still running. Restarted, at most
-// twice, like runProcess when GLFW could not reach the X display.
+// error is the test's own); killed on destruction, restarted like runProcess.
 class ChildProcess {
 public:
     ChildProcess(const std::vector<std::string>& argv, const std::filesystem::path& cwd,
@@ -44,7 +39,6 @@ public:
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
-
     // Waits until the output so far contains `text`; false on timeout or end of output.
     bool waitForOutput(const std::string& text, int timeoutSeconds = 60);
     // Waits for the exit and returns the status as a signed byte (-1000 on a signal or timeout).
@@ -59,15 +53,12 @@ private:
     std::vector<std::string> argv;
     std::filesystem::path cwd;
     std::map<std::string, std::string> extraEnv;
-    int retriesLeft = 2;
-    int child = -1;
-    int outFd = -1;
+    int retriesLeft = 2, child = -1, outFd = -1;
     std::string out;
 };
 
 // How often `part` occurs in `text`, overlaps included.
 std::size_t countOf(const std::string& text, const std::string& part);
-
 // Runs a shell command and returns its standard output without the trailing line end.
 std::string shellOutput(const std::string& command);
 
@@ -94,13 +85,17 @@ struct RgbPicture {
     const unsigned char* at(int x, int y) const { return &rgb[(std::size_t(y) * width + x) * 3]; }
 };
 RgbPicture readPicture(const std::filesystem::path& file);
-// Writes 8-bit RGB pixels, top row first, as a PNG file (creating its directory); false on
-// failure.
+// Compares a picture, averaged down `shrink` times in each direction, with the reference picture
+// tests/data/NAME.png: they match when no more than `allowedFraction` of the pixels differ by more
+// than 3/255 in any channel. ZEPHRANE_UPDATE_REFERENCES=1 writes the reference instead, to be
+// looked at before it is committed.
+::testing::AssertionResult looksLikeReference(const RgbPicture& picture, const std::string& name,
+                                              int shrink, double allowedFraction);
+// Writes 8-bit RGB pixels, top row first, as a PNG file (creating its directory).
 bool writePng(const std::filesystem::path& file, int width, int height,
               const std::vector<unsigned char>& rgb);
 
-// The bytes of a DDS file: magic, a header DevIL accepts too, then `dataBytes` bytes of block
-// data (a repeating pattern).
+// A DDS file: magic, a header DevIL accepts too, then `dataBytes` bytes of block data.
 std::string ddsFile(std::uint32_t fourCc, std::uint32_t width, std::uint32_t height,
                     std::uint32_t linearSize, std::uint32_t mipMapCount, std::size_t dataBytes);
 constexpr std::uint32_t dxt1 = 0x31545844, dxt2 = 0x32545844, dxt3 = 0x33545844, dxt5 = 0x35545844;
@@ -129,17 +124,15 @@ private:
     std::filesystem::path previous;
 };
 
-// True when the test runs under CTest (tests/CMakeLists.txt sets ZEPHRANE_CTEST for every test).
-// There a missing display, program or generated file fails the test; only a developer running
-// one test program by hand may see it skipped.
+// True under CTest (tests/CMakeLists.txt sets ZEPHRANE_CTEST), where a missing display, program
+// or generated file fails the test; only a program run by hand may skip.
 bool underCtest();
 
 // A hidden window with an OpenGL 4.3 core debug context, current on this thread, entry points
-// loaded and the game's debug callback installed. One per process is enough; tests share it.
-// Returns false when no context opens; under CTest that is also recorded as a fatal test
-// failure, so a caller's skip still fails the test and its body does not run.
+// loaded and the game's debug callback installed; tests share it. Returns false when no context
+// opens; under CTest that is also recorded as a fatal test failure, so a caller's skip still
+// fails the test and its body does not run.
 bool ensureGlContext();
-GLFWwindow* glWindow();
 
 } // namespace testing_support
 

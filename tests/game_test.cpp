@@ -1,0 +1,619 @@
+// The game without its window: configuration, driver messages, rules, collisions, culling, the
+// scene's wiring, the key table, the gamepad mapping and what the jet and the filter keys do with
+// the actions. Objects are built by hand around bounds; models load from nowhere, harmlessly.
+#include "game_test_scene.h"
+
+#include "app/DebugOutput.h"
+#include "app/EngineConfig.h"
+#include "app/GamepadMapping.h"
+#include "app/GlfwGamepad.h"
+#include "app/InputHandler.h"
+#include "app/PlayerControls.h"
+#include "scene/CameraComponent.h"
+#include "scene/CameraView.h"
+#include "scene/Frustum.h"
+
+#include <GL/glew.h>
+#include <GLFW/glfw3.h>
+#include <glm/gtx/string_cast.hpp>
+
+#include <cmath>
+#include <limits>
+#include <set>
+
+namespace {
+
+struct HeldKeys final : KeyboardState {
+    HeldKeys(std::set<int> held = {}) : keys(std::move(held)) {}
+    std::set<int> keys;
+    bool isDown(int glfwKey) const override { return keys.count(glfwKey) > 0; }
+};
+
+struct RecordingGame final : GameBase {
+    void onAction(InputAction action, float deltaTime) override {
+        actions.emplace_back(action, deltaTime);
+    }
+    std::vector<std::pair<int, float>> actions;
+};
+
+using Actions = std::vector<std::pair<int, float>>;
+constexpr float frameTime = 0.02f; // seconds
+
+Actions actionsFor(const HeldKeys& keys, const GamepadState& pad = {}) {
+    GamepadMapping mapping;
+    mapping.update(pad, frameTime);
+    RecordingGame game;
+    InputHandler(&game).poll(PlayerControls(keys, mapping), frameTime);
+    return game.actions;
+}
+
+const GamepadState connectedPad{.connected = true};
+
+// The player's jet as the game places it: at (1, 0, 0), a tenth of its model size, with its
+// camera and a recording sound engine.
+struct PlacedJet {
+    FighterJet* jet = quietJet(glm::scale(at(glm::vec3(1.0f, 0.0f, 0.0f)), glm::vec3(0.1f)));
+    CameraComponent camera{glm::mat4(1.0f)};
+    RecordingSound sound;
+    PlacedJet() {
+        jet->setCameraComponent(&camera);
+        jet->soundEngine = &sound;
+    }
+};
+
+std::optional<EngineConfig> parse(const std::string& text, std::string* errorsOut = nullptr) {
+    std::istringstream in(text);
+    std::string errors;
+    auto config = EngineConfig::parse(in, errors);
+    if (errorsOut)
+        *errorsOut = errors;
+    return config;
+}
+
+} // namespace
+
+TEST(GameBase, LevelClockEndsTheGameAtZeroAndRunsOn) {
+    GameBase game;
+    game.timeLeft = 0.5f;
+    game.update(0.25f);
+    EXPECT_FALSE(game.gameOver);
+    game.update(0.25f);
+    EXPECT_TRUE(game.gameOver); // zero counts as over
+    game.update(0.5f);
+    EXPECT_FLOAT_EQ(game.timeLeft, -0.5f);
+}
+
+TEST(GameRules, HitAndCollisionsInOneFrameAllCount) {
+    TestGame test;
+    test.game.enemyJet1->setModelMatrix(at(glm::vec3(1.5f, 0.0f, 0.0f)));
+    test.game.terrain->setModelMatrix(at(glm::vec3(0.0f, 49.5f, 0.0f))); // floor at -0.5
+    test.fireHugeRocket();
+    CoutCapture output;
+    test.game.update(0.0f);
+    EXPECT_TRUE(test.game.gameOver);
+    EXPECT_EQ(test.game.points, 0.01f + 1000.0f);
+    const auto lines = output.lines();
+    ASSERT_EQ(lines.size(), 11u) << output.buffer.str();
+    EXPECT_EQ(lines[4], "---Collision with enemy jet ---");
+    EXPECT_EQ(lines[5], "---Collision with terrain ---");
+    EXPECT_EQ(lines[6], "Radius rocket: 100000");
+    EXPECT_EQ(lines[10], "--- Hit target! ---");
+    EXPECT_EQ(test.sound.played, (std::vector<std::pair<std::string, bool>>{
+                                     {"Resources/audio/explosion.mp3", false}}));
+}
+
+TEST(GameRules, EachSphereCollisionHasItsLineAndEndsTheGame) {
+    const char* const lines[] = {"enemy jet ",       "enemy jet 2 ",     "enemy jet 3 ",
+                                 "target object ",   "lightmap object ", "lightmap object ",
+                                 "lightmap object ", "lightmap object ", "lightmap object "};
+    for (int kind = 0; kind < 9; ++kind) {
+        TestGame test;
+        Zephrane& g = test.game;
+        SceneObject* const objects[] = {g.enemyJet1,    g.enemyJet2,       g.enemyJet3,
+                                        g.target,       g.lightmapObject1, g.lightmapObject2,
+                                        g.lightmapBox1, g.lightmapBox2,    g.lightmapBox3};
+        objects[kind]->setModelMatrix(at(glm::vec3(0.0f, 1.5f, 0.0f)));
+        CoutCapture output;
+        g.update(0.0f);
+        EXPECT_TRUE(g.gameOver);
+        EXPECT_EQ(output.lines().back(), std::string("---Collision with ") + lines[kind] + "---");
+    }
+}
+
+TEST(GameRules, TargetHitScoresOnceAndMovesTheTargetNextFrame) {
+    TestGame test;
+    Zephrane& g = test.game;
+    const glm::vec3 modelCentre(0.5f, 0.25f, 0.0f);
+    g.target->getMeshComponents()[0]->center = modelCentre;
+    g.target->setModelMatrix(
+        glm::scale(glm::rotate(g.target->getModelMatrix(), 0.5f, glm::vec3(0.0f, 1.0f, 0.0f)),
+                   glm::vec3(3.0f)));
+    const glm::vec3 oldCentre(g.target->getModelMatrix() * glm::vec4(modelCentre, 1.0f));
+    test.fireHugeRocket();
+    {
+        CoutCapture quiet;
+        g.update(0.0f);
+    }
+    EXPECT_EQ(g.level, 1); // scored, not resolved yet
+    EXPECT_EQ(g.player->rockets.size(), 1u);
+
+    CoutCapture output;
+    g.timeLeft = 3.0f;
+    g.update(0.0f);
+    EXPECT_FALSE(g.targetHitLastFrame);
+    EXPECT_EQ(g.level, 2);
+    EXPECT_EQ(g.timeLeft, 95.0f);
+    EXPECT_TRUE(g.player->rockets.empty());
+    EXPECT_EQ(g.points, 0.01f + 1000.0f + 0.01f);
+    EXPECT_FALSE(g.gameOver);
+    // A pure translation to whole numbers: x and z within the sky box model, y from the terrain
+    // model's bottom up to the sky box top.
+    const glm::mat4 placed = g.target->getModelMatrix();
+    const glm::vec3 place(placed[3]);
+    EXPECT_EQ(glm::mat3(placed), glm::mat3(1.0f));
+    EXPECT_EQ(place, glm::trunc(place));
+    EXPECT_TRUE(place.x >= -100 && place.x < 100 && place.y >= -50 && place.y < 100 &&
+                place.z >= -100 && place.z < 100)
+        << glm::to_string(place);
+    EXPECT_EQ(output.lines(),
+              (std::vector<std::string>{"new center: " + glm::to_string(oldCentre),
+                                        "new center: " + glm::to_string(place + modelCentre)}));
+}
+
+// Down to twenty-five seconds; a sky box without extent does not divide by zero.
+TEST(GameRules, TimeLimitShrinksPerLevelAndRespawnSurvivesNoExtent) {
+    TestGame test;
+    CoutCapture quiet;
+    std::vector<float> limits;
+    for (int hit = 0; hit < 17; ++hit) {
+        test.game.respawnTarget();
+        limits.push_back(test.game.timeLeft);
+    }
+    EXPECT_EQ(limits, (std::vector<float>{95, 90, 85, 80, 75, 70, 65, 60, 55, 50, 45, 40, 35, 30,
+                                          25, 25, 25}));
+    test.game.skybox->getMeshComponents()[0]->boundsMin = glm::vec3(0.0f);
+    test.game.skybox->getMeshComponents()[0]->boundsMax = glm::vec3(0.5f);
+    TestCube bareTerrain(glm::mat4(1.0f));
+    test.game.terrain = &bareTerrain;
+    test.game.respawnTarget();
+    EXPECT_EQ(glm::vec3(test.game.target->getModelMatrix()[3]), glm::vec3(0.0f));
+}
+
+// Touching spheres do not collide, nor does a NaN; only the first colliding pair of components
+// is written, with its model radius.
+TEST(Collisions, StrictSpheresAndTheFirstPairWrittenWithItsUnscaledRadius) {
+    TestGame test;
+    SceneObject* other = test.game.enemyJet3;
+    for (const auto& [x, collides] : {std::pair{2.0f, false},
+                                      {std::nextafter(2.0f, 0.0f), true},
+                                      {std::numeric_limits<float>::quiet_NaN(), false}}) {
+        other->setModelMatrix(at(glm::vec3(x, 0.0f, 0.0f))); // two unit spheres
+        CoutCapture output;
+        EXPECT_EQ(test.game.collidesWithPlayer(other), collides) << x;
+        EXPECT_EQ(output.lines().size(), collides ? 4u : 0u) << x;
+    }
+    // The jet drawn at a tenth of its size keeps its model radius of 10.
+    test.game.player->setModelMatrix(glm::scale(glm::mat4(1.0f), glm::vec3(0.1f)));
+    test.game.player->getMeshComponents()[0]->radius = 10.0f;
+    test.game.player->getMeshComponents()[0]->center = glm::vec3(20.0f, 0.0f, 0.0f);
+    test.game.player->addMeshComponent(bounds(glm::vec3(0.0f), 1234567.0f)); // reaches anything
+    other->setModelMatrix(at(glm::vec3(11.5f, 1.0f, -1.25f)));
+    other->getMeshComponents()[0]->center = glm::vec3(100.0f, 0.0f, 0.0f); // out of reach
+    other->addMeshComponent(bounds(glm::vec3(0.0f), 0.5f));
+
+    CoutCapture output;
+    EXPECT_TRUE(test.game.collidesWithPlayer(other));
+    EXPECT_EQ(output.buffer.str(), "Radius player: 10\n"
+                                   "Radius other: 0.5\n"
+                                   "Center player: vec3(2.000000, 0.000000, 0.000000)\n"
+                                   "Center other: vec3(11.500000, 1.000000, -1.250000)\n");
+    test.game.player->getMeshComponents()[0]->center = glm::vec3(-500.0f, 0.0f, 0.0f);
+    CoutCapture second;
+    EXPECT_TRUE(test.game.collidesWithPlayer(other));
+    EXPECT_EQ(second.lines().at(0), "Radius player: 1.23457e+06");
+    EXPECT_EQ(second.lines().at(1), "Radius other: 1");
+}
+
+TEST(Collisions, SkyboxWallsAndTerrainFloorCountWhenTouched) {
+    TestGame test;
+    Zephrane& g = test.game;
+    CoutCapture output;
+    g.skybox->setModelMatrix(glm::scale(glm::mat4(1.0f), glm::vec3(2.0f))); // walls at +-200
+    // The floor is the terrain box's bottom (-50 * 2 + 90), wherever the jet is horizontally.
+    g.terrain->setModelMatrix(glm::scale(at(glm::vec3(0.0f, 90.0f, 0.0f)), glm::vec3(2.0f)));
+    const struct {
+        glm::vec3 at;
+        bool wall, floor;
+    } rows[] = {{{198.5f, 0, 0}, false, false},
+                {{199.0f, 0, 0}, true, false},
+                {{0, 0, -199.0f}, true, false},
+                {{0, -8.5f, 0}, false, false},
+                {{5000.0f, -9.0f, 5000.0f}, true, true}};
+    for (const auto& row : rows) {
+        g.player->setModelMatrix(at(row.at));
+        EXPECT_EQ(g.playerHitsSkybox(), row.wall) << glm::to_string(row.at);
+        EXPECT_EQ(g.playerHitsTerrain(), row.floor) << glm::to_string(row.at);
+    }
+    // A sky box model that failed to load is one point: always hit. No model at all: no walls.
+    g.player->setModelMatrix(glm::mat4(1.0f));
+    g.skybox->getMeshComponents()[0]->boundsMax = g.skybox->getMeshComponents()[0]->boundsMin;
+    EXPECT_TRUE(g.playerHitsSkybox());
+    TestCube bare(glm::mat4(1.0f));
+    g.skybox = g.terrain = &bare;
+    EXPECT_FALSE(g.playerHitsSkybox());
+    EXPECT_FALSE(g.playerHitsTerrain());
+    EXPECT_EQ(output.buffer.str(), "");
+}
+
+TEST(Collisions, RocketsAgainstTargetAndJetsUseTheirOwnLabels) {
+    TestGame test;
+    CoutCapture output;
+    EXPECT_FALSE(test.game.rocketHitsTarget()); // nothing in flight
+    // Target at x 1300, enemy jet 1 at x 1000; the rocket's scale leaves its radius alone.
+    auto* rocket = new Rocket(glm::scale(at(glm::vec3(1300.0f, 0.0f, 5.5f)), glm::vec3(0.01f)));
+    rocket->addMeshComponent(bounds(glm::vec3(0.0f), 5.0f));
+    test.game.player->rockets.push_back(rocket);
+    EXPECT_TRUE(test.game.rocketHitsTarget());
+    EXPECT_FALSE(test.game.rocketHitsJet(test.game.enemyJet1));
+    rocket->setModelMatrix(at(glm::vec3(1000.0f, 0.0f, 0.0f)));
+    EXPECT_TRUE(test.game.rocketHitsJet(test.game.enemyJet1));
+    EXPECT_EQ(output.lines(),
+              (std::vector<std::string>{"Radius rocket: 5", "Radius target: 1",
+                                        "Center rocket: vec3(1300.000000, 0.000000, 5.500000)",
+                                        "Center target: vec3(1300.000000, 0.000000, 0.000000)",
+                                        "Radius rocket: 5", "Radius jet: 1",
+                                        "Center rocket: vec3(1000.000000, 0.000000, 0.000000)",
+                                        "Center jet: vec3(1000.000000, 0.000000, 0.000000)"}));
+}
+
+// The first deciding plane wins, and exactly one radius outside is not outside.
+TEST(Culling, FirstDecidingPlaneWinsAndTheTestIsStrict) {
+    Frustum frustum;
+    frustum.planes.fill({glm::vec3(1.0f, 0.0f, 0.0f), 1000.0f});  // far away, accepts all below
+    frustum.planes[0] = Plane{glm::vec3(1.0f, 0.0f, 0.0f), 0.0f}; // left: inside where x > 0
+    frustum.planes[5] = Plane{glm::vec3(0.0f, 0.0f, 1.0f), 0.0f}; // far: inside where z > 0
+    EXPECT_TRUE(frustum.isSphereVisible(glm::vec3(0.5f, 0.0f, -50.0f), 1.0f));
+    EXPECT_FALSE(frustum.isSphereVisible(glm::vec3(5.0f, 0.0f, -50.0f), 1.0f));
+    EXPECT_TRUE(frustum.isSphereVisible(glm::vec3(-2.0f, 0.0f, 5.0f), 2.0f));
+    EXPECT_FALSE(frustum.isSphereVisible(glm::vec3(-2.001f, 0.0f, 5.0f), 2.0f));
+}
+
+TEST(Culling, DrawSkipsWhatTheActiveCameraCannotSee) {
+    // A camera at the origin looking down -z, with the game's projection.
+    CameraComponent camera(glm::mat4(1.0f));
+    camera.projection = cameraProjection(1.0f);
+    CameraView view{glm::mat4(1.0f), &camera};
+    activeCameraView = &view;
+    // Drawn a hundred times smaller, yet culled with the stored radius: the big sphere, 14 units
+    // outside the left plane, still reaches into the picture.
+    SceneObject object(glm::scale(glm::mat4(1.0f), glm::vec3(0.01f)));
+    MeshComponent* behind = bounds(glm::vec3(0.0f, 0.0f, 1000.0f), 1.0f);
+    object.addMeshComponent(bounds(glm::vec3(0.0f, 0.0f, -1000.0f), 1.0f));
+    object.addMeshComponent(behind);
+    object.addMeshComponent(bounds(glm::vec3(-3000.0f, 0.0f, -1000.0f), 25.0f));
+    EXPECT_EQ(object.draw(false), 3);
+    EXPECT_EQ(object.draw(true), 2);
+    EXPECT_EQ(behind->modelMatrix, object.getModelMatrix()); // placed even when culled
+    activeCameraView = nullptr;
+
+    SceneObject bare(glm::mat4(1.0f));
+    EXPECT_EQ(bare.draw(true), 0);
+    EXPECT_EQ(bare.getBoundingBox(), std::make_pair(glm::vec3(0.0f), glm::vec3(0.0f)));
+}
+
+// The fixed scene, assembled where no model loads; where things are and look is the replays'.
+TEST(SceneAssembly, RegistersTheObjectsInTheGamesOrderAndStartsTheSound) {
+    Zephrane game;
+    RecordingSound sound;
+    game.soundEngine = &sound;
+    game.framebufferWidth = 800;
+    game.framebufferHeight = 600;
+    {
+        testing_support::TempDir empty;
+        testing_support::ScopedWorkingDirectory inEmpty(empty.path());
+        CoutCapture quiet;
+        game.assembleScene();
+    }
+    // Created first, the sky box is registered third; the target sits between the two
+    // light-mapped objects; the free camera is not registered.
+    EXPECT_EQ(game.objects,
+              (std::vector<SceneObject*>{game.player, game.terrain, game.skybox, game.enemyJet1,
+                                         game.enemyJet2, game.enemyJet3, game.lightmapObject1,
+                                         game.target, game.lightmapObject2, game.lightmapBox1,
+                                         game.lightmapBox2, game.lightmapBox3}));
+    EXPECT_EQ(game.player->soundEngine, &sound);
+    // Effects are decoded before the first frame; the music loops.
+    EXPECT_EQ(sound.preloaded, (std::vector<std::string>{"Resources/audio/rocket.mp3",
+                                                         "Resources/audio/explosion.mp3"}));
+    EXPECT_EQ(sound.played,
+              (std::vector<std::pair<std::string, bool>>{{"Resources/audio/bgm.mp3", true}}));
+    activeCameraView = nullptr;
+}
+
+TEST(InputHandler, EveryHeldKeyBecomesOneActionInTableOrder) {
+    std::set<int> all;
+    for (int key = GLFW_KEY_SPACE; key <= GLFW_KEY_LAST; ++key)
+        all.insert(key);
+    std::vector<int> order;
+    for (const auto& [action, time] : actionsFor(all))
+        order.push_back(action);
+    EXPECT_EQ(order, (std::vector<int>{KeyW, KeyA, KeyD, KeyS, KeyUp, KeyDown, KeyLeft, KeyRight,
+                                       KeySpace, KeyF1, KeyF2, KeyF3, KeyF4, KeyF5, KeyF6, KeyF8,
+                                       KeyF9, Key1, Key2}));
+    EXPECT_EQ(actionsFor({{GLFW_KEY_SPACE, GLFW_KEY_W}}),
+              (Actions{{KeyW, frameTime}, {KeySpace, frameTime}}));
+    EXPECT_TRUE(actionsFor({{GLFW_KEY_F7, GLFW_KEY_ESCAPE}}).empty());
+}
+
+// The rest of the mapping is flown, bit for bit like the keys, in ReplayGame's pad flight.
+TEST(Gamepad, ButtonsTheReplayedPadLeavesOutActLikeTheirKeys) {
+    GamepadState pad = connectedPad;
+    for (int button : {GLFW_GAMEPAD_BUTTON_X, GLFW_GAMEPAD_BUTTON_BACK, GLFW_GAMEPAD_BUTTON_DPAD_UP,
+                       GLFW_GAMEPAD_BUTTON_LEFT_BUMPER})
+        pad.buttons[button] = true;
+    EXPECT_EQ(actionsFor({}, pad),
+              actionsFor({{GLFW_KEY_1, GLFW_KEY_F1, GLFW_KEY_F2, GLFW_KEY_F8}}));
+}
+
+// Sticks scale the rate past the dead zone; trigger axes run from -1 at rest to 1 and hold past
+// half their travel (0.4 of it is -0.2, 0.6 is 0.2); a key and a stick together act once.
+TEST(Gamepad, StickDeflectionScalesTheRateAndTriggersHoldPastHalfTravel) {
+    const struct {
+        int axis;
+        float value;
+        std::set<int> keys;
+        Actions expected;
+    } rows[] = {{GLFW_GAMEPAD_AXIS_LEFT_X, 0.1f, {}, {}},
+                {GLFW_GAMEPAD_AXIS_LEFT_X, 0.5f, {}, {{KeyD, frameTime * 0.5f}}},
+                {GLFW_GAMEPAD_AXIS_LEFT_X, 1.0f, {}, {{KeyD, frameTime}}},
+                {GLFW_GAMEPAD_AXIS_RIGHT_TRIGGER, -0.2f, {}, {}},
+                {GLFW_GAMEPAD_AXIS_RIGHT_TRIGGER, 0.2f, {}, {{KeyW, frameTime}}},
+                {GLFW_GAMEPAD_AXIS_LEFT_X, -0.5f, {GLFW_KEY_A}, {{KeyA, frameTime}}}};
+    for (const auto& row : rows) {
+        GamepadState pad = connectedPad;
+        pad.axes[row.axis] = row.value;
+        EXPECT_EQ(actionsFor(row.keys, pad), row.expected) << row.axis << " at " << row.value;
+    }
+}
+
+// Whatever its last reading said, a pad that is gone holds nothing.
+TEST(Gamepad, APadThatIsGoneHoldsNothing) {
+    GamepadState pad;
+    pad.buttons.fill(true);
+    pad.axes = {-1.0f, -1.0f, 1.0f, 1.0f, 1.0f, 1.0f};
+    EXPECT_EQ(actionsFor({}, pad), Actions{});
+}
+
+TEST(Gamepad, BackAndStartHeldForASecondQuit) {
+    GamepadState chord = connectedPad, back = connectedPad, start = connectedPad;
+    chord.buttons[GLFW_GAMEPAD_BUTTON_BACK] = chord.buttons[GLFW_GAMEPAD_BUTTON_START] = true;
+    back.buttons[GLFW_GAMEPAD_BUTTON_BACK] = start.buttons[GLFW_GAMEPAD_BUTTON_START] = true;
+    auto escAfter = [](std::vector<GamepadState*> readings) {
+        GamepadMapping mapping;
+        for (const GamepadState* reading : readings)
+            mapping.update(*reading, 0.25f);
+        return std::pair{mapping.isDown(GLFW_KEY_ESCAPE), mapping.isDown(GLFW_KEY_F1)};
+    };
+    EXPECT_EQ(escAfter({&chord, &chord, &chord}), std::pair(false, false));
+    EXPECT_EQ(escAfter({&chord, &chord, &chord, &chord}), std::pair(true, false));
+    EXPECT_EQ(escAfter(std::vector(10, &back)), std::pair(false, true));
+    EXPECT_EQ(escAfter(std::vector(10, &start)), std::pair(false, false));
+    // Letting go of either starts the second over.
+    EXPECT_EQ(escAfter({&chord, &chord, &back, &chord, &chord}), std::pair(false, false));
+}
+
+TEST(Gamepad, MappingFilesAreCheckedBeforeGlfwSeesThem) {
+    const std::string good =
+        "# a comment\n\n"
+        "030000005e0400008e02000014010000,Test Pad,a:b0,b:b1,leftx:a0,platform:Linux,\r\n";
+    std::string problem;
+    EXPECT_TRUE(GlfwGamepad::isMappingText(good, problem)) << problem;
+    for (const char* damaged :
+         {"030000005e0400008e0200001401000,Short GUID,a:b0\n",
+          "030000005e0400008e02000014010000,No fields\n",
+          "030000005e0400008e02000014010000,Pad,a:b0,garbage,b:b1\n",
+          "030000005e0400008e02000014010000,Pad,:b0\n", "\x89PNG\r\n\x1a\n"}) {
+        EXPECT_FALSE(GlfwGamepad::isMappingText(good + damaged, problem)) << damaged;
+        EXPECT_EQ(problem, "line 4 is not a gamepad mapping") << damaged;
+    }
+    EXPECT_FALSE(GlfwGamepad::isMappingText(good + std::string(1100, 'a'), problem));
+}
+
+// The view key, held on, cycles the modes at most once a second; each places the eye and looks
+// at the jet.
+TEST(PlayerJet, ViewKeyCyclesModesThatPlaceTheEyeAndLookAtTheJet) {
+    PlacedJet placed;
+    placed.jet->speed = 0.0f;
+    const glm::vec3 eyes[3] = {{1.0f, 0.8f, 2.0f}, {1.0f, 0.0f, 0.1f}, {1.0f, 0.3f, -0.5f}};
+    for (int mode : {1, 2, 0, 1}) {
+        placed.jet->onAction(Key2, 0.0f);
+        placed.jet->onAction(Key2, 0.0f);
+        ASSERT_EQ(placed.jet->viewMode, mode);
+        placed.jet->update(1.0f);
+        const glm::vec3 eye(placed.camera.eyeMatrix[3]);
+        EXPECT_NEAR(glm::distance(eye, eyes[mode]), 0.0f, 1e-6f) << mode;
+        const glm::vec3 jetInView(placed.camera.view * glm::vec4(1.0f, 0.0f, 0.0f, 1.0f));
+        const float range = glm::distance(eye, glm::vec3(1.0f, 0.0f, 0.0f));
+        EXPECT_NEAR(glm::distance(jetInView, glm::vec3(0.0f, 0.0f, -range)), 0.0f, 1e-5f) << mode;
+    }
+}
+
+TEST(PlayerJet, SpeedLimitsAreTestedBeforeTheChange) {
+    PlacedJet placed;
+    float& speed = placed.jet->speed;
+    for (int frame = 0; frame < 1000 && speed <= 110.0f; ++frame)
+        placed.jet->onAction(KeyW, 0.1f); // 1.5 per frame
+    EXPECT_GT(speed, 110.0f);
+    EXPECT_LE(speed, 111.5f + 1e-4f);
+    const float top = speed;
+    placed.jet->onAction(KeyW, 0.1f);
+    EXPECT_EQ(speed, top);
+    for (int frame = 0; frame < 1000 && speed >= 40.0f; ++frame)
+        placed.jet->onAction(KeyS, 0.1f);
+    EXPECT_LT(speed, 40.0f);
+    EXPECT_GE(speed, 38.5f - 1e-4f);
+}
+
+TEST(PlayerJet, HoldingSpaceFiresAtOnceThenEveryFiveSeconds) {
+    PlacedJet placed;
+    std::vector<int> firingFrames;
+    for (int frame = 0; frame < 48; ++frame) { // 12 seconds at 4 frames per second
+        const size_t before = placed.jet->rockets.size();
+        placed.jet->onAction(KeySpace, 0.25f);
+        if (placed.jet->rockets.size() > before)
+            firingFrames.push_back(frame);
+        placed.jet->update(0.25f);
+    }
+    EXPECT_EQ(firingFrames, (std::vector<int>{0, 20, 40}));
+    // Each leaves from the jet's placement at a tenth of its size, with the shared model.
+    EXPECT_EQ(placed.jet->rockets[0]->getMeshComponents(),
+              std::vector<MeshComponent*>{placed.jet->rocketMesh});
+    EXPECT_EQ(glm::mat3(placed.jet->rockets[0]->getModelMatrix()), glm::mat3(0.1f * 0.1f));
+    EXPECT_EQ(placed.sound.played, (std::vector<std::pair<std::string, bool>>(
+                                       3, {"Resources/audio/rocket.mp3", false})));
+    // Never registered: no sound engine, fires silently.
+    placed.jet->soundEngine = nullptr;
+    placed.jet->rocketCooldown = 0.0f;
+    placed.jet->onAction(KeySpace, 0.25f);
+    EXPECT_EQ(placed.jet->rockets.size(), 4u);
+}
+
+// UP pitches the nose down, DOWN up; A rolls left (the right wing rises), D right.
+TEST(PlayerJet, FlightKeysTurnTheWayTheHelpScreenSays) {
+    const struct {
+        InputAction key;
+        int noseUp, rightWingUp; // the sign of the world height each gains
+    } keys[] = {{KeyUp, -1, 0}, {KeyDown, +1, 0}, {KeyA, 0, +1}, {KeyD, 0, -1}};
+    for (const auto& k : keys) {
+        PlacedJet placed;
+        placed.jet->onAction(k.key, 0.1f);
+        const glm::mat4 m = placed.jet->getModelMatrix();
+        const float nose = glm::normalize(glm::vec3(m * glm::vec4(0, 0, -1, 0))).y;
+        const float rightWing = glm::normalize(glm::vec3(m * glm::vec4(1, 0, 0, 0))).y;
+        EXPECT_EQ((nose > 1e-3f) - (nose < -1e-3f), k.noseUp) << "key " << k.key;
+        EXPECT_EQ((rightWing > 1e-3f) - (rightWing < -1e-3f), k.rightWingUp) << "key " << k.key;
+    }
+}
+
+// A rocket flies 1400 of its model units a second along its own -z, whatever the speed of the
+// jet that fired it.
+TEST(PlayerJet, RocketsFlyAtTheirOwnSpeedAlongTheirOwnAxis) {
+    for (float jetSpeed : {40.0f, 110.0f}) {
+        PlacedJet placed;
+        placed.jet->speed = jetSpeed;
+        placed.jet->onAction(KeyD, 0.5f); // rolled and pitched, so that -z is no world axis
+        placed.jet->onAction(KeyUp, 0.5f);
+        placed.jet->onAction(KeySpace, 0.0f);
+        ASSERT_EQ(placed.jet->rockets.size(), 1u);
+        const glm::mat4 fired = placed.jet->rockets[0]->getModelMatrix();
+        placed.jet->update(0.5f);
+        const glm::vec3 flown =
+            glm::vec3(placed.jet->rockets[0]->getModelMatrix()[3]) - glm::vec3(fired[3]);
+        const glm::vec3 expected(fired * glm::vec4(0.0f, 0.0f, -700.0f, 0.0f));
+        EXPECT_LT(glm::distance(flown, expected), 1e-3f) << "jet speed " << jetSpeed;
+    }
+}
+
+// An enemy jet flies a circle of radius 10 / 0.1745 (57.3 units) in 36 s, turning from +x
+// towards -z, and climbs a unit a second: after half a turn it is across the circle, after a
+// whole one back above its start.
+TEST(EnemyJets, FlyAClimbingCircle) {
+    EnemyJet jet(at(glm::vec3(5.0f, 0.0f, 5.0f)));
+    for (const glm::vec3& expected :
+         {glm::vec3(5.0f, 18.0f, 5.0f - 114.59f), {5.0f, 36.0f, 5.0f}}) {
+        for (int i = 0; i < 1080; ++i)
+            jet.update(1.0f / 60.0f);
+        EXPECT_LT(glm::distance(glm::vec3(jet.getModelMatrix()[3]), expected), 0.3f);
+    }
+}
+
+TEST(GameControls, FilterKeysAnnounceAndSetTheTextureFilters) {
+    if (!testing_support::ensureGlContext())
+        GTEST_SKIP() << "no display for an OpenGL context";
+    Zephrane game;
+    GLuint textures[2];
+    glGenTextures(2, textures);
+    auto* scenery = new TestCube(glm::mat4(1.0f));
+    for (GLuint texture : textures) {
+        auto* component = new MeshComponent();
+        component->textureId = texture;
+        scenery->addMeshComponent(component);
+    }
+    game.registerObject(scenery);
+    auto filtersOf = [](GLuint texture) {
+        GLint magnification = 0, minification = 0;
+        glBindTexture(GL_TEXTURE_2D, texture);
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &magnification);
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &minification);
+        return std::make_pair(magnification, minification);
+    };
+    CoutCapture output;
+    std::vector<std::pair<GLint, GLint>> filters;
+    for (InputAction key : {KeyF5, KeyF5, KeyF5, KeyF4, KeyF5}) {
+        game.onAction(key, 0.1f);
+        game.onAction(key, 0.1f); // held on: once per second
+        filters.push_back(filtersOf(textures[1]));
+        game.update(1.0f);
+    }
+    EXPECT_EQ(filtersOf(textures[0]), filters.back());
+    EXPECT_EQ(filters,
+              (std::vector<std::pair<GLint, GLint>>{{GL_LINEAR, GL_LINEAR_MIPMAP_NEAREST},
+                                                    {GL_LINEAR, GL_LINEAR},
+                                                    {GL_LINEAR, GL_LINEAR_MIPMAP_LINEAR},
+                                                    {GL_NEAREST, GL_NEAREST_MIPMAP_LINEAR},
+                                                    {GL_NEAREST, GL_NEAREST_MIPMAP_NEAREST}}));
+    EXPECT_EQ(output.lines().size(), 5u); // which line each prints is the tap tests'
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST(EngineConfig, DefaultsCommentsAndConversions) {
+    auto empty = parse("{}");
+    ASSERT_TRUE(empty);
+    EXPECT_EQ(std::vector<int>({empty->width, empty->height, empty->fullscreen, empty->refreshRate,
+                                empty->openglMajor, empty->openglMinor}),
+              std::vector<int>({800, 600, 0, 0, 4, 3}));
+    auto commented = parse("// window\n{ /* wide */ \"width\": 1600, \"height\": 800.9,\n"
+                           "\"fullscreen\": true, \"refreshrate\": null, \"other\": \"x\" }");
+    ASSERT_TRUE(commented); // a real number is cut toward zero, null is the default
+    EXPECT_EQ(std::vector<int>({commented->width, commented->height, commented->fullscreen,
+                                commented->refreshRate}),
+              std::vector<int>({1600, 800, 1, 0}));
+    EXPECT_TRUE(parse("{\"width\": -2147483648}"));
+    EXPECT_EQ(parse("{\"width\": 1600.0}")->width, 1600);
+}
+
+// Nesting deep enough to make the reader throw must still come back as a failure.
+TEST(EngineConfig, RejectsWhatIsNotA32BitInteger) {
+    const std::pair<std::string, std::string> rejected[] = {
+        {"{\"height\": 4294967296}", "\"height\""},
+        {"{\"openglmajor\": [4]}", "\"openglmajor\""},
+        {"[1, 2]", ""},
+        {std::string(5000, '[') + std::string(5000, ']'), ""}};
+    for (const auto& [text, named] : rejected) {
+        std::string errors;
+        EXPECT_FALSE(parse(text, &errors)) << text.substr(0, 40);
+        EXPECT_NE(errors.find(named), std::string::npos) << errors;
+    }
+}
+
+TEST(DebugOutput, FormatsCoreAndAmdMessages) {
+    EXPECT_EQ(formatDebugOutput(GL_DEBUG_SOURCE_API, GL_DEBUG_TYPE_ERROR, 1280,
+                                GL_DEBUG_SEVERITY_HIGH, "T"),
+              "OpenGL Error: T [Source = API, Type = Error, Severity = High, ID = 1280]");
+    EXPECT_EQ(formatDebugOutput(GL_DEBUG_SOURCE_SHADER_COMPILER, GL_DEBUG_TYPE_PERFORMANCE,
+                                4294967295u, GL_DEBUG_SEVERITY_NOTIFICATION, "slow"),
+              "OpenGL Error: slow [Source = Shader Compiler, Type = Performance, "
+              "Severity = Unknown, ID = 4294967295]");
+    EXPECT_EQ(formatDebugOutput(GL_DEBUG_SOURCE_THIRD_PARTY, GL_DEBUG_TYPE_PORTABILITY, 0,
+                                GL_DEBUG_SEVERITY_LOW, ""),
+              "OpenGL Error:  [Source = Third Party, Type = Portability, Severity = Low, ID = 0]");
+    // The AMD path passes its category as both source and type.
+    for (const auto& [category, names] :
+         {std::pair<GLenum, std::string>{0x9149, "API, Type = Unknown"},
+          {0x914D, "Unknown, Type = Performance"},
+          {0x914B, "Unknown, Type = Deprecated Behavior"},
+          {0x9150, "Other, Type = Other"},
+          {0x914E, "Shader Compiler, Type = Unknown"}})
+        EXPECT_EQ(formatDebugOutput(category, category, 7, 0x9147, "m"),
+                  "OpenGL Error: m [Source = " + names + ", Severity = Medium, ID = 7]");
+}
