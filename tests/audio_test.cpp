@@ -1,6 +1,7 @@
 // The sound engine against the real SDL2_mixer on SDL's dummy output driver (which consumes
 // audio at the real rate without a sound card), and the generated music as that decoder sees it.
 #include "TestSupport.h"
+#include "audio/Mp3Encoding.h"
 #include "audio/SoundEngine.h"
 
 #include <SDL2/SDL.h>
@@ -11,7 +12,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <numbers>
 #include <vector>
@@ -21,27 +21,13 @@ using testing_support::TempDir;
 
 namespace {
 
-constexpr int kRateHz = 44100;
-
-// A mono 16-bit PCM WAV file with a quiet 440 Hz tone; SDL2_mixer decodes it both as an
-// effect and as music, so the engine's paths can be tested without the generated MP3s.
+// A quiet 440 Hz tone, encoded as the game's own sounds are.
 void writeTone(const fs::path& path, double seconds) {
-    const auto frames = static_cast<std::uint32_t>(seconds * kRateHz);
-    std::ofstream out(path, std::ios::binary);
-    auto put = [&](std::uint32_t value, int bytes) {
-        out.write(reinterpret_cast<const char*>(&value), bytes);
-    };
-    out << "RIFF";
-    put(36 + frames * 2, 4);
-    out << "WAVEfmt ";
-    // Format chunk: 16 bytes, PCM, mono, the rate, bytes per second, block size, sample bits.
-    put(16, 4), put(1, 2), put(1, 2), put(kRateHz, 4), put(kRateHz * 2, 4), put(2, 2), put(16, 2);
-    out << "data";
-    put(frames * 2, 4);
-    for (std::uint32_t i = 0; i < frames; ++i)
-        put(static_cast<std::uint16_t>(static_cast<std::int16_t>(
-                3000.0 * std::sin(2.0 * std::numbers::pi * 440.0 * i / kRateHz))),
-            2);
+    synth::Signal tone(1, static_cast<std::size_t>(seconds * synth::kSampleRateHz));
+    for (std::size_t i = 0; i < tone.frames(); ++i)
+        tone.at(i, 0) = 0.1f * static_cast<float>(std::sin(2.0 * std::numbers::pi * 440.0 *
+                                                           double(i) / synth::kSampleRateHz));
+    ASSERT_TRUE(synth::writeMp3(path, tone)) << path;
 }
 
 // One engine per test process: the mixer is global state, as it is in the game.
@@ -72,8 +58,8 @@ TEST(SoundEngine, PlaysMusicAndOverlappingEffectsAndReportsBadFilesOnce) {
     ASSERT_NE(engine, nullptr);
     ASSERT_TRUE(engine->isAudible()) << "the dummy driver should always open";
     TempDir dir;
-    const fs::path preloaded = dir.path() / "rocket.wav", firstPlayed = dir.path() / "boom.wav";
-    const fs::path music = dir.path() / "music.wav", garbage = dir.path() / "garbage.mp3";
+    const fs::path preloaded = dir.path() / "rocket.mp3", firstPlayed = dir.path() / "boom.mp3";
+    const fs::path music = dir.path() / "music.mp3", garbage = dir.path() / "garbage.mp3";
     for (const fs::path& tone : {preloaded, firstPlayed, music})
         writeTone(tone, 5.0);
     testing_support::writeFile(garbage, std::string(4096, 'x'));
@@ -113,7 +99,7 @@ TEST(SoundEngine, PlaysMusicAndOverlappingEffectsAndReportsBadFilesOnce) {
 TEST(SoundEngineWithoutDevice, IsSilentSaysSoOnceAndIgnoresEveryCall) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     TempDir dir;
-    const fs::path shot = dir.path() / "shot.wav";
+    const fs::path shot = dir.path() / "shot.mp3";
     writeTone(shot, 5.0);
     EXPECT_EXIT(
         {

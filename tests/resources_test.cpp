@@ -2,15 +2,12 @@
 // game loads it, and the generator's parts that the files cannot show. The sizes of the models
 // decide whether the game can be played at all (collisions use the models' unscaled radii), so
 // the flights at the end run the game's own rules over the loaded scene.
-#include "DdsWriter.h"
-#include "Image.h"
 #include "LightmapBaker.h"
 #include "MeshData.h"
 #include "RayScene.h"
 #include "Shapes.h"
 #include "ThreeDsWriter.h"
 #include "game_test_scene.h"
-#include "render/DdsImage.h"
 #include "render/Texture.h"
 #include "scene/CameraComponent.h"
 
@@ -277,31 +274,6 @@ TEST(LightmapBaker, ShadowsAndOcclusionDarkenTheLight) {
     EXPECT_LT(backFace.g, lightShadow.g + 0.05f);
     // The same texel gets the same rays: baking is repeatable.
     EXPECT_EQ(resgen::LightmapBaker::lightAt(shadowed, up, scene, settings, 2), lightShadow);
-}
-
-// The game's own DDS reader must find every level of the chain down to 1 x 1, in DXT1, and the
-// first block must hold the picture's colours.
-TEST(DdsWriter, WritesAFullDxt1ChainThatTheGameReads) {
-    resgen::Image image(64, 32, glm::vec4(0.2f, 0.4f, 0.8f, 1.0f));
-    for (int x = 32; x < 64; ++x)
-        for (int y = 0; y < 32; ++y)
-            image.at(x, y) = glm::vec4(1.0f, 0.0f, 0.0f, 1.0f);
-    const std::vector<std::uint8_t> bytes = resgen::DdsWriter::encode(image);
-    DdsImage dds;
-    ASSERT_TRUE(DdsImage::parse(bytes.data(), bytes.size(), dds));
-    EXPECT_EQ(dds.glFormat, 0x83F1u);
-    ASSERT_EQ(dds.mipMapCount, 7u);
-    ASSERT_EQ(dds.levels.size(), 7u);
-    EXPECT_EQ(dds.levels.back().width * dds.levels.back().height, 1u);
-    std::size_t total = 0;
-    for (const DdsLevel& level : dds.levels)
-        total += level.size;
-    EXPECT_EQ(bytes.size(), 128u + total) << "every level whole, nothing after the last";
-    // Block 0 of a uniform area: both end points are the area's colour (RGB 565).
-    const std::uint16_t c0 = static_cast<std::uint16_t>(dds.data[0] | (dds.data[1] << 8));
-    EXPECT_NEAR((c0 >> 11) & 31, 0.2 * 31, 1.0);
-    EXPECT_NEAR((c0 >> 5) & 63, 0.4 * 63, 1.0);
-    EXPECT_NEAR(c0 & 31, 0.8 * 31, 1.0);
 }
 
 // Playability
