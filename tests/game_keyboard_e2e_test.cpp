@@ -117,13 +117,8 @@ TEST(StartupFailures, EachFailureHasItsMessage) {
         {std::nullopt, parseFailure + "* Line 1"},
         {"{ \"width\": 800 ", parseFailure},
         {"{\"width\": \"800\"}", badWidth},
-        // Numbers past the 32-bit range, however written, never escape as an exception.
-        {"{\"width\": 2147483647.5}", badWidth},
-        {"{\"width\": -2147483648.5}", badWidth},
-        {"{\"width\": 1e300}", badWidth},
-        {"{\"width\": -1e300}", badWidth},
-        {"{\"width\": 9007199254740993}", badWidth},
-        {"{}", "GLFW failed.\n"}, // started without a display
+        {"{\"width\": 1e300}", badWidth}, // past the 32-bit range: no escaping exception
+        {"{}", "GLFW failed.\n"},         // started without a display
         {"{\"openglmajor\": 9}", "No window.\n"},
         {"{\"width\": 0}", "No window.\n"},
         {"{\"height\": -5}", "No window.\n"},

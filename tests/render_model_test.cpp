@@ -77,8 +77,7 @@ constexpr int canvasSize = 64;
 class ModelLoad : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!ensureGlContext())
-            GTEST_SKIP() << "no display for an OpenGL context";
+        ZEPHRANE_REQUIRE(ensureGlContext(), "needs an OpenGL context");
         ilInit();
         fs::create_directory_symlink(sourceDir() / "Shader", dir.path() / "Shader");
         cwd.emplace(dir.path());
@@ -118,6 +117,23 @@ protected:
     CameraComponent camera{glm::mat4(1.0f)};
     CameraView view{glm::mat4(1.0f), &camera};
 };
+
+constexpr int canvasWidth = 1600;
+constexpr int canvasHeight = 800;
+const fs::path systemFont = "/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf";
+constexpr float sceneDepth = 0.25f;
+
+// The canvas read back, top row first, against its full-size reference: at most 25 pixels may
+// differ, so a missing, moved or recoloured line, or a damaged glyph, shows.
+::testing::AssertionResult looksLikeReference(const std::string& name) {
+    RgbPicture canvas{canvasWidth, canvasHeight,
+                      std::vector<unsigned char>(3u * canvasWidth * canvasHeight)};
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    for (int y = 0; y < canvasHeight; ++y)
+        glReadPixels(0, canvasHeight - 1 - y, canvasWidth, 1, GL_RGB, GL_UNSIGNED_BYTE,
+                     &canvas.rgb[std::size_t(y) * canvasWidth * 3]);
+    return looksLikeReference(canvas, "text/" + name, 1, 25.0 / (canvasWidth * canvasHeight));
+}
 
 } // namespace
 
@@ -302,10 +318,9 @@ TEST(PerformanceLine, ShowsEachSwitchAndTruncatedFrameFigures) {
     EXPECT_EQ(framesPerSecond(1e-12f), INT_MAX);
 }
 
-// (The lines the overlay and game-over pictures show are theirs.)
-TEST(ScoreLines, TwoDecimalPointsAndRoundedSecondsThatGoNegative) {
-    EXPECT_EQ(pointsLine(12.5f, 3), "Points: 12.50 Level: 3");
-    EXPECT_EQ(finalPointsLine(0.0f), "Final Points: 0.00");
+// (Two decimal points, "Points: 3.21 Level: 1" and "Final Points: 1234.50", are the overlay and
+// game-over pictures'.)
+TEST(ScoreLines, RoundedSecondsThatGoNegative) {
     EXPECT_EQ(timeLeftLine(86.6f), "Time Left: 87");
     EXPECT_EQ(timeLeftLine(0.2f), "Time Left: 0");
     // Under cheat mode the clock runs past zero: first minus zero, then negative seconds.
@@ -313,40 +328,10 @@ TEST(ScoreLines, TwoDecimalPointsAndRoundedSecondsThatGoNegative) {
     EXPECT_EQ(timeLeftLine(-1.7f), "Time Left: -2");
 }
 
-namespace {
-
-constexpr int canvasWidth = 1600;
-constexpr int canvasHeight = 800;
-const fs::path systemFont = "/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf";
-constexpr float sceneDepth = 0.25f;
-
-// Fills colour, and depth as a drawn scene would leave it (the screens must not clear it).
-void clearTo(glm::vec3 colour) {
-    glClearColor(colour.r, colour.g, colour.b, 1.0f);
-    glClearDepth(sceneDepth);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glClearDepth(1.0);
-}
-
-// The canvas read back, top row first, against its full-size reference: at most 25 pixels may
-// differ, so a missing, moved or recoloured line, or a damaged glyph, shows.
-::testing::AssertionResult looksLikeReference(const std::string& name) {
-    RgbPicture canvas{canvasWidth, canvasHeight,
-                      std::vector<unsigned char>(3u * canvasWidth * canvasHeight)};
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    for (int y = 0; y < canvasHeight; ++y)
-        glReadPixels(0, canvasHeight - 1 - y, canvasWidth, 1, GL_RGB, GL_UNSIGNED_BYTE,
-                     &canvas.rgb[std::size_t(y) * canvasWidth * 3]);
-    return looksLikeReference(canvas, "text/" + name, 1, 25.0 / (canvasWidth * canvasHeight));
-}
-
-} // namespace
-
 // The frame loop's text set-up in a scratch game directory, then the overlay (with the F2 line
 // and without) over a scene, and the game-over screen, which blanks the scene but not its depth.
 TEST(TextScreens, OverlayAndGameOverScreenDrawTheirLines) {
-    if (!ensureGlContext())
-        GTEST_SKIP() << "no display for an OpenGL context";
+    ZEPHRANE_REQUIRE(ensureGlContext(), "needs an OpenGL context");
     ASSERT_TRUE(fs::exists(systemFont)) << "the Liberation Sans font is not installed";
     TempDir dir;
     fs::create_directories(dir.path() / "Resources/fonts");
@@ -371,12 +356,16 @@ TEST(TextScreens, OverlayAndGameOverScreenDrawTheirLines) {
     figures.deltaTime = 0.0161f;
     figures.componentsDrawn = 12;
     for (bool performanceOutput : {true, false}) {
-        clearTo(glm::vec3(0.05f, 0.1f, 0.3f));
+        // Depth as a drawn scene would leave it: the screens must not clear it.
+        glClearColor(0.05f, 0.1f, 0.3f, 1.0f);
+        glClearDepth(sceneDepth);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         drawOverlay(shader, performanceOutput, figures, 3.21f, 1, 97.0f);
         EXPECT_TRUE(looksLikeReference(performanceOutput ? "overlay" : "overlay-without-f2"));
     }
     drawGameOverScreen(shader, 1234.5f);
     EXPECT_TRUE(looksLikeReference("game-over"));
+    glClearDepth(1.0);
     float depth = 0.0f;
     glReadPixels(5, 5, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
     EXPECT_FLOAT_EQ(depth, sceneDepth);

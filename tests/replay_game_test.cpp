@@ -12,15 +12,15 @@
 #include <cstring>
 #include <sstream>
 
+using namespace testing_support;
+namespace fs = std::filesystem;
+
 namespace {
 
 std::optional<ReplayScript> parse(const std::string& text, std::string* errorOut = nullptr) {
     std::istringstream in(text);
-    std::string error;
-    auto script = ReplayScript::parse(in, error);
-    if (errorOut)
-        *errorOut = error;
-    return script;
+    std::string ignored;
+    return ReplayScript::parse(in, errorOut ? *errorOut : ignored);
 }
 
 std::string written(const ReplayScript& script) {
@@ -39,6 +39,21 @@ ReplayScript::KeySet keys(std::initializer_list<int> glfwKeys) {
         set |= ReplayScript::keyBit(key);
     return set;
 }
+
+#define REQUIRE_GAME()                                                                             \
+    ZEPHRANE_REQUIRE(std::getenv("DISPLAY") && fs::exists(replayProgram()) &&                      \
+                         fs::is_directory(sourceDir() / "Resources" / "models"),                   \
+                     "needs a display, zephrane-replay and the generated Resources/")
+
+// A screenshot averaged down by 8 (1600 x 800 to 200 x 100), where no more than 0.5 % of the
+// pixels may differ: that absorbs what another Mesa or CPU may change, and still sees a missing
+// object, a wrong colour or a moved text.
+::testing::AssertionResult looksLikeReference(const fs::path& screenshot, const std::string& name) {
+    return looksLikeReference(readPicture(screenshot), "replay/" + name, 8, 0.005);
+}
+
+#define ASSERT_ENDED(replay)                                                                       \
+    ASSERT_EQ((replay).process.exitCode, 1) << (replay).process.out << (replay).process.err
 
 } // namespace
 
@@ -85,7 +100,7 @@ TEST(ReplayScript, RejectsBadLinesNamingThem) {
     std::string huge; // frame counts add up to no more than the limit, however many lines
     for (int i = 0; i < 11; ++i)
         huge += "100000000 0.01\n";
-    const std::pair<std::string, std::string> cases[] = {
+    std::vector<std::pair<std::string, std::string>> cases = {
         {"10 0.01\n10 0.01 Q\n", "line 2: unknown key \"Q\""},
         {"10 0.01 F7\n", "line 1: unknown key"},
         {"0 0.01\n", "line 1: \"0\" is not a frame count"},
@@ -101,11 +116,10 @@ TEST(ReplayScript, RejectsBadLinesNamingThem) {
         {"5 0.01 RT=nan\n", "line 1: axis value"},
         {"5 0.01 LY=\n", "line 1: axis value"},
     };
-    std::vector<std::pair<std::string, std::string>> all(std::begin(cases), std::end(cases));
     for (const char* number : {"-3 0.01", "1.5 0.01", "99999999999999999999 0.01", "5 -0.1",
                                "5 nan", "5 inf", "5 1e9", "5 0.01s", "5 +0.1"})
-        all.emplace_back(number + std::string("\n"), "line 1:");
-    for (const auto& [text, message] : all) {
+        cases.emplace_back(number + std::string("\n"), "line 1:");
+    for (const auto& [text, message] : cases) {
         std::string error;
         EXPECT_FALSE(parse(text, &error)) << text;
         EXPECT_EQ(error.rfind(message, 0), 0u) << text << " gave " << error;
@@ -145,28 +159,6 @@ TEST(ScriptedFrameSource, GivesEachFrameItsTimeAndKeysThenEsc) {
         previous = now;
     }
 }
-
-using namespace testing_support;
-namespace fs = std::filesystem;
-
-namespace {
-
-#define REQUIRE_GAME()                                                                             \
-    ZEPHRANE_REQUIRE(std::getenv("DISPLAY") && fs::exists(replayProgram()) &&                      \
-                         fs::is_directory(sourceDir() / "Resources" / "models"),                   \
-                     "needs a display, zephrane-replay and the generated Resources/")
-
-// A screenshot averaged down by 8 (1600 x 800 to 200 x 100), where no more than 0.5 % of the
-// pixels may differ: that absorbs what another Mesa or CPU may change, and still sees a missing
-// object, a wrong colour or a moved text.
-::testing::AssertionResult looksLikeReference(const fs::path& screenshot, const std::string& name) {
-    return looksLikeReference(readPicture(screenshot), "replay/" + name, 8, 0.005);
-}
-
-#define ASSERT_ENDED(replay)                                                                       \
-    ASSERT_EQ((replay).process.exitCode, 1) << (replay).process.out << (replay).process.err
-
-} // namespace
 
 TEST(ReplayGame, RefusesBadScriptsAndOptionsBeforeTheGameStarts) {
     ZEPHRANE_REQUIRE(fs::exists(replayProgram()), "needs zephrane-replay built");
@@ -286,8 +278,8 @@ TEST(ReplayGame, DiveFireAndHitTheTarget) {
                                     "28 0.05 UP\n100 0.05\n28 0.05 DOWN\n36 0.05 D\n72 0.05 DOWN\n"
                                     "1 0.05 A SPACE\n34 0.05 A\nshot hit\n3 0.05 A\n");
     ASSERT_ENDED(replay);
-    EXPECT_EQ(replay.count("--- Hit target! ---"), 1) << replay.process.out;
-    EXPECT_EQ(replay.countPrefix("---Collision"), 0) << replay.process.out;
+    EXPECT_EQ(countOf(replay.process.out, "--- Hit target! ---\n"), 1u) << replay.process.out;
+    EXPECT_EQ(countOf(replay.process.out, "---Collision"), 0u) << replay.process.out;
     // The whole flight runs on the driver's debug context without an error report.
     EXPECT_EQ(replay.process.out.find("Type = Error"), std::string::npos) << replay.process.out;
     EXPECT_EQ(replay.state["level"].asInt(), 2);
@@ -309,8 +301,10 @@ TEST(ReplayGame, CrashIntoAnEnemyJetEndsTheGameAndCullingDrawsLessLookingAway) {
     EXPECT_GT(replay.state["componentsDrawn"].asInt(), 0);
     EXPECT_LT(replay.state["componentsDrawn"].asInt(), 13);
     // Only that jet was touched; the game runs on, so the collision repeats each frame.
-    EXPECT_EQ(replay.countPrefix("---Collision"), replay.count("---Collision with enemy jet ---"));
-    EXPECT_GE(replay.count("---Collision with enemy jet ---"), 2);
+    const std::size_t jetCollisions =
+        countOf(replay.process.out, "---Collision with enemy jet ---\n");
+    EXPECT_EQ(countOf(replay.process.out, "---Collision"), jetCollisions);
+    EXPECT_GE(jetCollisions, 2u);
     EXPECT_TRUE(replay.state["gameOver"].asBool());
     EXPECT_TRUE(replay.state["switches"]["cheatMode"].asBool());
     EXPECT_TRUE(looksLikeReference(replay.shots / "game-over.png", "game-over"));

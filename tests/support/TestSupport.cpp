@@ -318,44 +318,21 @@ fs::path replayProgram() {
     return binaryDir() / "tools" / "replay" / "zephrane-replay";
 }
 
-long Replay::count(const std::string& line) const {
-    return long(std::count(lines.begin(), lines.end(), line));
-}
-
-long Replay::countPrefix(const std::string& prefix) const {
-    return long(std::count_if(lines.begin(), lines.end(),
-                              [&](const std::string& l) { return l.rfind(prefix, 0) == 0; }));
-}
-
-Replay runReplay(const TempDir& dir, const std::string& name, const std::string& script,
-                 const std::vector<std::string>& extraArgs) {
+Replay runReplay(const TempDir& dir, const std::string& name, const std::string& script) {
     constexpr int replayTimeoutSeconds = 900; // CTest's limit (tests/CMakeLists.txt) ends it first
     Replay replay;
     const fs::path scriptFile = dir.path() / (name + ".replay");
     const fs::path stateFile = dir.path() / (name + ".json");
     writeFile(scriptFile, script);
     replay.shots = dir.path() / name;
-    std::vector<std::string> argv{replayProgram().string(), scriptFile.string(),   "--fast",
-                                  "--screenshots",          replay.shots.string(), "--state",
-                                  stateFile.string()};
-    argv.insert(argv.end(), extraArgs.begin(), extraArgs.end());
     replay.process =
-        runProcess(argv, sourceDir(), "", replayTimeoutSeconds, {{"SDL_AUDIODRIVER", "dummy"}});
-    std::istringstream out(replay.process.out);
-    for (std::string line; std::getline(out, line);)
-        replay.lines.push_back(line);
+        runProcess({replayProgram().string(), scriptFile.string(), "--fast", "--screenshots",
+                    replay.shots.string(), "--state", stateFile.string()},
+                   sourceDir(), "", replayTimeoutSeconds, {{"SDL_AUDIODRIVER", "dummy"}});
     std::istringstream stateText(readFile(stateFile));
     std::string errors;
     Json::parseFromStream(Json::CharReaderBuilder(), stateText, &replay.state, &errors);
     return replay;
-}
-
-ScopedWorkingDirectory::ScopedWorkingDirectory(const fs::path& dir) : previous(fs::current_path()) {
-    fs::current_path(dir);
-}
-
-ScopedWorkingDirectory::~ScopedWorkingDirectory() {
-    fs::current_path(previous);
 }
 
 bool underCtest() {
