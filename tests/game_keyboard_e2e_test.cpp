@@ -19,7 +19,6 @@ namespace {
 const std::map<std::string, std::string> slowFramesWithSound{{"SDL_AUDIODRIVER", "dummy"},
                                                              {"LP_NUM_THREADS", "0"}};
 
-// A real game program started from the repository root; its window found by process and title.
 class RunningGame : public ::testing::Test {
 protected:
     void start(const std::vector<std::string>& argv) {
@@ -121,7 +120,6 @@ TEST(StartupFailures, EachFailureHasItsMessage) {
         {"{}", "GLFW failed.\n"},         // started without a display
         {"{\"openglmajor\": 9}", "No window.\n"},
         {"{\"width\": 0}", "No window.\n"},
-        {"{\"height\": -5}", "No window.\n"},
     };
     const std::string tail = "Failed to initialize Engine\nPress Enter to continue . . .\n";
     for (const auto& [config, firstLines] : rows) {

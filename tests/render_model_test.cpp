@@ -1,7 +1,6 @@
 // Drawing: what a model's path decides (shader pair, light maps, animation frames), the bounds, the
 // node matrices, the frame counter and mesh pictures (lit models are the replays' reference
-// pictures); the shader files; text layout, the overlay's lines and the text screens, compared
-// with reference pictures in tests/data/text/.
+// pictures); the shader files; the overlay's lines and the text screens (tests/data/text/).
 #include "TestSupport.h"
 
 #include "render/Mesh.h"
@@ -168,11 +167,7 @@ TEST_F(ModelLoad, TwoObjectsGiveTwoMeshesAndTheBoundsOfTheSecond) {
 TEST_F(ModelLoad, PathChoosesShaderLightMapsAndAnimationFrames) {
     const std::vector<std::string> frames = {"wall.png", "2.png", "3.png", "4.png", "5.png",
                                              "6.png",    "7.png", "8.png", "9.png", "10.png"};
-    const struct {
-        const char* path;
-        const char* fragmentFile;
-        std::vector<std::string> textures;
-    } cases[] = {
+    const std::tuple<std::string, std::string, std::vector<std::string>> cases[] = {
         // The first matching shader row wins; the light-map tests are independent.
         {"Resources/models/skybox_terrain.obj", "texture.frag", {"wall.png", "terrainlm2.png"}},
         {"Resources/models/SSD+uvbox.obj",
@@ -187,20 +182,20 @@ TEST_F(ModelLoad, PathChoosesShaderLightMapsAndAnimationFrames) {
         {"Resources/models/single.obj", "texture_usual.frag", frames},
         {"Resources/models/video.obj", "texture_usual.frag", frames},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.path);
+    for (const auto& [path, fragmentFile, textures] : cases) {
+        SCOPED_TRACE(path);
         MeshComponent component;
-        const std::string out = load(component, c.path, fixture("quad.obj"));
+        const std::string out = load(component, path, fixture("quad.obj"));
         ASSERT_EQ(component.meshes.size(), 1u);
-        EXPECT_EQ(fragmentFileOf(component.meshes[0]), c.fragmentFile);
+        EXPECT_EQ(fragmentFileOf(component.meshes[0]), fragmentFile);
         std::vector<Rgb> expected;
-        for (const std::string& file : c.textures)
+        for (const std::string& file : textures)
             expected.push_back(colourOfFile(file));
         EXPECT_EQ(colours(component.meshes[0]), expected);
-        const std::size_t lightMaps = c.textures == frames ? 0 : c.textures.size() - 1;
+        const std::size_t lightMaps = textures == frames ? 0 : textures.size() - 1;
         EXPECT_EQ(countOf(out, "--lightmap!\n"), lightMaps);
-        EXPECT_EQ(countOf(out, "no of textures of " + std::string(c.path) +
-                                   " is: " + std::to_string(c.textures.size()) + "\n"),
+        EXPECT_EQ(countOf(out, "no of textures of " + path +
+                                   " is: " + std::to_string(textures.size()) + "\n"),
                   1u);
         EXPECT_EQ(component.textureId, component.meshes[0].textures.back()->id);
     }
@@ -283,16 +278,6 @@ TEST(GameShaders, EveryFilePassesTheReferenceCompiler) {
     }
 }
 
-// Bytes with no glyph ("é" is two bytes above 127, 'Z' is not cached) neither draw nor move the
-// pen, which moves by whole pixels. (The layout of real glyphs, at the screens' scales, shows in
-// the screens' reference pictures.)
-TEST(TextLayout, BytesWithoutAGlyphAreSkipped) {
-    const std::map<char, Character> cache{{'A', Character{1, {30, 40}, {2, 40}, 35 * 64 + 63}}};
-    const auto quads = layoutText(cache, "A\xC3\xA9ZA", 0.0f, 0.0f, 1.0f);
-    ASSERT_EQ(quads.size(), 2u);
-    EXPECT_EQ(quads[1].vertices[1].x, 35.0f + 2.0f);
-}
-
 TEST(PerformanceLine, ShowsEachSwitchAndTruncatedFrameFigures) {
     // 1 / 0.0161 s is 62.1 frames per second and 16.1 ms (the overlay picture's line).
     PerformanceFigures on;
@@ -300,7 +285,6 @@ TEST(PerformanceLine, ShowsEachSwitchAndTruncatedFrameFigures) {
     on.wireframe = on.transparency = on.frustumCulling = true;
     on.bilinearSampling = false;
     on.mipmapMode = 1;
-    on.componentsDrawn = 0;
     EXPECT_EQ(performanceLine(on), "FPS: 62. ms: 16. Wiref: on. Transp: on. TSQ: NN. MipMap: NN. "
                                    "Cull: on. Components drawn: 0");
     // The mip-map word follows the mode modulo 3.
@@ -345,10 +329,9 @@ TEST(TextScreens, OverlayAndGameOverScreenDrawTheirLines) {
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glUseProgram(shader.program);
-    const glm::mat4 projection =
-        glm::ortho(0.0f, float(canvasWidth), 0.0f, float(canvasHeight), -1.0f, 1.0f);
     glUniformMatrix4fv(glGetUniformLocation(shader.program, "projection"), 1, GL_FALSE,
-                       glm::value_ptr(projection));
+                       glm::value_ptr(glm::ortho(0.0f, float(canvasWidth), 0.0f,
+                                                 float(canvasHeight), -1.0f, 1.0f)));
     initTextRenderer();
     ASSERT_EQ(glyphs.size(), 128u);
 

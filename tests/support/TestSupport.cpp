@@ -25,6 +25,7 @@
 #include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -87,12 +88,10 @@ void readUntil(int& fd, std::string& text, Clock::time_point deadline,
         if (poll(&ready, 1, 100) <= 0)
             continue;
         const ssize_t n = read(fd, buffer, sizeof buffer);
-        if (n > 0) {
+        if (n > 0)
             text.append(buffer, static_cast<size_t>(n));
-        } else {
-            close(fd);
-            fd = -1;
-        }
+        else
+            close(std::exchange(fd, -1));
     }
 }
 
@@ -140,7 +139,6 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const fs::path& c
                                            refusedByDisplay(argv, result.out, extraEnv));
          ++attempt) {
         result = {};
-        // Standard error goes to a file, read once the program has ended.
         FILE* err = tmpfile();
         int out = -1;
         const pid_t pid = start(argv, cwd, extraEnv, input, out, fileno(err));
@@ -150,9 +148,7 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const fs::path& c
         if (out >= 0)
             close(out);
         result.exitCode = reap(pid, deadline, &result.signal);
-        rewind(err);
-        for (int c; (c = fgetc(err)) != EOF;)
-            result.err += char(c);
+        result.err = readFile("/proc/self/fd/" + std::to_string(fileno(err)));
         fclose(err);
     }
     return result;

@@ -110,7 +110,6 @@ struct Replay {
 };
 Replay runReplay(const TempDir& dir, const std::string& name, const std::string& script);
 
-// Changes the working directory for the lifetime of the object.
 class ScopedWorkingDirectory {
 public:
     explicit ScopedWorkingDirectory(const std::filesystem::path& dir)
