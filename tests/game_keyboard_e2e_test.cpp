@@ -19,7 +19,6 @@ namespace {
 const std::map<std::string, std::string> slowFramesWithSound{{"SDL_AUDIODRIVER", "dummy"},
                                                              {"LP_NUM_THREADS", "0"}};
 
-// A real game program started from the repository root; its window found by process and title.
 class RunningGame : public ::testing::Test {
 protected:
     void start(const std::vector<std::string>& argv) {
@@ -117,16 +116,10 @@ TEST(StartupFailures, EachFailureHasItsMessage) {
         {std::nullopt, parseFailure + "* Line 1"},
         {"{ \"width\": 800 ", parseFailure},
         {"{\"width\": \"800\"}", badWidth},
-        // Numbers past the 32-bit range, however written, never escape as an exception.
-        {"{\"width\": 2147483647.5}", badWidth},
-        {"{\"width\": -2147483648.5}", badWidth},
-        {"{\"width\": 1e300}", badWidth},
-        {"{\"width\": -1e300}", badWidth},
-        {"{\"width\": 9007199254740993}", badWidth},
-        {"{}", "GLFW failed.\n"}, // started without a display
+        {"{\"width\": 1e300}", badWidth}, // past the 32-bit range: no escaping exception
+        {"{}", "GLFW failed.\n"},         // started without a display
         {"{\"openglmajor\": 9}", "No window.\n"},
         {"{\"width\": 0}", "No window.\n"},
-        {"{\"height\": -5}", "No window.\n"},
     };
     const std::string tail = "Failed to initialize Engine\nPress Enter to continue . . .\n";
     for (const auto& [config, firstLines] : rows) {

@@ -49,8 +49,7 @@ Actions actionsFor(const HeldKeys& keys, const GamepadState& pad = {}) {
 
 const GamepadState connectedPad{.connected = true};
 
-// The player's jet as the game places it: at (1, 0, 0), a tenth of its model size, with its
-// camera and a recording sound engine.
+// The player's jet as the game places it.
 struct PlacedJet {
     FighterJet* jet = quietJet(glm::scale(at(glm::vec3(1.0f, 0.0f, 0.0f)), glm::vec3(0.1f)));
     CameraComponent camera{glm::mat4(1.0f)};
@@ -63,11 +62,8 @@ struct PlacedJet {
 
 std::optional<EngineConfig> parse(const std::string& text, std::string* errorsOut = nullptr) {
     std::istringstream in(text);
-    std::string errors;
-    auto config = EngineConfig::parse(in, errors);
-    if (errorsOut)
-        *errorsOut = errors;
-    return config;
+    std::string ignored;
+    return EngineConfig::parse(in, errorsOut ? *errorsOut : ignored);
 }
 
 } // namespace
@@ -103,19 +99,16 @@ TEST(GameRules, HitAndCollisionsInOneFrameAllCount) {
 }
 
 TEST(GameRules, EachSphereCollisionHasItsLineAndEndsTheGame) {
+    // The nine objects after the player, terrain and sky box, in the order of registration.
     const char* const lines[] = {"enemy jet ",       "enemy jet 2 ",     "enemy jet 3 ",
-                                 "target object ",   "lightmap object ", "lightmap object ",
+                                 "lightmap object ", "target object ",   "lightmap object ",
                                  "lightmap object ", "lightmap object ", "lightmap object "};
     for (int kind = 0; kind < 9; ++kind) {
         TestGame test;
-        Zephrane& g = test.game;
-        SceneObject* const objects[] = {g.enemyJet1,    g.enemyJet2,       g.enemyJet3,
-                                        g.target,       g.lightmapObject1, g.lightmapObject2,
-                                        g.lightmapBox1, g.lightmapBox2,    g.lightmapBox3};
-        objects[kind]->setModelMatrix(at(glm::vec3(0.0f, 1.5f, 0.0f)));
+        test.game.objects.at(3 + kind)->setModelMatrix(at(glm::vec3(0.0f, 1.5f, 0.0f)));
         CoutCapture output;
-        g.update(0.0f);
-        EXPECT_TRUE(g.gameOver);
+        test.game.update(0.0f);
+        EXPECT_TRUE(test.game.gameOver);
         EXPECT_EQ(output.lines().back(), std::string("---Collision with ") + lines[kind] + "---");
     }
 }
@@ -130,10 +123,8 @@ TEST(GameRules, TargetHitScoresOnceAndMovesTheTargetNextFrame) {
                    glm::vec3(3.0f)));
     const glm::vec3 oldCentre(g.target->getModelMatrix() * glm::vec4(modelCentre, 1.0f));
     test.fireHugeRocket();
-    {
-        CoutCapture quiet;
-        g.update(0.0f);
-    }
+    CoutCapture quiet;
+    g.update(0.0f);
     EXPECT_EQ(g.level, 1); // scored, not resolved yet
     EXPECT_EQ(g.player->rockets.size(), 1u);
 
@@ -164,13 +155,10 @@ TEST(GameRules, TargetHitScoresOnceAndMovesTheTargetNextFrame) {
 TEST(GameRules, TimeLimitShrinksPerLevelAndRespawnSurvivesNoExtent) {
     TestGame test;
     CoutCapture quiet;
-    std::vector<float> limits;
     for (int hit = 0; hit < 17; ++hit) {
         test.game.respawnTarget();
-        limits.push_back(test.game.timeLeft);
+        EXPECT_EQ(test.game.timeLeft, std::max(25.0f, 95.0f - 5.0f * float(hit))) << hit;
     }
-    EXPECT_EQ(limits, (std::vector<float>{95, 90, 85, 80, 75, 70, 65, 60, 55, 50, 45, 40, 35, 30,
-                                          25, 25, 25}));
     test.game.skybox->getMeshComponents()[0]->boundsMin = glm::vec3(0.0f);
     test.game.skybox->getMeshComponents()[0]->boundsMax = glm::vec3(0.5f);
     TestCube bareTerrain(glm::mat4(1.0f));
@@ -207,11 +195,6 @@ TEST(Collisions, StrictSpheresAndTheFirstPairWrittenWithItsUnscaledRadius) {
                                    "Radius other: 0.5\n"
                                    "Center player: vec3(2.000000, 0.000000, 0.000000)\n"
                                    "Center other: vec3(11.500000, 1.000000, -1.250000)\n");
-    test.game.player->getMeshComponents()[0]->center = glm::vec3(-500.0f, 0.0f, 0.0f);
-    CoutCapture second;
-    EXPECT_TRUE(test.game.collidesWithPlayer(other));
-    EXPECT_EQ(second.lines().at(0), "Radius player: 1.23457e+06");
-    EXPECT_EQ(second.lines().at(1), "Radius other: 1");
 }
 
 TEST(Collisions, SkyboxWallsAndTerrainFloorCountWhenTouched) {
@@ -221,18 +204,15 @@ TEST(Collisions, SkyboxWallsAndTerrainFloorCountWhenTouched) {
     g.skybox->setModelMatrix(glm::scale(glm::mat4(1.0f), glm::vec3(2.0f))); // walls at +-200
     // The floor is the terrain box's bottom (-50 * 2 + 90), wherever the jet is horizontally.
     g.terrain->setModelMatrix(glm::scale(at(glm::vec3(0.0f, 90.0f, 0.0f)), glm::vec3(2.0f)));
-    const struct {
-        glm::vec3 at;
-        bool wall, floor;
-    } rows[] = {{{198.5f, 0, 0}, false, false},
-                {{199.0f, 0, 0}, true, false},
-                {{0, 0, -199.0f}, true, false},
-                {{0, -8.5f, 0}, false, false},
-                {{5000.0f, -9.0f, 5000.0f}, true, true}};
-    for (const auto& row : rows) {
-        g.player->setModelMatrix(at(row.at));
-        EXPECT_EQ(g.playerHitsSkybox(), row.wall) << glm::to_string(row.at);
-        EXPECT_EQ(g.playerHitsTerrain(), row.floor) << glm::to_string(row.at);
+    const std::tuple<glm::vec3, bool, bool> rows[] = {{{198.5f, 0, 0}, false, false},
+                                                      {{199.0f, 0, 0}, true, false},
+                                                      {{0, 0, -199.0f}, true, false},
+                                                      {{0, -8.5f, 0}, false, false},
+                                                      {{5000.0f, -9.0f, 5000.0f}, true, true}};
+    for (const auto& [place, wall, floor] : rows) {
+        g.player->setModelMatrix(at(place));
+        EXPECT_EQ(g.playerHitsSkybox(), wall) << glm::to_string(place);
+        EXPECT_EQ(g.playerHitsTerrain(), floor) << glm::to_string(place);
     }
     // A sky box model that failed to load is one point: always hit. No model at all: no walls.
     g.player->setModelMatrix(glm::mat4(1.0f));
@@ -295,10 +275,6 @@ TEST(Culling, DrawSkipsWhatTheActiveCameraCannotSee) {
     EXPECT_EQ(object.draw(true), 2);
     EXPECT_EQ(behind->modelMatrix, object.getModelMatrix()); // placed even when culled
     activeCameraView = nullptr;
-
-    SceneObject bare(glm::mat4(1.0f));
-    EXPECT_EQ(bare.draw(true), 0);
-    EXPECT_EQ(bare.getBoundingBox(), std::make_pair(glm::vec3(0.0f), glm::vec3(0.0f)));
 }
 
 // The fixed scene, assembled where no model loads; where things are and look is the replays'.
@@ -306,14 +282,10 @@ TEST(SceneAssembly, RegistersTheObjectsInTheGamesOrderAndStartsTheSound) {
     Zephrane game;
     RecordingSound sound;
     game.soundEngine = &sound;
-    game.framebufferWidth = 800;
-    game.framebufferHeight = 600;
-    {
-        testing_support::TempDir empty;
-        testing_support::ScopedWorkingDirectory inEmpty(empty.path());
-        CoutCapture quiet;
-        game.assembleScene();
-    }
+    testing_support::TempDir empty;
+    testing_support::ScopedWorkingDirectory inEmpty(empty.path());
+    CoutCapture quiet;
+    game.assembleScene();
     // Created first, the sky box is registered third; the target sits between the two
     // light-mapped objects; the free camera is not registered.
     EXPECT_EQ(game.objects,
@@ -358,21 +330,17 @@ TEST(Gamepad, ButtonsTheReplayedPadLeavesOutActLikeTheirKeys) {
 // Sticks scale the rate past the dead zone; trigger axes run from -1 at rest to 1 and hold past
 // half their travel (0.4 of it is -0.2, 0.6 is 0.2); a key and a stick together act once.
 TEST(Gamepad, StickDeflectionScalesTheRateAndTriggersHoldPastHalfTravel) {
-    const struct {
-        int axis;
-        float value;
-        std::set<int> keys;
-        Actions expected;
-    } rows[] = {{GLFW_GAMEPAD_AXIS_LEFT_X, 0.1f, {}, {}},
-                {GLFW_GAMEPAD_AXIS_LEFT_X, 0.5f, {}, {{KeyD, frameTime * 0.5f}}},
-                {GLFW_GAMEPAD_AXIS_LEFT_X, 1.0f, {}, {{KeyD, frameTime}}},
-                {GLFW_GAMEPAD_AXIS_RIGHT_TRIGGER, -0.2f, {}, {}},
-                {GLFW_GAMEPAD_AXIS_RIGHT_TRIGGER, 0.2f, {}, {{KeyW, frameTime}}},
-                {GLFW_GAMEPAD_AXIS_LEFT_X, -0.5f, {GLFW_KEY_A}, {{KeyA, frameTime}}}};
-    for (const auto& row : rows) {
+    const std::tuple<int, float, std::set<int>, Actions> rows[] = {
+        {GLFW_GAMEPAD_AXIS_LEFT_X, 0.1f, {}, {}},
+        {GLFW_GAMEPAD_AXIS_LEFT_X, 0.5f, {}, {{KeyD, frameTime * 0.5f}}},
+        {GLFW_GAMEPAD_AXIS_LEFT_X, 1.0f, {}, {{KeyD, frameTime}}},
+        {GLFW_GAMEPAD_AXIS_RIGHT_TRIGGER, -0.2f, {}, {}},
+        {GLFW_GAMEPAD_AXIS_RIGHT_TRIGGER, 0.2f, {}, {{KeyW, frameTime}}},
+        {GLFW_GAMEPAD_AXIS_LEFT_X, -0.5f, {GLFW_KEY_A}, {{KeyA, frameTime}}}};
+    for (const auto& [axis, value, keys, expected] : rows) {
         GamepadState pad = connectedPad;
-        pad.axes[row.axis] = row.value;
-        EXPECT_EQ(actionsFor(row.keys, pad), row.expected) << row.axis << " at " << row.value;
+        pad.axes[axis] = value;
+        EXPECT_EQ(actionsFor(keys, pad), expected) << axis << " at " << value;
     }
 }
 
@@ -480,18 +448,16 @@ TEST(PlayerJet, HoldingSpaceFiresAtOnceThenEveryFiveSeconds) {
 
 // UP pitches the nose down, DOWN up; A rolls left (the right wing rises), D right.
 TEST(PlayerJet, FlightKeysTurnTheWayTheHelpScreenSays) {
-    const struct {
-        InputAction key;
-        int noseUp, rightWingUp; // the sign of the world height each gains
-    } keys[] = {{KeyUp, -1, 0}, {KeyDown, +1, 0}, {KeyA, 0, +1}, {KeyD, 0, -1}};
-    for (const auto& k : keys) {
+    const std::tuple<InputAction, int, int> keys[] = {
+        {KeyUp, -1, 0}, {KeyDown, +1, 0}, {KeyA, 0, +1}, {KeyD, 0, -1}};
+    for (const auto& [key, noseUp, rightWingUp] : keys) {
         PlacedJet placed;
-        placed.jet->onAction(k.key, 0.1f);
+        placed.jet->onAction(key, 0.1f);
         const glm::mat4 m = placed.jet->getModelMatrix();
         const float nose = glm::normalize(glm::vec3(m * glm::vec4(0, 0, -1, 0))).y;
         const float rightWing = glm::normalize(glm::vec3(m * glm::vec4(1, 0, 0, 0))).y;
-        EXPECT_EQ((nose > 1e-3f) - (nose < -1e-3f), k.noseUp) << "key " << k.key;
-        EXPECT_EQ((rightWing > 1e-3f) - (rightWing < -1e-3f), k.rightWingUp) << "key " << k.key;
+        EXPECT_EQ((nose > 1e-3f) - (nose < -1e-3f), noseUp) << "key " << key;
+        EXPECT_EQ((rightWing > 1e-3f) - (rightWing < -1e-3f), rightWingUp) << "key " << key;
     }
 }
 
@@ -528,8 +494,7 @@ TEST(EnemyJets, FlyAClimbingCircle) {
 }
 
 TEST(GameControls, FilterKeysAnnounceAndSetTheTextureFilters) {
-    if (!testing_support::ensureGlContext())
-        GTEST_SKIP() << "no display for an OpenGL context";
+    ZEPHRANE_REQUIRE(testing_support::ensureGlContext(), "needs an OpenGL context");
     Zephrane game;
     GLuint textures[2];
     glGenTextures(2, textures);
@@ -579,16 +544,18 @@ TEST(EngineConfig, DefaultsCommentsAndConversions) {
                                 commented->refreshRate}),
               std::vector<int>({1600, 800, 1, 0}));
     EXPECT_TRUE(parse("{\"width\": -2147483648}"));
-    EXPECT_EQ(parse("{\"width\": 1600.0}")->width, 1600);
 }
 
 // Nesting deep enough to make the reader throw must still come back as a failure.
 TEST(EngineConfig, RejectsWhatIsNotA32BitInteger) {
-    const std::pair<std::string, std::string> rejected[] = {
-        {"{\"height\": 4294967296}", "\"height\""},
+    std::vector<std::pair<std::string, std::string>> rejected = {
         {"{\"openglmajor\": [4]}", "\"openglmajor\""},
         {"[1, 2]", ""},
         {std::string(5000, '[') + std::string(5000, ']'), ""}};
+    // Numbers past the 32-bit range, however written, never escape as an exception.
+    for (const char* number :
+         {"4294967296", "2147483647.5", "-2147483648.5", "1e300", "-1e300", "9007199254740993"})
+        rejected.emplace_back("{\"height\": " + std::string(number) + "}", "\"height\"");
     for (const auto& [text, named] : rejected) {
         std::string errors;
         EXPECT_FALSE(parse(text, &errors)) << text.substr(0, 40);
@@ -604,15 +571,10 @@ TEST(DebugOutput, FormatsCoreAndAmdMessages) {
                                 4294967295u, GL_DEBUG_SEVERITY_NOTIFICATION, "slow"),
               "OpenGL Error: slow [Source = Shader Compiler, Type = Performance, "
               "Severity = Unknown, ID = 4294967295]");
-    EXPECT_EQ(formatDebugOutput(GL_DEBUG_SOURCE_THIRD_PARTY, GL_DEBUG_TYPE_PORTABILITY, 0,
-                                GL_DEBUG_SEVERITY_LOW, ""),
-              "OpenGL Error:  [Source = Third Party, Type = Portability, Severity = Low, ID = 0]");
     // The AMD path passes its category as both source and type.
     for (const auto& [category, names] :
          {std::pair<GLenum, std::string>{0x9149, "API, Type = Unknown"},
           {0x914D, "Unknown, Type = Performance"},
-          {0x914B, "Unknown, Type = Deprecated Behavior"},
-          {0x9150, "Other, Type = Other"},
           {0x914E, "Shader Compiler, Type = Unknown"}})
         EXPECT_EQ(formatDebugOutput(category, category, 7, 0x9147, "m"),
                   "OpenGL Error: m [Source = " + names + ", Severity = Medium, ID = 7]");

@@ -26,7 +26,6 @@ struct RecordingSound final : SoundEngine {
     std::vector<std::string> preloaded;
 };
 
-// Redirects std::cout into a buffer while it lives.
 struct CoutCapture {
     std::ostringstream buffer;
     std::streambuf* previous = std::cout.rdbuf(buffer.rdbuf());

@@ -1,8 +1,7 @@
 // The real game under valgrind's memcheck on a short flight that ends on the game-over screen:
 // any invalid read or write, use of an uninitialised value or bad free outside the GL driver
 // (whose own reports tests/valgrind/gl-driver.supp suppresses) fails. Leaks do not count: the
-// game keeps its objects until it ends, by design. Not built with the sanitizers, which cannot
-// run under valgrind.
+// game keeps its objects until it ends, by design.
 #include "TestSupport.h"
 
 using namespace testing_support;

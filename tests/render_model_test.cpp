@@ -1,7 +1,6 @@
 // Drawing: what a model's path decides (shader pair, light maps, animation frames), the bounds, the
 // node matrices, the frame counter and mesh pictures (lit models are the replays' reference
-// pictures); the shader files; text layout, the overlay's lines and the text screens, compared
-// with reference pictures in tests/data/text/.
+// pictures); the shader files; the overlay's lines and the text screens (tests/data/text/).
 #include "TestSupport.h"
 
 #include "render/Mesh.h"
@@ -77,8 +76,7 @@ constexpr int canvasSize = 64;
 class ModelLoad : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!ensureGlContext())
-            GTEST_SKIP() << "no display for an OpenGL context";
+        ZEPHRANE_REQUIRE(ensureGlContext(), "needs an OpenGL context");
         ilInit();
         fs::create_directory_symlink(sourceDir() / "Shader", dir.path() / "Shader");
         cwd.emplace(dir.path());
@@ -119,6 +117,23 @@ protected:
     CameraView view{glm::mat4(1.0f), &camera};
 };
 
+constexpr int canvasWidth = 1600;
+constexpr int canvasHeight = 800;
+const fs::path systemFont = "/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf";
+constexpr float sceneDepth = 0.25f;
+
+// The canvas read back, top row first, against its full-size reference: at most 25 pixels may
+// differ, so a missing, moved or recoloured line, or a damaged glyph, shows.
+::testing::AssertionResult looksLikeReference(const std::string& name) {
+    RgbPicture canvas{canvasWidth, canvasHeight,
+                      std::vector<unsigned char>(3u * canvasWidth * canvasHeight)};
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    for (int y = 0; y < canvasHeight; ++y)
+        glReadPixels(0, canvasHeight - 1 - y, canvasWidth, 1, GL_RGB, GL_UNSIGNED_BYTE,
+                     &canvas.rgb[std::size_t(y) * canvasWidth * 3]);
+    return looksLikeReference(canvas, "text/" + name, 1, 25.0 / (canvasWidth * canvasHeight));
+}
+
 } // namespace
 
 // Stray point and line records must not shift the triangles that follow them; the second
@@ -152,11 +167,7 @@ TEST_F(ModelLoad, TwoObjectsGiveTwoMeshesAndTheBoundsOfTheSecond) {
 TEST_F(ModelLoad, PathChoosesShaderLightMapsAndAnimationFrames) {
     const std::vector<std::string> frames = {"wall.png", "2.png", "3.png", "4.png", "5.png",
                                              "6.png",    "7.png", "8.png", "9.png", "10.png"};
-    const struct {
-        const char* path;
-        const char* fragmentFile;
-        std::vector<std::string> textures;
-    } cases[] = {
+    const std::tuple<std::string, std::string, std::vector<std::string>> cases[] = {
         // The first matching shader row wins; the light-map tests are independent.
         {"Resources/models/skybox_terrain.obj", "texture.frag", {"wall.png", "terrainlm2.png"}},
         {"Resources/models/SSD+uvbox.obj",
@@ -171,20 +182,20 @@ TEST_F(ModelLoad, PathChoosesShaderLightMapsAndAnimationFrames) {
         {"Resources/models/single.obj", "texture_usual.frag", frames},
         {"Resources/models/video.obj", "texture_usual.frag", frames},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.path);
+    for (const auto& [path, fragmentFile, textures] : cases) {
+        SCOPED_TRACE(path);
         MeshComponent component;
-        const std::string out = load(component, c.path, fixture("quad.obj"));
+        const std::string out = load(component, path, fixture("quad.obj"));
         ASSERT_EQ(component.meshes.size(), 1u);
-        EXPECT_EQ(fragmentFileOf(component.meshes[0]), c.fragmentFile);
+        EXPECT_EQ(fragmentFileOf(component.meshes[0]), fragmentFile);
         std::vector<Rgb> expected;
-        for (const std::string& file : c.textures)
+        for (const std::string& file : textures)
             expected.push_back(colourOfFile(file));
         EXPECT_EQ(colours(component.meshes[0]), expected);
-        const std::size_t lightMaps = c.textures == frames ? 0 : c.textures.size() - 1;
+        const std::size_t lightMaps = textures == frames ? 0 : textures.size() - 1;
         EXPECT_EQ(countOf(out, "--lightmap!\n"), lightMaps);
-        EXPECT_EQ(countOf(out, "no of textures of " + std::string(c.path) +
-                                   " is: " + std::to_string(c.textures.size()) + "\n"),
+        EXPECT_EQ(countOf(out, "no of textures of " + path +
+                                   " is: " + std::to_string(textures.size()) + "\n"),
                   1u);
         EXPECT_EQ(component.textureId, component.meshes[0].textures.back()->id);
     }
@@ -267,16 +278,6 @@ TEST(GameShaders, EveryFilePassesTheReferenceCompiler) {
     }
 }
 
-// Bytes with no glyph ("é" is two bytes above 127, 'Z' is not cached) neither draw nor move the
-// pen, which moves by whole pixels. (The layout of real glyphs, at the screens' scales, shows in
-// the screens' reference pictures.)
-TEST(TextLayout, BytesWithoutAGlyphAreSkipped) {
-    const std::map<char, Character> cache{{'A', Character{1, {30, 40}, {2, 40}, 35 * 64 + 63}}};
-    const auto quads = layoutText(cache, "A\xC3\xA9ZA", 0.0f, 0.0f, 1.0f);
-    ASSERT_EQ(quads.size(), 2u);
-    EXPECT_EQ(quads[1].vertices[1].x, 35.0f + 2.0f);
-}
-
 TEST(PerformanceLine, ShowsEachSwitchAndTruncatedFrameFigures) {
     // 1 / 0.0161 s is 62.1 frames per second and 16.1 ms (the overlay picture's line).
     PerformanceFigures on;
@@ -284,7 +285,6 @@ TEST(PerformanceLine, ShowsEachSwitchAndTruncatedFrameFigures) {
     on.wireframe = on.transparency = on.frustumCulling = true;
     on.bilinearSampling = false;
     on.mipmapMode = 1;
-    on.componentsDrawn = 0;
     EXPECT_EQ(performanceLine(on), "FPS: 62. ms: 16. Wiref: on. Transp: on. TSQ: NN. MipMap: NN. "
                                    "Cull: on. Components drawn: 0");
     // The mip-map word follows the mode modulo 3.
@@ -302,10 +302,9 @@ TEST(PerformanceLine, ShowsEachSwitchAndTruncatedFrameFigures) {
     EXPECT_EQ(framesPerSecond(1e-12f), INT_MAX);
 }
 
-// (The lines the overlay and game-over pictures show are theirs.)
-TEST(ScoreLines, TwoDecimalPointsAndRoundedSecondsThatGoNegative) {
-    EXPECT_EQ(pointsLine(12.5f, 3), "Points: 12.50 Level: 3");
-    EXPECT_EQ(finalPointsLine(0.0f), "Final Points: 0.00");
+// (Two decimal points, "Points: 3.21 Level: 1" and "Final Points: 1234.50", are the overlay and
+// game-over pictures'.)
+TEST(ScoreLines, RoundedSecondsThatGoNegative) {
     EXPECT_EQ(timeLeftLine(86.6f), "Time Left: 87");
     EXPECT_EQ(timeLeftLine(0.2f), "Time Left: 0");
     // Under cheat mode the clock runs past zero: first minus zero, then negative seconds.
@@ -313,40 +312,10 @@ TEST(ScoreLines, TwoDecimalPointsAndRoundedSecondsThatGoNegative) {
     EXPECT_EQ(timeLeftLine(-1.7f), "Time Left: -2");
 }
 
-namespace {
-
-constexpr int canvasWidth = 1600;
-constexpr int canvasHeight = 800;
-const fs::path systemFont = "/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf";
-constexpr float sceneDepth = 0.25f;
-
-// Fills colour, and depth as a drawn scene would leave it (the screens must not clear it).
-void clearTo(glm::vec3 colour) {
-    glClearColor(colour.r, colour.g, colour.b, 1.0f);
-    glClearDepth(sceneDepth);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glClearDepth(1.0);
-}
-
-// The canvas read back, top row first, against its full-size reference: at most 25 pixels may
-// differ, so a missing, moved or recoloured line, or a damaged glyph, shows.
-::testing::AssertionResult looksLikeReference(const std::string& name) {
-    RgbPicture canvas{canvasWidth, canvasHeight,
-                      std::vector<unsigned char>(3u * canvasWidth * canvasHeight)};
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    for (int y = 0; y < canvasHeight; ++y)
-        glReadPixels(0, canvasHeight - 1 - y, canvasWidth, 1, GL_RGB, GL_UNSIGNED_BYTE,
-                     &canvas.rgb[std::size_t(y) * canvasWidth * 3]);
-    return looksLikeReference(canvas, "text/" + name, 1, 25.0 / (canvasWidth * canvasHeight));
-}
-
-} // namespace
-
 // The frame loop's text set-up in a scratch game directory, then the overlay (with the F2 line
 // and without) over a scene, and the game-over screen, which blanks the scene but not its depth.
 TEST(TextScreens, OverlayAndGameOverScreenDrawTheirLines) {
-    if (!ensureGlContext())
-        GTEST_SKIP() << "no display for an OpenGL context";
+    ZEPHRANE_REQUIRE(ensureGlContext(), "needs an OpenGL context");
     ASSERT_TRUE(fs::exists(systemFont)) << "the Liberation Sans font is not installed";
     TempDir dir;
     fs::create_directories(dir.path() / "Resources/fonts");
@@ -360,10 +329,9 @@ TEST(TextScreens, OverlayAndGameOverScreenDrawTheirLines) {
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glUseProgram(shader.program);
-    const glm::mat4 projection =
-        glm::ortho(0.0f, float(canvasWidth), 0.0f, float(canvasHeight), -1.0f, 1.0f);
     glUniformMatrix4fv(glGetUniformLocation(shader.program, "projection"), 1, GL_FALSE,
-                       glm::value_ptr(projection));
+                       glm::value_ptr(glm::ortho(0.0f, float(canvasWidth), 0.0f,
+                                                 float(canvasHeight), -1.0f, 1.0f)));
     initTextRenderer();
     ASSERT_EQ(glyphs.size(), 128u);
 
@@ -371,12 +339,16 @@ TEST(TextScreens, OverlayAndGameOverScreenDrawTheirLines) {
     figures.deltaTime = 0.0161f;
     figures.componentsDrawn = 12;
     for (bool performanceOutput : {true, false}) {
-        clearTo(glm::vec3(0.05f, 0.1f, 0.3f));
+        // Depth as a drawn scene would leave it: the screens must not clear it.
+        glClearColor(0.05f, 0.1f, 0.3f, 1.0f);
+        glClearDepth(sceneDepth);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         drawOverlay(shader, performanceOutput, figures, 3.21f, 1, 97.0f);
         EXPECT_TRUE(looksLikeReference(performanceOutput ? "overlay" : "overlay-without-f2"));
     }
     drawGameOverScreen(shader, 1234.5f);
     EXPECT_TRUE(looksLikeReference("game-over"));
+    glClearDepth(1.0);
     float depth = 0.0f;
     glReadPixels(5, 5, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
     EXPECT_FLOAT_EQ(depth, sceneDepth);

@@ -25,6 +25,7 @@
 #include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -87,12 +88,10 @@ void readUntil(int& fd, std::string& text, Clock::time_point deadline,
         if (poll(&ready, 1, 100) <= 0)
             continue;
         const ssize_t n = read(fd, buffer, sizeof buffer);
-        if (n > 0) {
+        if (n > 0)
             text.append(buffer, static_cast<size_t>(n));
-        } else {
-            close(fd);
-            fd = -1;
-        }
+        else
+            close(std::exchange(fd, -1));
     }
 }
 
@@ -140,7 +139,6 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const fs::path& c
                                            refusedByDisplay(argv, result.out, extraEnv));
          ++attempt) {
         result = {};
-        // Standard error goes to a file, read once the program has ended.
         FILE* err = tmpfile();
         int out = -1;
         const pid_t pid = start(argv, cwd, extraEnv, input, out, fileno(err));
@@ -150,9 +148,7 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const fs::path& c
         if (out >= 0)
             close(out);
         result.exitCode = reap(pid, deadline, &result.signal);
-        rewind(err);
-        for (int c; (c = fgetc(err)) != EOF;)
-            result.err += char(c);
+        result.err = readFile("/proc/self/fd/" + std::to_string(fileno(err)));
         fclose(err);
     }
     return result;
@@ -318,44 +314,21 @@ fs::path replayProgram() {
     return binaryDir() / "tools" / "replay" / "zephrane-replay";
 }
 
-long Replay::count(const std::string& line) const {
-    return long(std::count(lines.begin(), lines.end(), line));
-}
-
-long Replay::countPrefix(const std::string& prefix) const {
-    return long(std::count_if(lines.begin(), lines.end(),
-                              [&](const std::string& l) { return l.rfind(prefix, 0) == 0; }));
-}
-
-Replay runReplay(const TempDir& dir, const std::string& name, const std::string& script,
-                 const std::vector<std::string>& extraArgs) {
+Replay runReplay(const TempDir& dir, const std::string& name, const std::string& script) {
     constexpr int replayTimeoutSeconds = 900; // CTest's limit (tests/CMakeLists.txt) ends it first
     Replay replay;
     const fs::path scriptFile = dir.path() / (name + ".replay");
     const fs::path stateFile = dir.path() / (name + ".json");
     writeFile(scriptFile, script);
     replay.shots = dir.path() / name;
-    std::vector<std::string> argv{replayProgram().string(), scriptFile.string(),   "--fast",
-                                  "--screenshots",          replay.shots.string(), "--state",
-                                  stateFile.string()};
-    argv.insert(argv.end(), extraArgs.begin(), extraArgs.end());
     replay.process =
-        runProcess(argv, sourceDir(), "", replayTimeoutSeconds, {{"SDL_AUDIODRIVER", "dummy"}});
-    std::istringstream out(replay.process.out);
-    for (std::string line; std::getline(out, line);)
-        replay.lines.push_back(line);
+        runProcess({replayProgram().string(), scriptFile.string(), "--fast", "--screenshots",
+                    replay.shots.string(), "--state", stateFile.string()},
+                   sourceDir(), "", replayTimeoutSeconds, {{"SDL_AUDIODRIVER", "dummy"}});
     std::istringstream stateText(readFile(stateFile));
     std::string errors;
     Json::parseFromStream(Json::CharReaderBuilder(), stateText, &replay.state, &errors);
     return replay;
-}
-
-ScopedWorkingDirectory::ScopedWorkingDirectory(const fs::path& dir) : previous(fs::current_path()) {
-    fs::current_path(dir);
-}
-
-ScopedWorkingDirectory::~ScopedWorkingDirectory() {
-    fs::current_path(previous);
 }
 
 bool underCtest() {

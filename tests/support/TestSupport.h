@@ -107,18 +107,16 @@ struct Replay {
     ProcessResult process;
     Json::Value state;
     std::filesystem::path shots;
-    std::vector<std::string> lines; // standard output, line by line
-    long count(const std::string& line) const;
-    long countPrefix(const std::string& prefix) const;
 };
-Replay runReplay(const TempDir& dir, const std::string& name, const std::string& script,
-                 const std::vector<std::string>& extraArgs = {});
+Replay runReplay(const TempDir& dir, const std::string& name, const std::string& script);
 
-// Changes the working directory for the lifetime of the object.
 class ScopedWorkingDirectory {
 public:
-    explicit ScopedWorkingDirectory(const std::filesystem::path& dir);
-    ~ScopedWorkingDirectory();
+    explicit ScopedWorkingDirectory(const std::filesystem::path& dir)
+        : previous(std::filesystem::current_path()) {
+        std::filesystem::current_path(dir);
+    }
+    ~ScopedWorkingDirectory() { std::filesystem::current_path(previous); }
 
 private:
     std::filesystem::path previous;
