@@ -42,7 +42,7 @@ mkdir -p "$out"
 rm -f "$out/memory.log" "$out/state.json"
 command=("$replay" "$script" --fast --memory-log "$out/memory.log" --state "$out/state.json")
 if [ -z "${DISPLAY:-}" ]; then
-  command=(xvfb-run -a -s "-screen 0 ${width}x${height}x24" "${command[@]}")
+  command=(xvfb-run -a -s "-screen 0 ${width}x${height}x24 -noreset" "${command[@]}")
 fi
 
 echo "long-run: $(basename "$script") in a ${width} x ${height} window; console in $out/console.txt"

@@ -12,7 +12,7 @@ if [ $# -lt 3 ]; then
   exit 2
 fi
 if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 640x480x24" bash "$0" "$@"
+  exec xvfb-run -a -s "-screen 0 640x480x24 -noreset" bash "$0" "$@"
 fi
 preview=$1
 out_dir=$2

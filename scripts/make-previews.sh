@@ -19,7 +19,7 @@ if [ -z "${ZEPHRANE_PREVIEW_BUILT:-}" ]; then
   export ZEPHRANE_PREVIEW_BUILT=1
 fi
 if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
+  exec xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" bash "$0" "$@"
 fi
 
 preview="$build_dir/tools/preview/zephrane-preview"

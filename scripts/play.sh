@@ -26,13 +26,13 @@ fi
 echo "play: no display found; running the game under a virtual X server (Xvfb)."
 if [ -x "$build_dir/tools/replay/zephrane-replay" ] && [ -f demo/demo.replay ]; then
   mkdir -p out/demo
-  xvfb-run -a -s "-screen 0 1600x800x24" \
+  xvfb-run -a -s "-screen 0 1600x800x24 -noreset" \
     "$build_dir/tools/replay/zephrane-replay" demo/demo.replay --screenshots out/demo \
     --state out/demo/state.json || status=$?
   [ $status -eq $game_end_status ] && echo "play: the demo flight's screenshots are in $(pwd)/out/demo/"
 else
   # Nobody can press ESC here: end the game after a while.
-  xvfb-run -a -s "-screen 0 1600x800x24" timeout 20 "$build_dir/zephrane" </dev/null || status=$?
+  xvfb-run -a -s "-screen 0 1600x800x24 -noreset" timeout 20 "$build_dir/zephrane" </dev/null || status=$?
   [ $status -eq $timeout_status ] && status=$game_end_status
 fi
 finish $status

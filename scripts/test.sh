@@ -7,7 +7,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 build_dir=${ZEPHRANE_BUILD_DIR:-build}
-xvfb=(xvfb-run -a -s "-screen 0 1920x1080x24")
+# -noreset: an X server resets when its last client leaves, and drops any client that connects
+# during the reset; with tests starting and ending programs side by side that happens every few
+# hundred connections.
+xvfb=(xvfb-run -a -s "-screen 0 1920x1080x24 -noreset")
 
 export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
 echo "test: regular build"

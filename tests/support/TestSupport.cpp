@@ -14,7 +14,6 @@
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb/stb_image_write.h>
 
-#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -113,56 +112,29 @@ int reap(pid_t pid, Clock::time_point deadline, int* signal = nullptr) {
     return WIFEXITED(status) ? static_cast<signed char>(WEXITSTATUS(status)) : -1000;
 }
 
-// A start that failed only in GLFW ("GLFW failed.") while a display was set is tried again, at
-// most twice: under the test script's busy virtual X server that now and then means only that
-// the server refused the connection. Any other outcome, a GLFW failure with no display at all
-// included, counts as it is.
-constexpr int displayRetries = 2;
-
-bool refusedByDisplay(const std::vector<std::string>& argv, const std::string& out,
-                      const std::map<std::string, std::string>& extraEnv) {
-    const bool displayUnset = std::find(argv.begin(), argv.end(), "DISPLAY") != argv.end();
-    const bool displaySet = std::getenv("DISPLAY") != nullptr || extraEnv.count("DISPLAY") != 0;
-    if (!displaySet || displayUnset || out.find("GLFW failed.") == std::string::npos)
-        return false;
-    std::cerr << "test support: GLFW failed to start, starting once more: " << argv[0] << '\n';
-    return true;
-}
-
 } // namespace
 
 ProcessResult runProcess(const std::vector<std::string>& argv, const fs::path& cwd,
                          const std::string& input, int timeoutSeconds,
                          const std::map<std::string, std::string>& extraEnv) {
     ProcessResult result;
-    for (int attempt = 0; attempt == 0 || (attempt <= displayRetries &&
-                                           refusedByDisplay(argv, result.out, extraEnv));
-         ++attempt) {
-        result = {};
-        FILE* err = tmpfile();
-        int out = -1;
-        const pid_t pid = start(argv, cwd, extraEnv, input, out, fileno(err));
-        const auto deadline = Clock::now() + std::chrono::seconds(timeoutSeconds);
-        readUntil(out, result.out, deadline);
-        result.timedOut = out >= 0;
-        if (out >= 0)
-            close(out);
-        result.exitCode = reap(pid, deadline, &result.signal);
-        result.err = readFile("/proc/self/fd/" + std::to_string(fileno(err)));
-        fclose(err);
-    }
+    FILE* err = tmpfile();
+    int out = -1;
+    const pid_t pid = start(argv, cwd, extraEnv, input, out, fileno(err));
+    const auto deadline = Clock::now() + std::chrono::seconds(timeoutSeconds);
+    readUntil(out, result.out, deadline);
+    result.timedOut = out >= 0;
+    if (out >= 0)
+        close(out);
+    result.exitCode = reap(pid, deadline, &result.signal);
+    result.err = readFile("/proc/self/fd/" + std::to_string(fileno(err)));
+    fclose(err);
     return result;
 }
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv, const fs::path& cwd,
                            const std::map<std::string, std::string>& extraEnv)
-    : argv(argv), cwd(cwd), extraEnv(extraEnv) {
-    launch();
-}
-
-void ChildProcess::launch() {
-    child = start(argv, cwd, extraEnv, "", outFd, -1);
-}
+    : child(start(argv, cwd, extraEnv, "", outFd, -1)) {}
 
 ChildProcess::~ChildProcess() {
     if (child > 0) {
@@ -173,30 +145,14 @@ ChildProcess::~ChildProcess() {
         close(outFd);
 }
 
-// Once the output has ended: restarted, at most twice, like runProcess.
-bool ChildProcess::restartAfterDisplayRefusal() {
-    if (outFd >= 0 || retriesLeft == 0 || !refusedByDisplay(argv, out, extraEnv))
-        return false;
-    --retriesLeft;
-    waitpid(child, nullptr, 0);
-    out.clear();
-    launch();
-    return true;
-}
-
 bool ChildProcess::waitForOutput(const std::string& text, int timeoutSeconds) {
-    const auto deadline = Clock::now() + std::chrono::seconds(timeoutSeconds);
-    do
-        readUntil(outFd, out, deadline, text);
-    while (out.find(text) == std::string::npos && restartAfterDisplayRefusal());
+    readUntil(outFd, out, Clock::now() + std::chrono::seconds(timeoutSeconds), text);
     return out.find(text) != std::string::npos;
 }
 
 int ChildProcess::wait(int timeoutSeconds) {
     const auto deadline = Clock::now() + std::chrono::seconds(timeoutSeconds);
-    do
-        readUntil(outFd, out, deadline);
-    while (restartAfterDisplayRefusal());
+    readUntil(outFd, out, deadline);
     const int status = reap(child, deadline);
     child = -1;
     return status;

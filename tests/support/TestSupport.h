@@ -24,14 +24,13 @@ struct ProcessResult {
 };
 
 // Runs a program in `cwd` with `input`, then its end, as standard input and `extraEnv` added to
-// the environment; killed after `timeoutSeconds`. A start that failed only because GLFW could not
-// reach the X display ("GLFW failed." with a display set) is tried again, at most twice.
+// the environment; killed after `timeoutSeconds`.
 ProcessResult runProcess(const std::vector<std::string>& argv, const std::filesystem::path& cwd,
                          const std::string& input = "", int timeoutSeconds = 120,
                          const std::map<std::string, std::string>& extraEnv = {});
 
 // A program running in the background whose standard output is read as it arrives (standard
-// error is the test's own); killed on destruction, restarted like runProcess.
+// error is the test's own); killed on destruction.
 class ChildProcess {
 public:
     ChildProcess(const std::vector<std::string>& argv, const std::filesystem::path& cwd,
@@ -47,13 +46,7 @@ public:
     int pid() const { return child; }
 
 private:
-    void launch();
-    bool restartAfterDisplayRefusal();
-
-    std::vector<std::string> argv;
-    std::filesystem::path cwd;
-    std::map<std::string, std::string> extraEnv;
-    int retriesLeft = 2, child = -1, outFd = -1;
+    int outFd = -1, child = -1;
     std::string out;
 };
 
