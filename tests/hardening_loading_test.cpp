@@ -34,14 +34,13 @@ std::string tga(std::uint8_t imageType, int width, int height, int bitsPerPixel,
     std::string bytes(18, '\0');
     bytes[1] = colourMap.empty() ? 0 : 1;
     bytes[2] = static_cast<char>(imageType);
-    const std::size_t entries = colourMap.size() / 3;
-    bytes[5] = static_cast<char>(entries & 0xFF);
-    bytes[6] = static_cast<char>(entries >> 8);
+    // Little-endian 16-bit fields: the colour map's length, the width, the height.
+    for (const auto& [at, value] :
+         {std::pair{5, int(colourMap.size() / 3)}, {12, width}, {14, height}}) {
+        bytes[at] = static_cast<char>(value & 0xFF);
+        bytes[at + 1] = static_cast<char>(value >> 8);
+    }
     bytes[7] = colourMap.empty() ? 0 : 24;
-    bytes[12] = static_cast<char>(width & 0xFF);
-    bytes[13] = static_cast<char>(width >> 8);
-    bytes[14] = static_cast<char>(height & 0xFF);
-    bytes[15] = static_cast<char>(height >> 8);
     bytes[16] = static_cast<char>(bitsPerPixel);
     bytes[17] = 0x20; // top-left origin
     return bytes + std::string(colourMap.begin(), colourMap.end()) +
@@ -305,8 +304,7 @@ namespace {
 class TextureLoad : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!ensureGlContext())
-            GTEST_SKIP() << "no display for an OpenGL context";
+        ZEPHRANE_REQUIRE(ensureGlContext(), "needs an OpenGL context");
         ilInit();
         cwd.emplace(dir.path());
         glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
@@ -390,35 +388,31 @@ TEST_F(TextureLoad, MissingAndHugePicturesGiveNoTextureAndALine) {
 TEST_F(TextureLoad, DdsGivesTheLevelsTheFileHoldsAndNothingBeyondIt) {
     const std::vector<std::size_t> dxt5Chain256{65536, 16384, 4096, 1024, 256, 64, 16, 16, 16, 16};
     constexpr std::uint32_t huge[] = {0xFFFFFFFFu, 0x7FFFFFFDu};
+    constexpr GLint s3tc1 = GL_COMPRESSED_RGBA_S3TC_DXT1_EXT,
+                    s3tc3 = GL_COMPRESSED_RGBA_S3TC_DXT3_EXT,
+                    s3tc5 = GL_COMPRESSED_RGBA_S3TC_DXT5_EXT;
     const struct {
         std::string bytes;
         GLint format; // 0: refused
         std::vector<std::size_t> levels;
     } cases[] = {
         // A full chain down to 1 x 1; partial blocks round up to whole 16-byte blocks.
-        {ddsFile(dxt5, 256, 256, 65536, 10, 2 * 65536), GL_COMPRESSED_RGBA_S3TC_DXT5_EXT,
-         dxt5Chain256},
+        {ddsFile(dxt5, 256, 256, 65536, 10, 2 * 65536), s3tc5, dxt5Chain256},
         // A short file keeps the levels it holds whole; level 0 cut short leaves none.
-        {ddsFile(dxt5, 256, 256, 65536, 10, 65536 + 16384 + 100),
-         GL_COMPRESSED_RGBA_S3TC_DXT5_EXT,
-         {65536, 16384}},
-        {ddsFile(dxt1, 256, 256, 32768, 1, 100), GL_COMPRESSED_RGBA_S3TC_DXT1_EXT, {}},
-        {ddsFile(dxt1, 8, 8, 32, 1, 24), GL_COMPRESSED_RGBA_S3TC_DXT1_EXT, {}}, // a block short
+        {ddsFile(dxt5, 256, 256, 65536, 10, 65536 + 16384 + 100), s3tc5, {65536, 16384}},
+        {ddsFile(dxt1, 256, 256, 32768, 1, 100), s3tc1, {}},
+        {ddsFile(dxt1, 8, 8, 32, 1, 24), s3tc1, {}}, // a block short
         // DXT1 blocks are 8 bytes, DXT3 16; partial blocks round up.
-        {ddsFile(dxt1, 5, 3, 16, 1, 16), GL_COMPRESSED_RGBA_S3TC_DXT1_EXT, {16}},
-        {ddsFile(dxt1, 8, 8, 32, 2, 64), GL_COMPRESSED_RGBA_S3TC_DXT1_EXT, {32, 8}},
-        {ddsFile(dxt3, 8, 8, 64, 1, 64), GL_COMPRESSED_RGBA_S3TC_DXT3_EXT, {64}},
+        {ddsFile(dxt1, 5, 3, 16, 1, 16), s3tc1, {16}},
+        {ddsFile(dxt1, 8, 8, 32, 2, 64), s3tc1, {32, 8}},
+        {ddsFile(dxt3, 8, 8, 64, 1, 64), s3tc3, {64}},
         // One level takes exactly the linear size, a chain twice that, whatever else follows.
-        {ddsFile(dxt5, 16, 16, 256, 1, 1000), GL_COMPRESSED_RGBA_S3TC_DXT5_EXT, {256}},
-        {ddsFile(dxt5, 16, 16, 256, 2, 1000), GL_COMPRESSED_RGBA_S3TC_DXT5_EXT, {256, 64}},
+        {ddsFile(dxt5, 16, 16, 256, 1, 1000), s3tc5, {256}},
+        {ddsFile(dxt5, 16, 16, 256, 2, 1000), s3tc5, {256, 64}},
         // No levels to upload, yet a valid file; huge header values never reach beyond it.
-        {ddsFile(dxt5, 0, 0, 256, 3, 512), GL_COMPRESSED_RGBA_S3TC_DXT5_EXT, {}},
-        {ddsFile(dxt5, huge[0], huge[0], huge[0], huge[0], 4096),
-         GL_COMPRESSED_RGBA_S3TC_DXT5_EXT,
-         {}},
-        {ddsFile(dxt5, huge[1], huge[1], huge[1], huge[1], 4096),
-         GL_COMPRESSED_RGBA_S3TC_DXT5_EXT,
-         {}},
+        {ddsFile(dxt5, 0, 0, 256, 3, 512), s3tc5, {}},
+        {ddsFile(dxt5, huge[0], huge[0], huge[0], huge[0], 4096), s3tc5, {}},
+        {ddsFile(dxt5, huge[1], huge[1], huge[1], huge[1], 4096), s3tc5, {}},
         // Unknown formats and incomplete headers are refused.
         {ddsFile(dxt2, 8, 8, 64, 1, 64), 0, {}},
         {ddsFile(dxt5, 8, 8, 64, 1, 0).substr(0, 127), 0, {}},
