@@ -42,11 +42,16 @@ void writeArray(std::ostream& out, const std::string& indent, const char* name,
 
 bool FbxWriter::write(const std::filesystem::path& path, const ModelFile& model) {
     const MeshData& mesh = model.mesh;
+    // Normals and texture coordinates are stored once per vertex ("ByVertice"), as the mesh
+    // holds them: the importer gives every polygon corner its vertex's values either way, and
+    // reads a third of the numbers it would read once per corner.
     std::vector<std::string> vertices, normals, uvs;
-    std::vector<long> polygonIndices, uvIndices;
-    for (const glm::vec3& p : mesh.positions)
-        for (int a = 0; a < 3; ++a)
-            vertices.push_back(number(p[a]));
+    std::vector<long> polygonIndices;
+    for (std::size_t v = 0; v < mesh.positions.size(); ++v)
+        for (int a = 0; a < 3; ++a) {
+            vertices.push_back(number(mesh.positions[v][a]));
+            normals.push_back(number(mesh.normals[v][a]));
+        }
     for (const glm::vec2& t : mesh.uvs)
         for (int a = 0; a < 2; ++a)
             uvs.push_back(number(t[a]));
@@ -55,11 +60,6 @@ bool FbxWriter::write(const std::filesystem::path& path, const ModelFile& model)
         polygonIndices.push_back(static_cast<long>(tri.x));
         polygonIndices.push_back(static_cast<long>(tri.y));
         polygonIndices.push_back(~static_cast<long>(tri.z));
-        for (int c = 0; c < 3; ++c) {
-            uvIndices.push_back(static_cast<long>(tri[c]));
-            for (int a = 0; a < 3; ++a)
-                normals.push_back(number(mesh.normals[tri[c]][a]));
-        }
     }
 
     std::ofstream out(path, std::ios::binary);
@@ -88,15 +88,14 @@ bool FbxWriter::write(const std::filesystem::path& path, const ModelFile& model)
     writeArray(out, "\t\t", "PolygonVertexIndex", polygonIndices);
     out << "\t\tGeometryVersion: 124\n"
         << "\t\tLayerElementNormal: 0 {\n\t\t\tVersion: 101\n\t\t\tName: \"\"\n"
-        << "\t\t\tMappingInformationType: \"ByPolygonVertex\"\n"
+        << "\t\t\tMappingInformationType: \"ByVertice\"\n"
         << "\t\t\tReferenceInformationType: \"Direct\"\n";
     writeArray(out, "\t\t\t", "Normals", normals);
     out << "\t\t}\n"
         << "\t\tLayerElementUV: 0 {\n\t\t\tVersion: 101\n\t\t\tName: \"UVMap\"\n"
-        << "\t\t\tMappingInformationType: \"ByPolygonVertex\"\n"
-        << "\t\t\tReferenceInformationType: \"IndexToDirect\"\n";
+        << "\t\t\tMappingInformationType: \"ByVertice\"\n"
+        << "\t\t\tReferenceInformationType: \"Direct\"\n";
     writeArray(out, "\t\t\t", "UV", uvs);
-    writeArray(out, "\t\t\t", "UVIndex", uvIndices);
     out << "\t\t}\n"
         << "\t\tLayerElementMaterial: 0 {\n\t\t\tVersion: 101\n\t\t\tName: \"\"\n"
         << "\t\t\tMappingInformationType: \"AllSame\"\n"
