@@ -8,6 +8,9 @@
 #include <GLFW/glfw3.h>
 
 #include <iostream>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 Zephrane::Zephrane() {
     soundEngine = createSoundEngine();
@@ -25,6 +28,11 @@ int Zephrane::run() {
     glfwGetFramebufferSize(engine.window, &framebufferWidth, &framebufferHeight);
 
     assembleScene();
+#ifdef __GLIBC__
+    // Decoding the pictures and importing the models frees several megabytes that the C
+    // library would otherwise keep resident for the whole game; hand them back once, here.
+    malloc_trim(0);
+#endif
 
     engine.input = new InputHandler(this);
     engine.game = this;
