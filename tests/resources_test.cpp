@@ -2,6 +2,7 @@
 // game loads it, and the generator's parts that the files cannot show. The sizes of the models
 // decide whether the game can be played at all (collisions use the models' unscaled radii), so
 // the flights at the end run the game's own rules over the loaded scene.
+#include "FbxWriter.h"
 #include "LightmapBaker.h"
 #include "MeshData.h"
 #include "RayScene.h"
@@ -12,12 +13,17 @@
 #include "scene/CameraComponent.h"
 
 #include <IL/il.h>
+#include <assimp/Importer.hpp>
+#include <assimp/postprocess.h>
+#include <assimp/scene.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <optional>
+#include <set>
+#include <span>
 
 namespace fs = std::filesystem;
 
@@ -248,6 +254,46 @@ TEST(ModelWriters, ThreeDsRefusesMeshesBeyondItsLimits) {
     model.mesh.computeNormals();
     testing_support::TempDir dir;
     EXPECT_FALSE(resgen::ThreeDsWriter::write(dir.path() / "big.3ds", model)); // 66000 corners
+}
+
+// Triangle pairs go to FBX as quads where the importer splits them along the same diagonal: two
+// warped cells side by side, split a-c and b-d, and a dart (concave at its third corner) that
+// stays two triangles come back as the same triangles, from 4 + 4 + 6 vertices.
+TEST(ModelWriters, FbxQuadsKeepEachCellsDiagonal) {
+    resgen::ModelFile model{"cells", "paint", "cells.png", {}};
+    const int group = model.mesh.newGroup();
+    const glm::vec3 a(0, 0, 0), b(1, 0.3f, 0), c(1, 0, 1), d(0, 0.2f, 1), on(1, 0, 0);
+    for (const auto& [p, q, r, s] : {std::array{a, d, c, b},
+                                     {b + on, a + on, d + on, c + on},
+                                     {glm::vec3(3, 0, 0), {2, 0, 0}, {2.2f, 0, 0.2f}, {2, 0, 2}}}) {
+        model.mesh.addTriangle(p, q, r, group, 0);
+        model.mesh.addTriangle(p, r, s, group, 0);
+    }
+    model.mesh.computeNormals();
+    model.mesh.weld();
+    testing_support::TempDir dir;
+    ASSERT_TRUE(resgen::FbxWriter::write(dir.path() / "cells.fbx", model));
+    Assimp::Importer importer;
+    const aiScene* scene =
+        importer.ReadFile((dir.path() / "cells.fbx").string(), aiProcess_Triangulate);
+    ASSERT_TRUE(scene && scene->mNumMeshes == 1) << importer.GetErrorString();
+    const aiMesh& mesh = *scene->mMeshes[0];
+    EXPECT_EQ(mesh.mNumVertices, 14u);
+    // Each triangle from its lowest corner on, so that only the winding order counts.
+    using Triangle = std::array<std::array<float, 3>, 3>;
+    auto triangle = [](const auto& positions, auto i, auto j, auto k) {
+        Triangle t;
+        for (auto [corner, at] : {std::pair{0, i}, {1, j}, {2, k}})
+            t[corner] = {positions[at].x, positions[at].y, positions[at].z};
+        std::rotate(t.begin(), std::min_element(t.begin(), t.end()), t.end());
+        return t;
+    };
+    std::set<Triangle> written, imported;
+    for (const glm::uvec3& t : model.mesh.triangles)
+        written.insert(triangle(model.mesh.positions, t.x, t.y, t.z));
+    for (const aiFace& f : std::span(mesh.mFaces, mesh.mNumFaces))
+        imported.insert(triangle(mesh.mVertices, f.mIndices[0], f.mIndices[1], f.mIndices[2]));
+    EXPECT_EQ(imported, written);
 }
 
 // Ground in a box's shadow gets sky light only, open ground sun and sky; a face turned away

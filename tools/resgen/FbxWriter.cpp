@@ -1,8 +1,12 @@
 #include "FbxWriter.h"
 
+#include <array>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <numbers>
+#include <optional>
 #include <string>
 
 namespace resgen {
@@ -38,6 +42,34 @@ void writeArray(std::ostream& out, const std::string& indent, const char* name,
     out << '\n' << indent << "}\n";
 }
 
+// Two triangles (p, q, r) and (p, r, s), in either's corner order, as the quad (p, q, r, s).
+// The importer splits a quad along the diagonal from its first corner, p to r, as the two
+// triangles had it, unless it finds a corner whose angles to the opposite corner add up to more
+// than half a turn; such a pair stays two triangles. A quad gives the draw four vertices where
+// two triangles give six.
+std::optional<std::array<std::uint32_t, 4>> asQuad(const MeshData& mesh, const glm::uvec3& first,
+                                                   const glm::uvec3& second) {
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) {
+            const std::array<std::uint32_t, 4> quad{first[i], first[(i + 1) % 3],
+                                                    first[(i + 2) % 3], second[(j + 2) % 3]};
+            if (second[j] != quad[0] || second[(j + 1) % 3] != quad[2])
+                continue;
+            auto towards = [&](int from, int to) {
+                return glm::normalize(mesh.positions[quad[to % 4]] - mesh.positions[quad[from]]);
+            };
+            for (int k = 0; k < 4; ++k) {
+                const glm::vec3 diagonal = towards(k, k + 2);
+                if (std::acos(glm::dot(towards(k, k + 3), diagonal)) +
+                        std::acos(glm::dot(towards(k, k + 1), diagonal)) >
+                    std::numbers::pi_v<float>)
+                    return std::nullopt;
+            }
+            return quad;
+        }
+    return std::nullopt;
+}
+
 } // namespace
 
 bool FbxWriter::write(const std::filesystem::path& path, const ModelFile& model) {
@@ -56,10 +88,21 @@ bool FbxWriter::write(const std::filesystem::path& path, const ModelFile& model)
         for (int a = 0; a < 2; ++a)
             uvs.push_back(number(t[a]));
     // Polygon vertex lists end with the bitwise complement of their last index.
-    for (const glm::uvec3& tri : mesh.triangles) {
-        polygonIndices.push_back(static_cast<long>(tri.x));
-        polygonIndices.push_back(static_cast<long>(tri.y));
-        polygonIndices.push_back(~static_cast<long>(tri.z));
+    auto addPolygon = [&](const auto& corners) {
+        for (std::size_t c = 0; c + 1 < corners.size(); ++c)
+            polygonIndices.push_back(static_cast<long>(corners[c]));
+        polygonIndices.push_back(~static_cast<long>(corners.back()));
+    };
+    for (std::size_t t = 0; t < mesh.triangles.size(); ++t) {
+        const glm::uvec3& tri = mesh.triangles[t];
+        const auto quad =
+            t + 1 < mesh.triangles.size() ? asQuad(mesh, tri, mesh.triangles[t + 1]) : std::nullopt;
+        if (quad) {
+            addPolygon(*quad);
+            ++t;
+        } else {
+            addPolygon(std::array<std::uint32_t, 3>{tri.x, tri.y, tri.z});
+        }
     }
 
     std::ofstream out(path, std::ios::binary);
