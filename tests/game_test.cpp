@@ -5,10 +5,10 @@
 
 #include "app/DebugOutput.h"
 #include "app/EngineConfig.h"
-#include "app/GamepadMapping.h"
-#include "app/GlfwGamepad.h"
+#include "platform/GamepadMapping.h"
+#include "platform/GlfwGamepad.h"
 #include "app/InputHandler.h"
-#include "app/PlayerControls.h"
+#include "platform/PlayerControls.h"
 #include "scene/CameraComponent.h"
 #include "scene/CameraView.h"
 #include "scene/Frustum.h"

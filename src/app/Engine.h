@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/FrameSource.h"
-#include "app/GamepadState.h"
+#include "platform/FrameSource.h"
+#include "platform/GamepadState.h"
 
 struct GLFWwindow;
 class InputHandler;

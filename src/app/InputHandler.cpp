@@ -1,6 +1,6 @@
 #include "app/InputHandler.h"
 
-#include "app/FrameSource.h"
+#include "platform/FrameSource.h"
 #include "app/GameBase.h"
 
 #include <GLFW/glfw3.h>

@@ -3,7 +3,7 @@
 #include "app/Engine.h"
 #include "app/InputHandler.h"
 #include "audio/SoundEngine.h"
-#include "console/ConsolePause.h"
+#include "platform/ConsolePause.h"
 
 #include <GLFW/glfw3.h>
 

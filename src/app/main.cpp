@@ -1,7 +1,7 @@
 // Zephrane: the player's jet over a terrain, three enemy jets, a target to hit before the
 // level clock runs out. No command-line arguments; run from the directory that holds
 // config.js, Shader/ and Resources/.
-#include "app/ShutdownSignal.h"
+#include "platform/ShutdownSignal.h"
 #include "app/Zephrane.h"
 
 int main() {

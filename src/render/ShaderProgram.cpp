@@ -1,6 +1,6 @@
 #include "render/ShaderProgram.h"
 
-#include "console/ConsolePause.h"
+#include "platform/ConsolePause.h"
 
 #include <cstdlib>
 #include <fstream>

@@ -1,6 +1,6 @@
 #include "render/Texture.h"
 
-#include "console/ConsolePause.h"
+#include "platform/ConsolePause.h"
 #include "render/DdsImage.h"
 #include "render/ImageHeader.h"
 

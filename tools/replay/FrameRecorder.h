@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ReplayScript.h"
-#include "app/FrameSource.h"
+#include "platform/FrameSource.h"
 
 // Records a played game as a replay script: watching the frame loop, it notes every frame's
 // time, held keys and gamepad. The game itself runs on the real clock and keyboard, untouched.

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "ReplayScript.h"
-#include "app/FrameSource.h"
-#include "app/GamepadState.h"
+#include "platform/FrameSource.h"
+#include "platform/GamepadState.h"
 
 // Plays a replay script into the frame loop: the clock advances by the script's frame time at
 // every reading, and the keyboard and the gamepad report what the frame that reading started

@@ -1,4 +1,4 @@
-#include "app/GamepadMapping.h"
+#include "platform/GamepadMapping.h"
 
 #include <GLFW/glfw3.h>
 

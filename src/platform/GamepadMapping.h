@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/GamepadState.h"
+#include "platform/GamepadState.h"
 
 // Turns a gamepad into the keys the game already reads, so the pad flies the jet exactly as
 // the keyboard does, switch cooldowns included:

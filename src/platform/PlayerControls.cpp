@@ -1,6 +1,6 @@
-#include "app/PlayerControls.h"
+#include "platform/PlayerControls.h"
 
-#include "app/GamepadMapping.h"
+#include "platform/GamepadMapping.h"
 
 #include <algorithm>
 

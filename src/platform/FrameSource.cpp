@@ -1,4 +1,4 @@
-#include "app/FrameSource.h"
+#include "platform/FrameSource.h"
 
 #include <GLFW/glfw3.h>
 

@@ -1,4 +1,4 @@
-#include "app/ShutdownSignal.h"
+#include "platform/ShutdownSignal.h"
 
 #include <csignal>
 

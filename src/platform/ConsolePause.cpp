@@ -1,4 +1,4 @@
-#include "console/ConsolePause.h"
+#include "platform/ConsolePause.h"
 
 #include <cstdio>
 #include <iostream>

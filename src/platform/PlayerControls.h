@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/FrameSource.h"
+#include "platform/FrameSource.h"
 
 class GamepadMapping;
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/GamepadState.h"
+#include "platform/GamepadState.h"
 
 #include <string>
 #include <string_view>

@@ -1,4 +1,4 @@
-#include "app/GlfwGamepad.h"
+#include "platform/GlfwGamepad.h"
 
 #include <GLFW/glfw3.h>
 
