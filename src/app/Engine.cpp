@@ -3,9 +3,9 @@
 #include "app/DebugOutput.h"
 #include "app/EngineConfig.h"
 #include "app/GameBase.h"
+#include "app/InputHandler.h"
 #include "platform/GamepadMapping.h"
 #include "platform/GlfwGamepad.h"
-#include "app/InputHandler.h"
 #include "platform/PlayerControls.h"
 #include "platform/ShutdownSignal.h"
 #include "render/ShaderProgram.h"
@@ -20,10 +20,12 @@
 
 #include <fstream>
 #include <iostream>
+#include <optional>
 
 namespace {
 
-// The scene and the overlay always use this canvas, whatever the window's size.
+// The scene and the overlay use this canvas, whatever the window's size, unless the window fit
+// is on.
 constexpr int canvasWidth = 1600;
 constexpr int canvasHeight = 800;
 constexpr float switchCooldownSeconds = 1.0f;
@@ -51,6 +53,10 @@ int Engine::init() {
             return 4;
         }
     }
+
+    windowFit = config->fitWindow == 1;
+    configuredWidth = config->width;
+    configuredHeight = config->height;
 
     if (!glfwInit()) {
         std::cout << "GLFW failed." << std::endl;
@@ -123,8 +129,15 @@ void Engine::mainLoop() {
     if (hooks.swapInterval >= 0)
         glfwSwapInterval(hooks.swapInterval);
 
+    std::optional<FramebufferWatch> framebuffer;
+    if (windowFit)
+        framebuffer.emplace(window);
+
     double previousTime = clock.now();
-    glViewport(0, 0, canvasWidth, canvasHeight);
+    if (framebuffer)
+        fitToWindow(*framebuffer);
+    else
+        glViewport(0, 0, canvasWidth, canvasHeight);
     glEnable(GL_CULL_FACE);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
@@ -145,6 +158,8 @@ void Engine::mainLoop() {
         previousTime = now;
         countDownCooldowns(deltaTime);
 
+        if (framebuffer)
+            fitToWindow(*framebuffer);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         glfwKeyboard.pollEvents();
         padState = padSource ? padSource->read() : GamepadState{};
@@ -197,6 +212,30 @@ void Engine::mainLoop() {
             glfwSetWindowShouldClose(window, GLFW_TRUE);
     }
     // textShader's destructor deletes its program and shaders here.
+}
+
+// Follows the framebuffer's size with the viewport. While the picture does not fill the
+// framebuffer, the bars are cleared to black every frame (a swapped buffer keeps nothing) and the
+// scissor keeps the frame's own clears, the help screen's colour among them, inside the picture.
+void Engine::fitToWindow(FramebufferWatch& framebuffer) {
+    int width = 0, height = 0;
+    if (framebuffer.changed(width, height)) {
+        letterbox = fitLetterbox(width, height, configuredWidth, configuredHeight);
+        letterboxed = letterbox != Letterbox{0, 0, width, height};
+        glViewport(letterbox.x, letterbox.y, letterbox.width, letterbox.height);
+        glScissor(letterbox.x, letterbox.y, letterbox.width, letterbox.height);
+        if (!letterboxed)
+            glDisable(GL_SCISSOR_TEST);
+    }
+    if (!letterboxed)
+        return;
+    GLfloat clearColour[4];
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, clearColour);
+    glDisable(GL_SCISSOR_TEST);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glClearColor(clearColour[0], clearColour[1], clearColour[2], clearColour[3]);
+    glEnable(GL_SCISSOR_TEST);
 }
 
 void Engine::countDownCooldowns(float deltaTime) {

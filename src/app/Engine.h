@@ -2,6 +2,7 @@
 
 #include "platform/FrameSource.h"
 #include "platform/GamepadState.h"
+#include "platform/WindowFit.h"
 
 struct GLFWwindow;
 class InputHandler;
@@ -15,6 +16,9 @@ class GameBase;
 // init() returns 0 when the window and context are ready, otherwise a status code after
 // writing its message: 2 no window, 3 GLFW or GLEW failed, 4 config.js failed to parse.
 // mainLoop() runs frames until ESC or the window's close button, then deletes the text shader.
+// The scene and the overlay are drawn into 1600 x 800 pixels at the framebuffer's lower left;
+// with the window fit they fill the largest rectangle of the configured window's shape that fits
+// the framebuffer, centred, and follow its size.
 class Engine {
 public:
     int init();
@@ -57,4 +61,11 @@ private:
     void countDownCooldowns(float deltaTime);
     bool acceptSwitch(int glfwKey, float& cooldown);
     void applyRenderSwitches();
+    void fitToWindow(FramebufferWatch& framebuffer);
+
+    // The window fit ("fitwindow": 1 in config.js) and the shape it keeps, from init.
+    bool windowFit = false;
+    int configuredWidth = 0, configuredHeight = 0;
+    Letterbox letterbox;
+    bool letterboxed = false; // bars around the picture: clears are confined to it
 };

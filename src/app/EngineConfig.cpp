@@ -50,7 +50,8 @@ std::optional<EngineConfig> EngineConfig::parse(std::istream& in, std::string& e
             !readInt(root, "fullscreen", config.fullscreen, errors) ||
             !readInt(root, "refreshrate", config.refreshRate, errors) ||
             !readInt(root, "openglmajor", config.openglMajor, errors) ||
-            !readInt(root, "openglminor", config.openglMinor, errors))
+            !readInt(root, "openglminor", config.openglMinor, errors) ||
+            !readInt(root, "fitwindow", config.fitWindow, errors))
             return std::nullopt;
     } catch (const std::exception& error) {
         errors = std::string("* ") + error.what() + "\n";

@@ -14,6 +14,10 @@ struct EngineConfig {
     int refreshRate = 0;
     int openglMajor = 4;
     int openglMinor = 3;
+    // Ours, beyond the window settings every config.js has: exactly 1 draws the picture into
+    // the largest rectangle of the width : height shape that fits the window, whatever its size
+    // now, with black bars; any other value keeps the fixed 1600 x 800 drawing area.
+    int fitWindow = 0;
 
     // Parses a whole document. On failure returns nothing and sets `errors` to the reader's
     // formatted messages (or to one naming the offending key).

@@ -4,6 +4,7 @@
 #include "app/InputHandler.h"
 #include "audio/SoundEngine.h"
 #include "platform/ConsolePause.h"
+#include "platform/ParentLink.h"
 
 #include <GLFW/glfw3.h>
 
@@ -37,5 +38,6 @@ int Zephrane::run() {
     engine.input = new InputHandler(this);
     engine.game = this;
     engine.mainLoop();
+    ParentLink::reportNormalEnd();
     return 1;
 }

@@ -24,7 +24,13 @@ void ShutdownSignal::install() {
     sigemptyset(&action.sa_mask);
     // No SA_RESTART: a console pause blocked in a read returns instead of waiting on.
     action.sa_flags = 0;
-    sigaction(SIGINT, &action, nullptr);
+    // A shell starts background programs with SIGINT ignored, so that the terminal's Ctrl+C
+    // reaches only its foreground: the installed launcher runs the game so and passes Ctrl+C on
+    // as SIGTERM. Taking SIGINT here too would make one Ctrl+C two signals, the second fatal.
+    struct sigaction inherited {};
+    sigaction(SIGINT, nullptr, &inherited);
+    if (inherited.sa_handler != SIG_IGN)
+        sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 }
 

@@ -5,7 +5,8 @@
 // status is the normal one. A second signal while that is under way ends the process at once,
 // for a game that is stuck and a player who presses Ctrl+C again.
 //
-// install() is called once at start-up, before anything that might install handlers of its
+// A SIGINT that the starting program left ignored stays ignored (a background program of a
+// shell). install() is called once at start-up, before anything that might install handlers of its
 // own; requested() is safe to call every frame.
 class ShutdownSignal {
 public:

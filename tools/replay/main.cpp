@@ -9,6 +9,7 @@
 #include "ScriptedFrameSource.h"
 #include "StateSummary.h"
 #include "app/Zephrane.h"
+#include "platform/ParentLink.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -230,6 +231,7 @@ int main(int argc, char** argv) {
     if (const int* status = std::get_if<int>(&parsed))
         return *status;
     const Options& options = std::get<Options>(parsed);
+    ParentLink::attach(); // scripts/play.sh learns from it how the demo flight ended
     if (options.benchmark)
         return runFlightBenchmark(options.script.value_or(defaultBenchmarkScript));
     return runGame(options);
