@@ -11,5 +11,10 @@
     "refreshrate": 0,
     // OpenGL version of the core-profile context.
     "openglmajor": 4,
-    "openglminor": 3
+    "openglminor": 3,
+    // 1 keeps the whole picture at any window size: resized, maximised or full screen, the
+    // scene and the HUD fill the largest part of the window with the shape of width x height,
+    // centred, with black bars. 0 draws 1600 x 800 pixels at the lower left, whatever the
+    // window's size.
+    "fitwindow": 1
 }

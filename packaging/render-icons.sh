@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Draws the menu icon, the player's jet seen from above and behind, with zephrane-preview at each
-# given size into OUT_DIR/hicolor/<size>x<size>/apps/zephrane.png (the freedesktop icon theme's
+# given size into OUT_DIR/hicolor/<size>x<size>/apps/NAME.png (the freedesktop icon theme's
 # layout). Run from the repository root after scripts/setup.sh has generated Resources/; without
 # a display it runs itself under a virtual X server.
 #
-# Usage: render-icons.sh ZEPHRANE_PREVIEW OUT_DIR SIZE...
+# Usage: render-icons.sh ZEPHRANE_PREVIEW OUT_DIR NAME SIZE...
 set -euo pipefail
 
-if [ $# -lt 3 ]; then
-  echo "usage: $0 ZEPHRANE_PREVIEW OUT_DIR SIZE..." >&2
+if [ $# -lt 4 ]; then
+  echo "usage: $0 ZEPHRANE_PREVIEW OUT_DIR NAME SIZE..." >&2
   exit 2
 fi
 if [ -z "${DISPLAY:-}" ]; then
@@ -16,13 +16,14 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 preview=$1
 out_dir=$2
-shift 2
+name=$3
+shift 3
 
 readonly jet_model="Resources/models/Futuristic combat jet.3ds"
 for size in "$@"; do
   folder="$out_dir/hicolor/${size}x${size}/apps"
   mkdir -p "$folder"
   # Standard input is closed: a missing texture would otherwise wait for a key.
-  "$preview" "$jet_model" "$folder/zephrane.png" --size "${size}x${size}" \
+  "$preview" "$jet_model" "$folder/$name.png" --size "${size}x${size}" \
     --local-transform jet --yaw 150 --pitch 30 --distance 0.6 </dev/null >/dev/null
 done
