@@ -40,8 +40,9 @@ fail() {
 launch() {
   local name=$1
   shift
-  # SIGINT at its default, as in a terminal's foreground (a script's background ignores it).
-  env -C "$work/elsewhere" -u XDG_CONFIG_HOME --default-signal=INT SDL_AUDIODRIVER=dummy \
+  # In a process group of its own with SIGINT at its default, as in a terminal's foreground (a
+  # script's background ignores SIGINT).
+  setsid env -C "$work/elsewhere" -u XDG_CONFIG_HOME --default-signal=INT SDL_AUDIODRIVER=dummy \
     HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" "$@" "$work/prefix/games/zephrane" </dev/null \
     >"$work/$name.log" 2>&1 &
   launcher=$!
@@ -95,6 +96,8 @@ play_until_end() {
     # One tap, as a player ends the game. A key held down instead could outlive this window
     # (its release would find no window) and reach the next game.
     xdotool windowfocus --sync "$window" key --window "$window" Escape
+  elif [ "$ending" = INT ]; then
+    kill -INT -- -$launcher # Ctrl+C: the whole foreground process group
   else
     kill -"$ending" $launcher
   fi
@@ -152,7 +155,7 @@ check_launcher() {
     esac
   done
   out=$(env -u DISPLAY "$prefix/games/zephrane" --help)
-  [[ $out == *"LEFT / RIGHT"*"config.js"*"~/.config/zephrane/"* ]] || fail "--help says: $out"
+  [[ $out == *"config.js"*"~/.config/zephrane/"*"LEFT / RIGHT"* ]] || fail "--help says: $out"
   [ "$("$prefix/games/zephrane" --version)" = "zephrane 0.1.0" ] || fail "--version"
 
   local settings=$work/home/.config/zephrane
@@ -254,9 +257,10 @@ check_package() {
     || fail "the AppStream metainfo does not validate"
   # The installed README shows and links only what is installed.
   local doc=$work/root/usr/share/doc/zephrane
-  grep -o '](\([^)#:]*\))' "$doc/README.md" | sed 's/^](\(.*\))$/\1/' | while read -r link; do
-    [ -e "$doc/$link" ] || echo "$link"
-  done | grep . && fail "the installed README links to files not installed"
+  local link
+  for link in $(grep -o '](\([^)#:]*\))' "$doc/README.md" | sed 's/^](\(.*\))$/\1/'); do
+    [ -e "$doc/$link" ] || fail "the installed README links to $link, which is not installed"
+  done
 }
 
 case $mode in
