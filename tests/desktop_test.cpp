@@ -1,8 +1,6 @@
-// The window fit of the real game: it starts at the configured 1600 x 800 on its help screen (a
-// picture that stands still), its window is resized by xdotool as a window manager would, and the
-// window is grabbed from the X server. With "fitwindow": 1 the whole picture shrinks or grows into
-// the centre, black bars around it; without the key it stays 1600 x 800 at the lower left, cut by
-// the window. CTest runs this alone: F1 needs the X focus.
+// The window fit of the real game, on its help screen (a picture that stands still), resized by
+// xdotool and grabbed from the X server. With "fitwindow": 1 the whole picture fits the centre with
+// black bars; without the key it stays 1600 x 800 at the lower left. Alone: F1 needs the X focus.
 #include "TestSupport.h"
 
 #include <X11/Xlib.h>
@@ -27,11 +25,9 @@ RgbPicture grab(Display* display, unsigned long window) {
     XImage* image = XGetImage(display, window, 0, 0, size.width, size.height, AllPlanes, ZPixmap);
     RgbPicture picture{size.width, size.height, {}};
     for (int y = 0; image && y < size.height; ++y)
-        for (int x = 0; x < size.width; ++x) {
-            const unsigned long pixel = XGetPixel(image, x, y); // 24-bit TrueColor
-            for (int shift : {16, 8, 0})
-                picture.rgb.push_back((unsigned char)(pixel >> shift));
-        }
+        for (int x = 0; x < size.width; ++x)
+            for (int shift : {16, 8, 0}) // 24-bit TrueColor
+                picture.rgb.push_back((unsigned char)(XGetPixel(image, x, y) >> shift));
     if (image)
         XDestroyImage(image);
     return picture;
@@ -52,16 +48,15 @@ std::vector<int> cells(const RgbPicture& picture, int x, int y, int w, int h) {
     return sums;
 }
 
-// Cells of the picture's area from row `top` down to as far from the bottom that differ from
-// `expected` by more than the tolerance, plus cells of the bars above and below it that are not
-// black.
-int mismatch(const RgbPicture& picture, int top, const std::vector<int>& expected) {
-    const std::vector<int> shown = cells(picture, 0, top, picture.width, picture.height - 2 * top);
+// Cells of the picture between bars `bar` high at the top and bottom that differ from `expected`
+// by more than the tolerance, plus cells of the bars that are not black.
+int mismatch(const RgbPicture& picture, int bar, const std::vector<int>& expected) {
+    const std::vector<int> shown = cells(picture, 0, bar, picture.width, picture.height - 2 * bar);
     int differing = 0;
     for (std::size_t i = 0; i < shown.size(); ++i)
         differing += std::abs(shown[i] - expected[i]) > cellTolerance;
-    for (int bar : {0, picture.height - top})
-        for (int value : top > 0 ? cells(picture, 0, bar, picture.width, top) : std::vector<int>())
+    for (int top : {0, picture.height - bar})
+        for (int value : bar > 0 ? cells(picture, 0, top, picture.width, bar) : std::vector<int>())
             differing += value > black;
     return differing;
 }
@@ -78,7 +73,6 @@ TEST(WindowFit, ThePictureKeepsItsShapeAtAnySizeAndOnlyWhenAsked) {
         fs::create_directory_symlink(sourceDir() / data, dir.path() / data);
 
     for (const bool fit : {true, false}) {
-        SCOPED_TRACE(fit ? "fitwindow 1" : "no fitwindow");
         writeFile(dir.path() / "config.js", std::string(R"({"width": 1600, "height": 800)") +
                                                 (fit ? R"(, "fitwindow": 1})" : "}"));
         ChildProcess game({(binaryDir() / "zephrane").string()}, dir.path(),
@@ -89,8 +83,7 @@ TEST(WindowFit, ThePictureKeepsItsShapeAtAnySizeAndOnlyWhenAsked) {
         ASSERT_FALSE(window.empty());
         shellOutput("xdotool windowfocus --sync " + window + " key --window " + window + " F1");
 
-        // The window once it has the size and `shows` holds (frames drawn before the game saw a
-        // resize come first), or after 20 s; then a second later, when it has settled.
+        // The window a second after it has the size and `shows` holds (or after 20 s).
         auto waitFor = [&](int width, int height, auto shows) {
             for (int tries = 0; tries < 200; ++tries) {
                 const RgbPicture picture = grab(display, std::stoul(window));
@@ -105,27 +98,19 @@ TEST(WindowFit, ThePictureKeepsItsShapeAtAnySizeAndOnlyWhenAsked) {
         const RgbPicture configured = waitFor(1600, 800, [](const RgbPicture& p) {
             return p.at(10, 10)[0] == 255 && std::abs(p.at(10, 10)[2] - 229) <= 1;
         });
-        const std::vector<int> whole = cells(configured, 0, 0, 1600, 800);
-
-        struct Case {
-            int width, height, bar;
-            std::vector<int> expected;
-        };
-        // Fitted, the whole picture between bars of 50 and 60 pixels; otherwise the lower left of
-        // the canvas, as far as the window reaches.
-        for (const Case& size :
-             fit ? std::vector<Case>{{1000, 600, 50, whole}, {1920, 1080, 60, whole}}
-                 : std::vector<Case>{{1000, 600, 0, cells(configured, 0, 200, 1000, 600)}}) {
-            shellOutput("xdotool windowsize --sync " + window + " " + std::to_string(size.width) +
-                        " " + std::to_string(size.height));
-            const RgbPicture shown = waitFor(size.width, size.height, [&](const RgbPicture& p) {
-                return mismatch(p, size.bar, size.expected) == 0;
+        // Fitted: the whole picture between bars. Otherwise: the canvas's lower left.
+        const std::vector<int> expected =
+            fit ? cells(configured, 0, 0, 1600, 800) : cells(configured, 0, 200, 1000, 600);
+        for (const auto& [width, height, bar] :
+             fit ? std::vector<std::array<int, 3>>{{1000, 600, 50}, {1920, 1080, 60}}
+                 : std::vector<std::array<int, 3>>{{1000, 600, 0}}) {
+            shellOutput("xdotool windowsize --sync " + window + " " + std::to_string(width) + " " +
+                        std::to_string(height));
+            const RgbPicture shown = waitFor(width, height, [&](const RgbPicture& p) {
+                return mismatch(p, bar, expected) == 0;
             });
-            EXPECT_EQ(mismatch(shown, size.bar, size.expected), 0)
-                << size.width << " x " << size.height;
+            EXPECT_EQ(mismatch(shown, bar, expected), 0) << fit << ": " << width << " x " << height;
         }
-        kill(game.pid(), SIGTERM);
-        EXPECT_EQ(game.wait(60), 1);
     }
     XCloseDisplay(display);
 }

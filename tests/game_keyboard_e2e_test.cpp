@@ -1,10 +1,10 @@
 // The real programs end to end, the way a player and a terminal reach them: start-up failures in a
-// scratch directory, X key events from xdotool to the game's own window, and the signals of Ctrl+C
-// and kill. GLFW takes keys only with the focus (and releases held keys when it loses it), so
-// CTest runs this program with nothing beside it (RUN_SERIAL).
+// scratch directory and X key events from xdotool to the game's own window (Ctrl+C and kill are
+// sent by tests/install_test.sh, through the launcher and scripts/play.sh). GLFW takes keys only
+// with the focus (and releases held keys when it loses it), so CTest runs this program with nothing
+// beside it (RUN_SERIAL).
 #include "TestSupport.h"
 
-#include <csignal>
 #include <cstdlib>
 #include <sstream>
 #include <thread>
@@ -47,26 +47,6 @@ protected:
 };
 
 } // namespace
-
-// Ctrl+C in the terminal while the scene is still being assembled, and kill's SIGTERM once the
-// frame loop runs (a held key's switch line shows it does), end the game like the close button;
-// after SIGTERM nothing more is written.
-TEST_F(RunningGame, SignalsEndTheGameLikeTheCloseButton) {
-    for (int signal : {SIGINT, SIGTERM}) {
-        start({(binaryDir() / "zephrane").string()});
-        if (IsSkipped() || HasFatalFailure())
-            return;
-        if (signal == SIGTERM) {
-            keys("keydown", "F5");
-            EXPECT_TRUE(game->waitForOutput("TSQ = bilinear, MM = nn\n", 60)) << game->output();
-            keys("keyup", "F5");
-        }
-        const std::string before = game->output();
-        kill(game->pid(), signal);
-        EXPECT_EQ(game->wait(20), 1) << signal << ": " << game->output();
-        EXPECT_TRUE(signal == SIGINT || game->output() == before) << game->output();
-    }
-}
 
 // The game played through zephrane-replay, which records it. Each accepted filter switch prints
 // the new state once; taps are spaced past the switch's one-second cooldown, and one during scene
