@@ -10,7 +10,7 @@ packages=(
   libjsoncpp-dev libsdl2-mixer-dev libstb-dev libmp3lame-dev fonts-liberation2
   libgtest-dev xvfb xauth xdotool valgrind libgl1-mesa-dri glslang-tools
   clang libclang-rt-14-dev
-  dpkg-dev desktop-file-utils
+  dpkg-dev desktop-file-utils lintian appstream libx11-dev
 )
 missing=()
 for package in "${packages[@]}"; do

@@ -22,7 +22,8 @@ const char* const help =
     "  -h, --help     show this text and end\n"
     "      --version  show the version and end\n"
     "\n"
-    "Files, read from the working directory (the launcher runs the game in its data folder):\n"
+    "Files, read from the working directory (the launcher runs the game in a folder that links\n"
+    "the installed ones):\n"
     "  config.js             window settings: width, height, fullscreen, refreshrate,\n"
     "                        openglmajor, openglminor, fitwindow (1: the picture follows the\n"
     "                        window's size, with black bars)\n"
@@ -46,8 +47,9 @@ const char* const help =
     "  F8           view-frustum culling    F9  additive transparency\n"
     "  ESC          quit; after a game over the window stays open until ESC\n"
     "\n"
-    "Exit status: 1 after a normal end, 255 after a failed start (the game's own; the launcher\n"
-    "says 0 after a normal end), 2 for a bad option. See zephrane(6).\n";
+    "Exit status: the game says 1 after a normal end and 255 after a failed start (1 after a\n"
+    "shader that cannot be built); the launcher says 0 after a normal end and never 0 otherwise.\n"
+    "2 for a bad option. See zephrane(6).\n";
 
 } // namespace
 
