@@ -1,0 +1,95 @@
+// PNM (PBM, PGM, PPM): "P1" to "P6", then width, height and (but for bitmaps) the largest
+// sample value as decimal text, separated by white space and "#" comments; the samples follow as
+// text (P1 to P3) or, after one white space byte, as bytes (P4 to P6; two bytes a sample when
+// the largest value exceeds 255). DevIL allocates the picture from the header, then reads the
+// text word by word into a fixed buffer, and the bytes as long as the picture needs.
+#include "formats/WalkSupport.h"
+
+namespace formats {
+namespace {
+
+// Words longer than this are no numbers DevIL's word buffer holds.
+constexpr std::size_t longestWord = 64;
+constexpr std::size_t longestNumber = 10;
+constexpr std::uint32_t largestSample = 65535;
+constexpr std::uint32_t largestByteSample = 255;
+
+bool isSpace(std::uint32_t byte) {
+    return byte == ' ' || byte == '\t' || byte == '\r' || byte == '\n' || byte == '\v' ||
+           byte == '\f';
+}
+
+// Moves past white space and comments to the next word, and returns its length (0 at the end).
+std::size_t nextWord(const Bytes& file, std::size_t& at) {
+    while (at < file.size()) {
+        if (file.u8(at) == '#') {
+            while (at < file.size() && file.u8(at) != '\n')
+                ++at;
+        } else if (isSpace(file.u8(at))) {
+            ++at;
+        } else {
+            break;
+        }
+    }
+    std::size_t end = at;
+    while (end < file.size() && !isSpace(file.u8(end)) && file.u8(end) != '#')
+        ++end;
+    return end - at;
+}
+
+// Reads a decimal header number; false when the word is none.
+bool readNumber(const Bytes& file, std::size_t& at, std::uint32_t& value) {
+    const std::size_t length = nextWord(file, at);
+    if (length == 0 || length > longestNumber)
+        return false;
+    std::uint64_t number = 0;
+    for (std::size_t i = 0; i < length; ++i) {
+        const std::uint32_t digit = file.u8(at + i) - '0';
+        if (digit > 9)
+            return false;
+        number = number * 10 + digit;
+    }
+    at += length;
+    value = static_cast<std::uint32_t>(number);
+    return number <= 0xFFFFFFFFu;
+}
+
+} // namespace
+
+bool walkPnm(const Bytes& file, ImageCheck& check) {
+    const std::uint32_t kind = file.u8(1) - '0';
+    if (file.u8(0) != 'P' || kind < 1 || kind > 6)
+        return refuse(check, "no PNM header");
+    std::size_t at = 2;
+    std::uint32_t width = 0, height = 0, largest = 1;
+    if (!readNumber(file, at, width) || !readNumber(file, at, height))
+        return refuse(check, "a PNM header cut short");
+    declareSize(check, width, height);
+    const bool bitmap = kind == 1 || kind == 4;
+    if (!bitmap && !readNumber(file, at, largest))
+        return refuse(check, "a PNM header cut short");
+    if (width == 0 || height == 0 || largest == 0 || largest > largestSample)
+        return refuse(check, "a PNM size or sample range DevIL does not read");
+    const std::uint64_t channels = kind == 3 || kind == 6 ? 3 : 1;
+    const std::uint64_t samples = check.totalPixels * channels;
+    if (kind >= 4) {
+        const std::uint64_t sampleBytes = largest > largestByteSample ? 2 : 1;
+        const std::uint64_t needed =
+            bitmap ? (static_cast<std::uint64_t>(width) + 7) / 8 * height : samples * sampleBytes;
+        return isSpace(file.u8(at)) && file.holds(at + 1, needed)
+                   ? true
+                   : refuse(check, "the PNM pixels reach past the end of the file");
+    }
+    // Text samples: words of digits; a bitmap's digits may also stand side by side.
+    std::uint64_t found = 0;
+    for (std::size_t length = nextWord(file, at); length != 0 && found < samples;
+         length = nextWord(file, at)) {
+        if (length > longestWord)
+            return refuse(check, "a PNM sample word longer than DevIL reads");
+        found += bitmap ? length : 1;
+        at += length;
+    }
+    return found >= samples ? true : refuse(check, "fewer PNM samples than the picture needs");
+}
+
+} // namespace formats
