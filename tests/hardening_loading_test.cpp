@@ -4,7 +4,6 @@
 // matrix's.)
 #include "TestSupport.h"
 
-#include "ImageFiles.h"
 #include "formats/DdsImage.h"
 #include "formats/ImageCheck.h"
 #include "formats/ModelBounds.h"
@@ -540,59 +539,48 @@ TEST(TextureFormats, EachIsDrawnAndOneStructureShortIsRefused) {
         const RgbPicture shot = readPicture(dir.path() / "shot.png");
         return shot.width == 0 ? Bytes{} : Bytes(shot.at(8, 8), shot.at(8, 8) + 3);
     };
-    const Bytes colour(imageColour.begin(), imageColour.end());
-    Bytes rgb;
-    for (int pixel = 0; pixel < 4; ++pixel)
-        rgb.insert(rgb.end(), colour.begin(), colour.end());
+    // The seeds' colour, 204, 102, 51, as a PNG (and as BMP and TGA pixels store it).
+    Bytes rgb, bgr;
+    for (int pixel = 0; pixel < 4; ++pixel) {
+        rgb.insert(rgb.end(), {204, 102, 51});
+        bgr.insert(bgr.end(), {51, 102, 204});
+    }
     ASSERT_TRUE(writePng(dir.path() / "png.png", 2, 2, rgb));
     ASSERT_EQ(draw("reference.png", readFile(dir.path() / "png.png")).exitCode, 0);
     const Bytes reference = centre();
     ASSERT_EQ(reference.size(), 3u);
 
-    const std::array<std::uint32_t, 4> rgbMasks{0xFF0000, 0xFF00, 0xFF, 0}, none{};
-    constexpr std::uint32_t rgbFlag = 0x40, alphaPixels = 0x1, luminance = 0x20000;
-    const struct {
-        const char* name;
+    // Our own small files (the image fuzzer's seeds; the first byte chose the extension there).
+    auto seed = [](const std::string& name) {
+        return readFile(sourceDir() / "tests/fuzz/corpus/image" / name).substr(1);
+    };
+    struct Row {
+        std::string name; // the texture's name
         std::string bytes;
         std::size_t cut; // bytes taken off the end: the last structure short
-        bool inColour;   // drawn in imageColour, as the PNG is (other kinds: drawn at all)
-    } rows[] = {
-        {"a.png", readFile(dir.path() / "png.png"), 12, true}, // without IEND
-        {"a.bmp", bmp24(2, 2, {51, 102, 204, 51, 102, 204, 51, 102, 204, 51, 102, 204}), 1, true},
-        {"a.tga", tga(2, 2, 2, 24, {51, 102, 204, 51, 102, 204, 51, 102, 204, 51, 102, 204}), 1,
-         true},
-        {"a.jpg", readFile(sourceDir() / "tests/fuzz/corpus/image/jpg_colour").substr(1), 2, false},
-        {"a.gif", gifFile(), 2, true}, // the trailer may go, the data's terminator not
-        {"a.tif", tiffFile(), 1, true},
-        {"a.psd", psdFile(), 1, true},
-        {"a.ico", icoFile(), 1, true},
-        {"a.cur", icoFile().replace(2, 1, 1, '\2'), 1, true},
-        {"a.ppm", pnmFile(), 1, true},
-        {"a.pcx", pcxFile(), 1, true},
-        {"a.sgi", sgiFile(), 2, true}, // the row ends with its width, before its end marker
-        {"a.hdr", hdrFile(), 1, true},
-        {"rgb24.dds", ddsKindFile(rgbFlag, "", 24, rgbMasks, 4, 4, 3, 0), 1, false},
-        {"rgba32.dds",
-         ddsKindFile(rgbFlag | alphaPixels, "", 32, {0xFF0000, 0xFF00, 0xFF, 0xFF000000u}, 4, 4, 1,
-                     0),
-         1, false},
-        {"bgr555.dds", ddsKindFile(rgbFlag, "", 16, {0x7C00, 0x3E0, 0x1F, 0}, 4, 4, 1, 0), 1,
-         false},
-        {"bgr565.dds", ddsKindFile(rgbFlag, "", 16, {0xF800, 0x7E0, 0x1F, 0}, 4, 4, 1, 0), 1,
-         false},
-        {"luminance.dds", ddsKindFile(luminance, "", 8, {0xFF, 0, 0, 0}, 4, 4, 1, 0), 1, false},
-        {"luminance_alpha.dds",
-         ddsKindFile(luminance | alphaPixels, "", 16, {0xFF, 0, 0, 0xFF00}, 4, 4, 1, 0), 1, false},
-        {"alpha.dds", ddsKindFile(0x2, "", 8, {0, 0, 0, 0xFF}, 4, 4, 1, 0), 1, false},
-        {"odd_flags.dds", ddsKindFile(rgbFlag | 0x80000000u, "", 24, rgbMasks, 4, 4, 1, 0), 1,
-         false},
-        {"dxt1.dds", ddsKindFile(0x4, "DXT1", 0, none, 8, 8, 4, 8), 1, false},
-        {"dxt3.dds", ddsKindFile(0x4, "DXT3", 0, none, 8, 8, 1, 16), 1, false},
-        {"dxt5.dds", ddsKindFile(0x4, "DXT5", 0, none, 8, 8, 4, 16), 1, false},
-        {"ati1.dds", ddsKindFile(0x4, "ATI1", 0, none, 8, 8, 4, 8), 1, false},
-        {"ati2.dds", ddsKindFile(0x4, "ATI2", 0, none, 8, 8, 4, 16), 1, false},
+        bool inColour;   // drawn in the PNG's colour (other kinds: drawn at all)
     };
-    for (const auto& row : rows) {
+    std::vector<Row> rows = {
+        {"a.png", readFile(dir.path() / "png.png"), 12, true}, // without IEND
+        {"a.bmp", bmp24(2, 2, bgr), 1, true},
+        {"a.tga", tga(2, 2, 2, 24, bgr), 1, true},
+        {"a.jpg", seed("jpg_colour"), 2, false},
+        {"a.gif", seed("gif_frame"), 2, true}, // the trailer may go, the data's terminator not
+        {"a.tif", seed("tif_rgb_strip"), 1, true},
+        {"a.psd", seed("psd_rgb_packbits"), 1, true},
+        {"a.ico", seed("ico_bgra"), 1, true},
+        {"a.cur", seed("ico_bgra").replace(2, 1, 1, '\2'), 1, true},
+        {"a.ppm", seed("ppm_binary"), 1, true},
+        {"a.pcx", seed("pcx_three_planes"), 1, true},
+        {"a.sgi", seed("sgi_rle"), 2, true}, // a row ends at its width, before its end marker
+        {"a.hdr", seed("hdr_flat"), 1, true},
+    };
+    for (const char* kind :
+         {"rgb24_chain", "rgba32", "bgr555", "bgr565", "luminance", "luminance_alpha", "alpha",
+          "odd_flags", "dxt1_chain", "dxt3", "dxt5_chain", "ati1_chain", "ati2_chain"})
+        rows.push_back(
+            {std::string(kind) + ".dds", seed("dds_lower_case_" + std::string(kind)), 1, false});
+    for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         const ProcessResult drawn = draw(row.name, row.bytes);
         EXPECT_EQ(drawn.exitCode, 0) << drawn.out << drawn.err;
@@ -604,7 +592,7 @@ TEST(TextureFormats, EachIsDrawnAndOneStructureShortIsRefused) {
         const ProcessResult refused =
             draw(row.name, row.bytes.substr(0, row.bytes.size() - row.cut));
         EXPECT_EQ(refused.exitCode, -1);
-        EXPECT_NE(refused.err.find("Resources/textures/" + std::string(row.name) +
+        EXPECT_NE(refused.err.find("Resources/textures/" + row.name +
                                    " could not be decoded as an image (its structure is damaged: "),
                   std::string::npos)
             << refused.err;
