@@ -2,15 +2,16 @@
 // sample value as decimal text, separated by white space and "#" comments; the samples follow as
 // text (P1 to P3) or, after one white space byte, as bytes (P4 to P6; two bytes a sample when
 // the largest value exceeds 255). DevIL allocates the picture from the header, then reads the
-// text word by word into a fixed buffer, and the bytes as long as the picture needs.
+// text word by word, and the bytes as long as the picture needs. Its header words end only at a
+// blank, a line end (LF or CR LF) or a comment, and a file it fails on is freed twice: the game
+// would abort at its exit.
 #include "formats/WalkSupport.h"
 
 namespace formats {
 namespace {
 
-// Words longer than this are no numbers DevIL's word buffer holds.
-constexpr std::size_t longestWord = 64;
-constexpr std::size_t longestNumber = 10;
+// Sample words longer than this are no numbers DevIL reads.
+constexpr std::size_t longestWord = 10;
 constexpr std::uint32_t largestSample = 65535;
 constexpr std::uint32_t largestByteSample = 255;
 
@@ -19,36 +20,39 @@ bool isSpace(std::uint32_t byte) {
            byte == '\f';
 }
 
-// Moves past white space and comments to the next word, and returns its length (0 at the end).
-std::size_t nextWord(const Bytes& file, std::size_t& at) {
+// The header's separators as DevIL reads them: a blank, LF or CR LF.
+bool isHeaderSpace(const Bytes& file, std::size_t at) {
+    return file.u8(at) == ' ' || file.u8(at) == '\n' ||
+           (file.u8(at) == '\r' && file.u8(at + 1) == '\n');
+}
+
+// Moves past separators and comments to the next word, and returns its length (0 at the end, or
+// at a separator DevIL does not take).
+std::size_t nextWord(const Bytes& file, std::size_t& at, bool header) {
     while (at < file.size()) {
         if (file.u8(at) == '#') {
             while (at < file.size() && file.u8(at) != '\n')
                 ++at;
-        } else if (isSpace(file.u8(at))) {
+        } else if (header ? isHeaderSpace(file, at) : isSpace(file.u8(at))) {
             ++at;
         } else {
             break;
         }
     }
     std::size_t end = at;
-    while (end < file.size() && !isSpace(file.u8(end)) && file.u8(end) != '#')
+    while (end < file.size() && file.u8(end) >= '0' && file.u8(end) <= '9')
         ++end;
     return end - at;
 }
 
 // Reads a decimal header number; false when the word is none.
 bool readNumber(const Bytes& file, std::size_t& at, std::uint32_t& value) {
-    const std::size_t length = nextWord(file, at);
-    if (length == 0 || length > longestNumber)
+    const std::size_t length = nextWord(file, at, true);
+    if (length == 0 || length > longestWord || !isHeaderSpace(file, at + length))
         return false;
     std::uint64_t number = 0;
-    for (std::size_t i = 0; i < length; ++i) {
-        const std::uint32_t digit = file.u8(at + i) - '0';
-        if (digit > 9)
-            return false;
-        number = number * 10 + digit;
-    }
+    for (std::size_t i = 0; i < length; ++i)
+        number = number * 10 + (file.u8(at + i) - '0');
     at += length;
     value = static_cast<std::uint32_t>(number);
     return number <= 0xFFFFFFFFu;
@@ -63,11 +67,11 @@ bool walkPnm(const Bytes& file, ImageCheck& check) {
     std::size_t at = 2;
     std::uint32_t width = 0, height = 0, largest = 1;
     if (!readNumber(file, at, width) || !readNumber(file, at, height))
-        return refuse(check, "a PNM header cut short");
+        return refuse(check, "a PNM header cut short, or with separators DevIL does not read");
     declareSize(check, width, height);
     const bool bitmap = kind == 1 || kind == 4;
     if (!bitmap && !readNumber(file, at, largest))
-        return refuse(check, "a PNM header cut short");
+        return refuse(check, "a PNM header cut short, or with separators DevIL does not read");
     if (width == 0 || height == 0 || largest == 0 || largest > largestSample)
         return refuse(check, "a PNM size or sample range DevIL does not read");
     const std::uint64_t channels = kind == 3 || kind == 6 ? 3 : 1;
@@ -76,20 +80,24 @@ bool walkPnm(const Bytes& file, ImageCheck& check) {
         const std::uint64_t sampleBytes = largest > largestByteSample ? 2 : 1;
         const std::uint64_t needed =
             bitmap ? (static_cast<std::uint64_t>(width) + 7) / 8 * height : samples * sampleBytes;
-        return isSpace(file.u8(at)) && file.holds(at + 1, needed)
+        // After the header's last number: one separator, CR LF counting as one.
+        const std::size_t pixels = at + (file.u8(at) == '\r' ? 2 : 1);
+        return file.holds(pixels, needed)
                    ? true
                    : refuse(check, "the PNM pixels reach past the end of the file");
     }
-    // Text samples: words of digits; a bitmap's digits may also stand side by side.
+    // Text samples: words of digits (a bitmap's one digit each: DevIL does not read them side
+    // by side), separated by white space.
     std::uint64_t found = 0;
-    for (std::size_t length = nextWord(file, at); length != 0 && found < samples;
-         length = nextWord(file, at)) {
-        if (length > longestWord)
-            return refuse(check, "a PNM sample word longer than DevIL reads");
-        found += bitmap ? length : 1;
+    for (std::size_t length = nextWord(file, at, false); found < samples;
+         length = nextWord(file, at, false)) {
+        if (length == 0 || length > (bitmap ? 1 : longestWord) ||
+            !(at + length == file.size() || isSpace(file.u8(at + length))))
+            return refuse(check, "PNM samples DevIL does not read, or too few");
+        ++found;
         at += length;
     }
-    return found >= samples ? true : refuse(check, "fewer PNM samples than the picture needs");
+    return true;
 }
 
 } // namespace formats

@@ -40,6 +40,8 @@ bool walkTga(const Bytes& file, ImageCheck& check) {
         const std::uint32_t entries = file.le16(mapLengthOffset);
         if (entries > largestMap)
             return refuse(check, "a TGA colour map DevIL takes for a negative length");
+        if (isMapped && entries == 0)
+            return refuse(check, "a colour-mapped TGA without colours, which DevIL reads past");
         pixelsStart +=
             static_cast<std::uint64_t>(entries) * ((file.u8(mapEntryBitsOffset) + 7) / 8);
     }
