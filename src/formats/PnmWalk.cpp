@@ -62,7 +62,8 @@ bool readNumber(const Bytes& file, std::size_t& at, std::uint32_t& value) {
 
 bool walkPnm(const Bytes& file, ImageCheck& check) {
     const std::uint32_t kind = file.u8(1) - '0';
-    if (file.u8(0) != 'P' || kind < 1 || kind > 6)
+    // DevIL reads the magic as a header word too: a separator or a comment ends it.
+    if (file.u8(0) != 'P' || kind < 1 || kind > 6 || !(isHeaderSpace(file, 2) || file.u8(2) == '#'))
         return refuse(check, "no PNM header");
     std::size_t at = 2;
     std::uint32_t width = 0, height = 0, largest = 1;
