@@ -24,6 +24,9 @@ constexpr std::uint32_t greyMode = 1, indexedMode = 2, rgbMode = 3, cmykMode = 4
 // An indexed picture's colour mode data is its palette: 256 RGB entries.
 constexpr std::uint32_t paletteBytes = 768;
 constexpr std::uint32_t raw = 0, packBits = 1;
+constexpr std::size_t resourceHeadBytes = 12; // "8BIM", ID, empty name, length
+constexpr std::size_t resourceNameOffset = 6;
+constexpr int resourcesSection = 1;
 
 // The channels each colour mode needs at least.
 std::uint32_t leastChannels(std::uint32_t mode) {
@@ -57,6 +60,21 @@ bool packBitsRow(const Bytes& file, std::size_t at, std::uint32_t count, std::ui
     return at <= end && produced == rowBytes;
 }
 
+// The image resources: blocks of "8BIM", an ID, a padded name, a 32-bit length and the padded
+// data. DevIL walks them for a colour profile, whose length it allocates and copies; a block that
+// does not start with "8BIM" ends the walk.
+bool resourcesInside(const Bytes& file, std::size_t at, std::size_t end) {
+    while (end - at >= resourceHeadBytes && file.startsWith(at, "8BIM", 4)) {
+        const std::size_t name = file.u8(at + resourceNameOffset) | 1; // with its length byte: even
+        const std::size_t lengthAt = at + resourceNameOffset + 1 + name;
+        const std::uint64_t length = file.be32(lengthAt);
+        if (lengthAt + 4 > end || length + (length & 1) > end - lengthAt - 4)
+            return false;
+        at = lengthAt + 4 + length + (length & 1);
+    }
+    return true;
+}
+
 } // namespace
 
 bool walkPsd(const Bytes& file, ImageCheck& check) {
@@ -78,6 +96,8 @@ bool walkPsd(const Bytes& file, ImageCheck& check) {
         if (!file.holds(at, 4) || !file.holds(at + 4, length) ||
             (section == 0 && mode == indexedMode && length != paletteBytes))
             return refuse(check, "a PSD section reaches past the end of the file");
+        if (section == resourcesSection && !resourcesInside(file, at + 4, at + 4 + length))
+            return refuse(check, "a PSD image resource reaches past its section");
         at += 4 + length;
     }
     const std::uint32_t compression = file.be16(at);
