@@ -11,7 +11,11 @@ namespace {
 constexpr std::size_t headerBytes = 128;
 constexpr std::uint32_t manufacturer = 10;
 constexpr std::uint32_t runLengthEncoding = 1;
+constexpr std::size_t versionOffset = 1;
 constexpr std::size_t encodingOffset = 2;
+constexpr std::uint32_t paletteVersion = 5;
+constexpr std::uint32_t paletteMarker = 12;
+constexpr std::uint64_t paletteBytes = 768;
 constexpr std::size_t bitsOffset = 3;
 constexpr std::size_t xMinOffset = 4, yMinOffset = 6, xMaxOffset = 8, yMaxOffset = 10;
 constexpr std::size_t planesOffset = 65;
@@ -79,6 +83,11 @@ bool walkPcx(const Bytes& file, ImageCheck& check) {
         if (bits == 1 && planes == 1 && ((width >> 3) & 1) == 0)
             ++at;
     }
+    // Version 5 palette pictures end in their palette, after a marker byte 12 that some files
+    // leave out; without anything after the rows DevIL reads them as grey.
+    if (bits == 8 && planes == 1 && file.u8(versionOffset) == paletteVersion && at < file.size() &&
+        !file.holds(at + (file.u8(at) == paletteMarker ? 1 : 0), paletteBytes))
+        return refuse(check, "the PCX palette reaches past the end of the file");
     return true;
 }
 

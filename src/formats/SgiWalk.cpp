@@ -20,27 +20,22 @@ constexpr std::uint32_t tableEntryBytes = 4;
 // Decodes one run-length row as DevIL does: packets (a count with the literal flag, then that
 // many values; or a count and one value to repeat) until a count of 0, the row's length in
 // bytes or its width; the row must come out exactly as wide as the picture.
-bool rowDecodes(const Bytes& file, std::size_t at, std::uint64_t length, std::uint64_t width,
-                std::uint32_t valueBytes) {
-    const auto value = [&](std::size_t offset) {
-        return valueBytes == 1 ? file.u8(offset) : file.be16(offset);
-    };
+bool rowDecodes(const Bytes& file, std::size_t at, std::uint64_t length, std::uint64_t width) {
     std::uint64_t read = 0, produced = 0;
     while (read < length && produced < width) {
-        if (!file.holds(at, valueBytes))
+        if (!file.holds(at, 1))
             return false;
-        const std::uint32_t head = value(at);
+        const std::uint32_t head = file.u8(at++);
         const std::uint32_t count = head & countBits;
-        at += valueBytes;
         if (count == 0)
             break;
         if (produced + count > width)
             return false;
-        const std::uint64_t payload = (head & literalFlag) ? count * valueBytes : valueBytes;
+        const std::uint64_t payload = (head & literalFlag) ? count : 1;
         if (!file.holds(at, payload))
             return false;
         at += payload;
-        read += payload + valueBytes;
+        read += payload + 1;
         produced += count;
     }
     return produced == width;
@@ -68,13 +63,17 @@ bool walkSgi(const Bytes& file, ImageCheck& check) {
         return file.holds(headerBytes, rows * width * valueBytes)
                    ? true
                    : refuse(check, "the SGI channels reach past the end of the file");
+    // DevIL reads two-byte counts in the machine's byte order, not the file's: a sound file
+    // fails, a damaged one can write past a row.
+    if (valueBytes != 1)
+        return refuse(check, "a 16-bit run-length SGI, whose counts DevIL reads byte-swapped");
     const std::size_t offsets = headerBytes;
     const std::size_t lengths = offsets + rows * tableEntryBytes;
     if (!file.holds(offsets, 2 * rows * tableEntryBytes))
         return refuse(check, "the SGI row tables reach past the end of the file");
     for (std::uint64_t row = 0; row < rows; ++row)
         if (!rowDecodes(file, file.be32(offsets + row * tableEntryBytes),
-                        file.be32(lengths + row * tableEntryBytes), width, valueBytes))
+                        file.be32(lengths + row * tableEntryBytes), width))
             return refuse(check, "an SGI row does not decode to the picture's width");
     return true;
 }
