@@ -33,7 +33,7 @@ namespace {
 using Walk = bool (*)(const formats::Bytes&, ImageCheck&);
 
 // The extensions DevIL gives to each decoder the game uses.
-const std::array<std::tuple<const char*, ImageFormat, Walk>, 29> extensions{{
+const std::array<std::tuple<const char*, ImageFormat, Walk>, 30> extensions{{
     {"png", ImageFormat::Png, formats::walkPng},   {"jpg", ImageFormat::Jpeg, formats::walkJpeg},
     {"jpe", ImageFormat::Jpeg, formats::walkJpeg}, {"jpeg", ImageFormat::Jpeg, formats::walkJpeg},
     {"jif", ImageFormat::Jpeg, formats::walkJpeg}, {"jfif", ImageFormat::Jpeg, formats::walkJpeg},
@@ -42,13 +42,13 @@ const std::array<std::tuple<const char*, ImageFormat, Walk>, 29> extensions{{
     {"icb", ImageFormat::Tga, formats::walkTga},   {"vst", ImageFormat::Tga, formats::walkTga},
     {"dds", ImageFormat::Dds, formats::walkDds},   {"gif", ImageFormat::Gif, formats::walkGif},
     {"tif", ImageFormat::Tiff, formats::walkTiff}, {"tiff", ImageFormat::Tiff, formats::walkTiff},
-    {"psd", ImageFormat::Psd, formats::walkPsd},   {"ico", ImageFormat::Ico, formats::walkIco},
-    {"cur", ImageFormat::Ico, formats::walkIco},   {"pbm", ImageFormat::Pnm, formats::walkPnm},
-    {"pgm", ImageFormat::Pnm, formats::walkPnm},   {"ppm", ImageFormat::Pnm, formats::walkPnm},
-    {"pnm", ImageFormat::Pnm, formats::walkPnm},   {"pcx", ImageFormat::Pcx, formats::walkPcx},
-    {"sgi", ImageFormat::Sgi, formats::walkSgi},   {"rgb", ImageFormat::Sgi, formats::walkSgi},
-    {"rgba", ImageFormat::Sgi, formats::walkSgi},  {"bw", ImageFormat::Sgi, formats::walkSgi},
-    {"hdr", ImageFormat::Hdr, formats::walkHdr},
+    {"psd", ImageFormat::Psd, formats::walkPsd},   {"pdd", ImageFormat::Psd, formats::walkPsd},
+    {"ico", ImageFormat::Ico, formats::walkIco},   {"cur", ImageFormat::Ico, formats::walkIco},
+    {"pbm", ImageFormat::Pnm, formats::walkPnm},   {"pgm", ImageFormat::Pnm, formats::walkPnm},
+    {"ppm", ImageFormat::Pnm, formats::walkPnm},   {"pnm", ImageFormat::Pnm, formats::walkPnm},
+    {"pcx", ImageFormat::Pcx, formats::walkPcx},   {"sgi", ImageFormat::Sgi, formats::walkSgi},
+    {"rgb", ImageFormat::Sgi, formats::walkSgi},   {"rgba", ImageFormat::Sgi, formats::walkSgi},
+    {"bw", ImageFormat::Sgi, formats::walkSgi},    {"hdr", ImageFormat::Hdr, formats::walkHdr},
 }};
 
 } // namespace
