@@ -92,7 +92,9 @@ bool walkIco(const Bytes& file, ImageCheck& check) {
         const std::size_t at = directoryBytes + entry * entryBytes;
         const std::size_t start = file.le32(at + entryOffsetOffset);
         const std::size_t size = file.le32(at + entrySizeOffset);
-        const bool isPng = file.startsWith(start + 1, "PNG", 3);
+        // DevIL takes an image for PNG when its bytes 1 to 3 spell "PNG" in any case.
+        const bool isPng = (file.u8(start + 1) | 0x20) == 'p' &&
+                           (file.u8(start + 2) | 0x20) == 'n' && (file.u8(start + 3) | 0x20) == 'g';
         if (!(isPng ? pngImage(file, start, size, check, pixels, entry == 0)
                     : bmpImage(file, start, check, pixels, entry == 0)))
             return false;
