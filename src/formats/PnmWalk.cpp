@@ -75,6 +75,9 @@ bool walkPnm(const Bytes& file, ImageCheck& check) {
         return refuse(check, "a PNM header cut short, or with separators DevIL does not read");
     if (width == 0 || height == 0 || largest == 0 || largest > largestSample)
         return refuse(check, "a PNM size or sample range DevIL does not read");
+    // DevIL fails on text samples over 255, and loops for ever when a comment ends the file.
+    if (kind <= 3 && largest > largestByteSample)
+        return refuse(check, "a text PNM with samples over 255, which DevIL does not read");
     const std::uint64_t channels = kind == 3 || kind == 6 ? 3 : 1;
     const std::uint64_t samples = check.totalPixels * channels;
     if (kind >= 4) {
