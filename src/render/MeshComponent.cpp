@@ -1,6 +1,6 @@
 #include "render/MeshComponent.h"
 
-#include "render/ModelBounds.h"
+#include "formats/ModelBounds.h"
 #include "render/ShaderProgram.h"
 #include "render/Texture.h"
 

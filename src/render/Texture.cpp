@@ -1,8 +1,8 @@
 #include "render/Texture.h"
 
+#include "formats/DdsImage.h"
+#include "formats/ImageCheck.h"
 #include "platform/ConsolePause.h"
-#include "render/DdsImage.h"
-#include "render/ImageHeader.h"
 
 #include <IL/il.h>
 
@@ -178,17 +178,15 @@ bool tooLargeForTexture(const std::string& path, std::int64_t width, std::int64_
 GLuint loadImage(const std::string& path, std::ifstream& file) {
     // The file is read once and walked before DevIL sees a byte of it: DevIL would allocate
     // the whole declared picture before finding it too large, and its readers trust every
-    // length a damaged file declares (see ImageHeader). DevIL then decodes these same bytes.
+    // length a damaged file declares (see ImageCheck). DevIL then decodes these same bytes.
     const std::vector<std::uint8_t> bytes = wholeFile(file);
-    if (!ImageHeader::handedToDevil(path))
+    const ImageCheck check = ImageCheck::examine(path, bytes.data(), bytes.size());
+    if (check.format == ImageFormat::Other)
         refuseUndecodable(path, "not a format the game reads");
-    ImageHeader declared;
-    if (ImageHeader::read(path, bytes.data(), bytes.size(), declared) &&
-        tooLargeForTexture(path, declared.width, declared.height))
+    if (check.sizeKnown && tooLargeForTexture(path, check.width, check.height))
         return 0;
-    if (bytes.size() > largestImageFileBytes ||
-        !ImageHeader::decodable(path, bytes.data(), bytes.size()))
-        refuseUndecodable(path, "its structure is damaged");
+    if (bytes.size() > largestImageFileBytes || !check.decodable)
+        refuseUndecodable(path, "its structure is damaged: " + check.reason);
 
     ILuint image = 0;
     ilGenImages(1, &image);

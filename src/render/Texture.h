@@ -22,9 +22,10 @@
 //  - a decoded image whose bytes per pixel do not match its format and type: a line naming it,
 //    id 0;
 //  - an image DevIL cannot decode: one line naming the file on standard error, then the
-//    process exits with status -1. So ends a file whose structure runs past its end or
-//    declares more than it holds (see ImageHeader::decodable), and one whose extension is
-//    not PNG, TGA, BMP, JPEG or DDS: DevIL only ever decodes a file that was walked first.
+//    process exits with status -1, the line saying why. So ends a file whose structure runs
+//    past its end or declares more than it holds (see ImageCheck), and one whose extension is
+//    not of PNG, JPEG, BMP, TGA, DDS, GIF, TIFF, PSD, ICO/CUR, PNM, PCX, SGI or Radiance HDR:
+//    DevIL only ever decodes a file that was walked first.
 // The texture is left bound to GL_TEXTURE_2D on the active unit. Textures are never deleted.
 class Texture {
 public:

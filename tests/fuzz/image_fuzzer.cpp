@@ -2,15 +2,16 @@
 // reach the game's upload, ".DDS" files our own reader, whose result must be consistent. No
 // OpenGL error, no memory touched that is not ours; a known DDS format, and an image DevIL
 // accepts (within OpenGL's largest edge, convertible to RGBA), give a texture. The first byte
-// chooses the extension (byte % 6), the rest is the file. Skipped: what the game ends on by
-// design (the walk refuses it, or DevIL cannot decode it), and pictures over 2048 x 2048, whose
-// cost (up to a gigabyte) is honest. Run with -max_len=16384 -timeout=10 -rss_limit_mb=2048
+// chooses the extension (byte % 14: every format the game hands to DevIL), the rest is the
+// file. Skipped: what the game ends on by design (the walk refuses it, or DevIL cannot decode
+// it), and pictures (all frames together) over 2048 x 2048, whose cost (up to a gigabyte) is
+// honest. Run with -max_len=16384 -timeout=10 -rss_limit_mb=2048
 // -close_fd_mask=1 and ASAN_OPTIONS=detect_leaks=0 (DevIL's image table hides our leaks anyway).
 #include "FuzzSupport.h"
 #include "TestSupport.h"
 
-#include "render/DdsImage.h"
-#include "render/ImageHeader.h"
+#include "formats/DdsImage.h"
+#include "formats/ImageCheck.h"
 #include "render/Texture.h"
 
 #include <GL/glew.h>
@@ -24,7 +25,9 @@ using fuzz_support::require;
 
 namespace {
 
-constexpr std::array<const char*, 6> extensions{".png", ".tga", ".bmp", ".jpg", ".DDS", ".dds"};
+constexpr std::array<const char*, 14> extensions{".png", ".tga", ".bmp", ".jpg", ".DDS",
+                                                 ".dds", ".gif", ".tif", ".psd", ".ico",
+                                                 ".ppm", ".pcx", ".sgi", ".hdr"};
 constexpr std::size_t ddsChoice = 4;
 constexpr std::uint64_t largestDecodedPixels = 2048 * 2048;
 
@@ -91,19 +94,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             end = level.offset + level.size;
         }
     } else {
-        ImageHeader declared;
-        if (ImageHeader::read(fileName, data + 1, size - 1, declared)) {
+        const ImageCheck check = ImageCheck::examine(fileName, data + 1, size - 1);
+        if (check.sizeKnown) {
             const auto maxEdge = static_cast<std::uint32_t>(maxTextureEdge());
-            if (declared.width > maxEdge || declared.height > maxEdge) {
+            if (check.width > maxEdge || check.height > maxEdge) {
                 // Refused by its header alone, before DevIL is asked.
                 require(Texture().load(fileName) == 0, "a picture larger than a texture loaded");
                 fuzz_support::trapOnGlErrors("refusing a large picture");
                 return 0;
             }
-            if (static_cast<std::uint64_t>(declared.width) * declared.height > largestDecodedPixels)
-                return -1;
         }
-        if (!ImageHeader::decodable(fileName, data + 1, size - 1))
+        if (!check.decodable || check.totalPixels > largestDecodedPixels)
             return -1;
         const std::optional<bool> verdict = devilGivesTexture(path, data + 1, size - 1);
         if (!verdict)

@@ -1,4 +1,4 @@
-#include "render/DdsImage.h"
+#include "formats/DdsImage.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "render/ModelBounds.h"
+#include "formats/ModelBounds.h"
 
 #include <algorithm>
 #include <array>
