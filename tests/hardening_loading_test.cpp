@@ -296,6 +296,85 @@ TEST(LoadingGuards, RefusedModelLoadsNothingAndSaysWhy) {
         << out;
 }
 
+namespace {
+
+// Binary FBX: `nested` + 1 nodes, one inside the next, each holding `properties` (one
+// property), after the header of `version`; fields of `fieldBytes` bytes, then the zero record.
+std::string fbxNode(std::size_t at, std::size_t fieldBytes, const std::string& properties,
+                    int nested) {
+    auto field = [](std::uint64_t value, std::size_t bytes) {
+        std::string out;
+        for (std::size_t i = 0; i < bytes; ++i)
+            out += static_cast<char>(value >> (8 * i) & 0xFF);
+        return out;
+    };
+    const std::size_t start = at + 3 * fieldBytes + 2 + properties.size(); // name "N"
+    const std::string inner =
+        nested > 0 ? fbxNode(start, fieldBytes, properties, nested - 1) : std::string();
+    return field(start + inner.size(), fieldBytes) + field(1, fieldBytes) +
+           field(properties.size(), fieldBytes) + "\x01N" + properties + inner;
+}
+std::string fbxFile(std::uint32_t version, std::size_t fieldBytes, const std::string& properties,
+                    int nested = 0) {
+    std::string header("Kaydara FBX Binary  \0\x1a\0", 23);
+    for (int i = 0; i < 4; ++i)
+        header += static_cast<char>(version >> (8 * i) & 0xFF);
+    return header + fbxNode(header.size(), fieldBytes, properties, nested) +
+           std::string(3 * fieldBytes + 1, '\0');
+}
+// An array property: element type, count, encoding (0 stored, 1 deflated), and its data.
+std::string fbxArray(char type, std::uint32_t count, std::uint32_t encoding, std::size_t stored) {
+    std::string out(1, type);
+    for (std::uint32_t value : {count, encoding, static_cast<std::uint32_t>(stored)})
+        for (int i = 0; i < 4; ++i)
+            out += static_cast<char>(value >> (8 * i) & 0xFF);
+    return out + std::string(stored, '\x01');
+}
+
+} // namespace
+
+// Every declared size of the model formats the guard walks, exactly at its limit and one past:
+// record fields widen from version 7500 on, arrays hold what they declare (stored) or no more
+// than deflate can expand to, records end inside their parent, nesting stops at 64 levels, and
+// a text count may not exceed the file's bytes.
+TEST(LoadingGuards, ModelSizesAtTheirLimitPassAndOnePastAreRefused) {
+    const std::string ints = fbxArray('i', 2, 0, 8);
+    const std::string whole = fbxFile(7400, 4, ints);
+    const std::pair<std::string, bool> rows[] = {
+        {whole, true},
+        {fbxFile(7499, 4, ints), true},
+        {fbxFile(7499, 8, ints), false},
+        {fbxFile(7500, 8, ints), true},
+        {fbxFile(7500, 4, ints), false},
+        {fbxFile(7400, 4, fbxArray('d', 2, 0, 16)), true},
+        {fbxFile(7400, 4, fbxArray('d', 2, 0, 8)), false},
+        {fbxFile(7400, 4, fbxArray('i', 2, 0, 12)), false},
+        {fbxFile(7400, 4, fbxArray('i', 258, 1, 1)), true}, // 1032 bytes from one
+        {fbxFile(7400, 4, fbxArray('i', 259, 1, 1)), false},
+        {whole.substr(0, whole.size() - 13), true}, // the last record ends the file
+        {whole.substr(0, whole.size() - 14), false},
+        {fbxFile(7400, 4, ints, 63), true}, // 64 levels
+        {fbxFile(7400, 4, ints, 64), false},
+    };
+    std::string reason;
+    for (std::size_t row = 0; row < std::size(rows); ++row) {
+        const std::string& bytes = rows[row].first;
+        EXPECT_EQ(ModelBounds::check("model.fbx",
+                                     reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                     bytes.size(), reason),
+                  rows[row].second)
+            << "row " << row << ": " << reason;
+    }
+    for (const auto& [count, passes] : {std::pair{"*100", true}, {"*101", false}}) {
+        const std::string text = count + std::string(96, ' ');
+        EXPECT_EQ(ModelBounds::check("model.fbx",
+                                     reinterpret_cast<const std::uint8_t*>(text.data()),
+                                     text.size(), reason),
+                  passes)
+            << count;
+    }
+}
+
 // Texture::load under OpenGL: DDS files through the game's own reader and upload, the others
 // through DevIL with their mip chain.
 
@@ -411,6 +490,8 @@ TEST_F(TextureLoad, DdsGivesTheLevelsTheFileHoldsAndNothingBeyondIt) {
         {ddsFile(dxt5, 16, 16, 256, 2, 1000), s3tc5, {256, 64}},
         // No levels to upload, yet a valid file; huge header values never reach beyond it.
         {ddsFile(dxt5, 0, 0, 256, 3, 512), s3tc5, {}},
+        {ddsFile(dxt5, 16, 16, 256, 0, 256), s3tc5, {}}, // a count of 0: a name, no image
+        {ddsFile(dxt5, 8, 8, 64, 1, 0), s3tc5, {}},      // the header alone
         {ddsFile(dxt5, huge[0], huge[0], huge[0], huge[0], 4096), s3tc5, {}},
         {ddsFile(dxt5, huge[1], huge[1], huge[1], huge[1], 4096), s3tc5, {}},
         // Unknown formats and incomplete headers are refused.
