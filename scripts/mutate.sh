@@ -44,15 +44,20 @@ build=$tree/build
 entries=$scratch/entries
 mkdir -p "$tree"
 
-# The tree as committed (with uncommitted edits) plus the generated data. Copies keep their
-# times, so that only what changed since the last run is rebuilt.
-git ls-files -z | xargs -0 cp -p --parents -t "$tree"
-rm -rf "$tree/Resources" && cp -a Resources "$tree/Resources"
+# The tree as committed (with uncommitted edits) plus the generated data. Only files whose
+# content changed are copied (and so get a new time), so the next build is incremental.
+sync_file() {
+  cmp -s "$1" "$tree/$1" || { mkdir -p "$tree/$(dirname "$1")" && cp "$1" "$tree/$1"; }
+}
+git ls-files | while IFS= read -r f; do [ -f "$f" ] && sync_file "$f"; done
+find Resources -type f | while IFS= read -r f; do sync_file "$f"; done
 
 # Entries, one folder each: id, what, file, minus, plus, equivalent.
 rm -rf "$entries" && mkdir -p "$entries"
 awk -v dir="$entries" '
   function field(name, text) { f = dir "/" n "/" name; printf "%s", text > f; close(f) }
+  FNR == 1 { inside = 0 }
+  !inside && /^#/ { next }
   /^== / {
     n++; system("mkdir -p \"" dir "/" n "\"")
     head = substr($0, 4); colon = index(head, ": ")

@@ -161,6 +161,7 @@ TEST(StartupFailures, EachFailureHasItsMessage) {
             EXPECT_TRUE(result.out.ends_with(tail)) << result.out;
             EXPECT_EQ(result.err.rfind("Sound: no audio device, playing silently (", 0), 0u)
                 << result.err;
+            EXPECT_EQ(countOf(result.err, "Sound: "), 1u) << result.err;
         }
     }
 }

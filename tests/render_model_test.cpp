@@ -1,6 +1,6 @@
 // Drawing: what a model's path decides (shader pair, light maps, animation frames), the bounds, the
 // node matrices, the frame counter and mesh pictures (lit models are the replays' reference
-// pictures); the shader files; the overlay's lines and the text screens (tests/data/text/).
+// pictures); the shader files; the overlay's lines and the texts of the screens.
 #include "TestSupport.h"
 
 #include "render/Mesh.h"
@@ -123,18 +123,6 @@ constexpr int canvasWidth = 1600;
 constexpr int canvasHeight = 800;
 const fs::path systemFont = "/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf";
 constexpr float sceneDepth = 0.25f;
-
-// The canvas read back, top row first, against its full-size reference: at most 25 pixels may
-// differ, so a missing, moved or recoloured line, or a damaged glyph, shows.
-::testing::AssertionResult looksLikeReference(const std::string& name) {
-    RgbPicture canvas{canvasWidth, canvasHeight,
-                      std::vector<unsigned char>(3u * canvasWidth * canvasHeight)};
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    for (int y = 0; y < canvasHeight; ++y)
-        glReadPixels(0, canvasHeight - 1 - y, canvasWidth, 1, GL_RGB, GL_UNSIGNED_BYTE,
-                     &canvas.rgb[std::size_t(y) * canvasWidth * 3]);
-    return looksLikeReference(canvas, "text/" + name, 1, 25.0 / (canvasWidth * canvasHeight));
-}
 
 } // namespace
 
@@ -268,18 +256,6 @@ TEST_F(ModelLoad, AnimationFramesAndLightMapsDrawTheirTexels) {
     EXPECT_EQ(onUnitZero, static_cast<GLint>(baked.meshes[0].textures[0]->id));
 }
 
-// What each pair draws is checked above and by the text pictures; here the files pass the
-// reference compiler, so they compile on drivers stricter than this one.
-TEST(GameShaders, EveryFilePassesTheReferenceCompiler) {
-    const fs::path validator = "/usr/bin/glslangValidator";
-    ZEPHRANE_REQUIRE(fs::exists(validator), "glslangValidator is not installed (glslang-tools)");
-    for (const fs::directory_entry& file : fs::directory_iterator(sourceDir() / "Shader")) {
-        const ProcessResult result =
-            runProcess({validator.string(), file.path().string()}, sourceDir());
-        EXPECT_EQ(result.exitCode, 0) << file.path() << "\n" << result.out << result.err;
-    }
-}
-
 // Two settings in which every switch differs from its neighbours and from the other setting.
 TEST(PerformanceLine, ShowsEachSwitchAndTruncatedFrameFigures) {
     // 1 / 0.0161 s is 62.1 frames per second and 16.1 ms.
@@ -390,21 +366,18 @@ TEST(TextScreens, OverlayAndGameOverScreenDrawTheirLines) {
                                         "Final Points: 1234.50 @600,250 x0.75 rgb 1 1 1"}));
     EXPECT_EQ(clearColour(), glm::vec4(0.0f, 0.0f, 0.0f, 1.0f));
 
-    // The pictures: placement, colours and that the glyphs are drawn at all.
+    // The overlay over a scene's depth, which it and the game-over screen must leave alone;
+    // what the glyphs look like in place is the replays' pictures'.
     PerformanceFigures figures{0.0161f};
-    figures.componentsDrawn = 12;
-    glClearColor(0.05f, 0.1f, 0.3f, 1.0f);
-    glClearDepth(sceneDepth); // as a drawn scene would leave it: the screens must not clear it
+    glClearDepth(sceneDepth);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     const std::vector<std::string> overlay =
         textsOf([&] { drawOverlay(shader, true, figures, 3.21f, 1, 97.0f); });
     ASSERT_EQ(overlay.size(), 3u);
     EXPECT_EQ(overlay[0], performanceLine(figures) + " @0.5,740 x0.5 rgb 1 0.3 0");
     EXPECT_EQ(std::vector(overlay.begin() + 1, overlay.end()), score);
-    EXPECT_TRUE(looksLikeReference("overlay"));
     textDrawnHook = nullptr;
     drawGameOverScreen(shader, 1234.5f);
-    EXPECT_TRUE(looksLikeReference("game-over"));
     glClearDepth(1.0);
     float depth = 0.0f;
     glReadPixels(5, 5, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
