@@ -93,4 +93,9 @@ TEST(SoundEngine, PlaysMusicAndOverlappingEffectsAndReportsBadFilesOnce) {
     EXPECT_NE(remarks.find("garbage.mp3"), std::string::npos) << remarks;
     EXPECT_EQ(Mix_Playing(-1), 0);
     EXPECT_EQ(Mix_PlayingMusic(), 1) << "a failed looped sound must leave the music playing";
+    // A looped sound starts again at its end: a quarter-second tune still plays a second later.
+    writeTone(dir.path() / "tune.mp3", 0.25);
+    engine->play2D((dir.path() / "tune.mp3").string(), true);
+    SDL_Delay(1000);
+    EXPECT_EQ(Mix_PlayingMusic(), 1) << "the looped sound ended";
 }
