@@ -148,6 +148,8 @@ TEST_F(ModelLoad, TwoObjectsGiveTwoMeshesAndTheBoundsOfTheSecond) {
     EXPECT_NEAR(component.radius, std::sqrt(14.0f), 1e-5f);
     component.updateBounds({});
     EXPECT_EQ(component.boundsMax, glm::vec3(4, 7, 10)) << "no vertices: bounds stay";
+    component.updateBounds({{{2, 0, 0}, {}, {}}, {{16777215, 0, 0}, {}, {}}}); // the centre rounds
+    EXPECT_EQ(component.radius, 8388606.0f) << "the smaller of the two half diagonals";
 
     EXPECT_EQ(component.meshes[0].vertices[0].normal, glm::vec3(0, 0, 1));
     for (const Vertex& vertex : component.meshes[1].vertices)
