@@ -606,7 +606,7 @@ TEST(EngineConfig, DefaultsCommentsAndConversions) {
 TEST(EngineConfig, RejectsWhatIsNotA32BitInteger) {
     std::vector<std::pair<std::string, std::string>> rejected = {
         {"{\"openglmajor\": [4]}", "\"openglmajor\""},
-        {"[1, 2]", ""},
+        {"[1, 2]", "must be a JSON object"},
         {std::string(5000, '[') + std::string(5000, ']'), ""}};
     // Numbers past the 32-bit range, however written, never escape as an exception.
     for (const char* number :
