@@ -13,6 +13,7 @@
 #include <array>
 #include <cctype>
 #include <cstdlib>
+#include <optional>
 #include <ostream>
 #include <random>
 #include <string>
@@ -149,6 +150,20 @@ Defined definedFor(O outcome, const std::string& file) {
     return ::testing::AssertionSuccess();
 }
 
+// The game in a scratch tree where `file` is missing (no content) or holds `content`, playing one
+// frame; ESC then ends it.
+ProcessResult playOneFrame(const std::string& file, const std::optional<std::string>& content) {
+    TempDir tree;
+    mirrorRunTimeTree(tree.path(), file);
+    if (file != "config.js") // a window just large enough to draw into
+        writeFile(tree.path() / "config.js", "{\"width\": 320, \"height\": 160}\n");
+    if (content)
+        writeFile(tree.path() / file, *content);
+    writeFile(tree.path() / "frame.replay", "1 0.0333333\n");
+    return runProcess({replayProgram().string(), "frame.replay", "--fast"}, tree.path(), "",
+                      runTimeoutSeconds, {{"SDL_AUDIODRIVER", "dummy"}});
+}
+
 class DamagedData : public ::testing::TestWithParam<DamagedFile> {};
 
 TEST_P(DamagedData, EndsAsDefined) {
@@ -159,22 +174,28 @@ TEST_P(DamagedData, EndsAsDefined) {
     const std::string intact = readFile(sourceDir() / damaged.file);
     ASSERT_FALSE(intact.empty()) << damaged.file << " is missing from the repository";
     for (std::size_t damage = 0; damage < damageNames.size(); ++damage) {
-        TempDir tree;
-        mirrorRunTimeTree(tree.path(), damaged.file);
-        if (damaged.file != std::string("config.js")) // a window just large enough to draw into
-            writeFile(tree.path() / "config.js", "{\"width\": 320, \"height\": 160}\n");
-        if (damage != 0)
-            writeFile(tree.path() / damaged.file, damagedContent(intact, damage));
-        // One frame reaches everything the game loads and draws once; ESC then ends it.
-        writeFile(tree.path() / "frame.replay", "1 0.0333333\n");
         const ProcessResult run =
-            runProcess({replayProgram().string(), "frame.replay", "--fast"}, tree.path(), "",
-                       runTimeoutSeconds, {{"SDL_AUDIODRIVER", "dummy"}});
+            playOneFrame(damaged.file, damage == 0 ? std::nullopt
+                                                   : std::optional(damagedContent(intact, damage)));
         EXPECT_TRUE(behavesAsDefined(run, damaged.file, damaged.outcome[damage]))
             << damaged.file << " " << damageNames[damage] << "\n--- standard output:\n"
             << run.out.substr(0, 4000) << "\n--- standard error:\n"
             << run.err.substr(0, 4000);
     }
+}
+
+// Shaders that compile but do not link: the fragment stage reads what the vertex stage never
+// writes. The message starts standard error, the pause prompt ends standard output.
+TEST(HandEditedData, ShadersThatDoNotLinkEndTheGame) {
+    ZEPHRANE_REQUIRE(std::getenv("DISPLAY") && fs::exists(replayProgram()),
+                     "needs a display and zephrane-replay");
+    const ProcessResult run =
+        playOneFrame("Shader/texture_freetype.frag",
+                     "#version 430 core\nin vec3 neverWritten;\nout vec4 FragColor;\n"
+                     "void main() { FragColor = vec4(neverWritten, 1.0); }\n");
+    EXPECT_EQ(run.exitCode, -1);
+    EXPECT_EQ(run.err.rfind("Failed to link program\n", 0), 0u) << run.err;
+    EXPECT_TRUE(run.out.ends_with("\nPress Enter to continue . . .\n")) << run.out;
 }
 
 // "Resources/models/SSD+WE.obj" becomes "Resources_models_SSD_WE_obj".

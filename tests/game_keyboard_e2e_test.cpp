@@ -1,10 +1,10 @@
 // The real programs end to end, the way a player and a terminal reach them: start-up failures in a
-// scratch directory and X key events from xdotool to the game's own window (Ctrl+C and kill are
-// sent by tests/install_test.sh, through the launcher and scripts/play.sh). GLFW takes keys only
-// with the focus (and releases held keys when it loses it), so CTest runs this program with nothing
-// beside it (RUN_SERIAL).
+// scratch directory, X key events from xdotool to the game's own window, and the signals of Ctrl+C
+// and kill. GLFW takes keys only with the focus (and releases held keys when it loses it), so
+// CTest runs this program with nothing beside it (RUN_SERIAL).
 #include "TestSupport.h"
 
+#include <csignal>
 #include <cstdlib>
 #include <sstream>
 #include <thread>
@@ -47,6 +47,34 @@ protected:
 };
 
 } // namespace
+
+// Ctrl+C in the terminal while the scene is still being assembled, and kill's SIGTERM once the
+// frame loop runs (a held key's switch line shows it does), end the game like the close button;
+// after SIGTERM nothing more is written. A second signal ends it by the signal.
+TEST_F(RunningGame, SignalsEndTheGameLikeTheCloseButton) {
+    for (int signal : {SIGINT, SIGTERM}) {
+        start({(binaryDir() / "zephrane").string()});
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        if (signal == SIGTERM) {
+            keys("keydown", "F5");
+            EXPECT_TRUE(game->waitForOutput("TSQ = bilinear, MM = nn\n", 60)) << game->output();
+            keys("keyup", "F5");
+        }
+        const std::string before = game->output();
+        kill(game->pid(), signal);
+        EXPECT_EQ(game->wait(20), 1) << signal << ": " << game->output();
+        EXPECT_TRUE(signal == SIGINT || game->output() == before) << game->output();
+    }
+    // A second Ctrl+C before the first is honoured ends the game at once, by the signal.
+    start({(binaryDir() / "zephrane").string()});
+    if (IsSkipped() || HasFatalFailure())
+        return;
+    kill(game->pid(), SIGINT);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    kill(game->pid(), SIGINT);
+    EXPECT_EQ(game->wait(20), -1000) << game->output();
+}
 
 // The game played through zephrane-replay, which records it. Each accepted filter switch prints
 // the new state once; taps are spaced past the switch's one-second cooldown, and one during scene
@@ -100,6 +128,8 @@ TEST(StartupFailures, EachFailureHasItsMessage) {
         {"{}", "GLFW failed.\n"},         // started without a display
         {"{\"openglmajor\": 9}", "No window.\n"},
         {"{\"width\": 0}", "No window.\n"},
+        {"{\"height\": null}", "No window.\n"}, // present but null is 0, not the default
+        {"{\"height\": -1}", "No window.\n"},   // never handed to GLFW, which would assert
     };
     const std::string tail = "Failed to initialize Engine\nPress Enter to continue . . .\n";
     for (const auto& [config, firstLines] : rows) {
@@ -120,10 +150,18 @@ TEST(StartupFailures, EachFailureHasItsMessage) {
             runProcess(argv, dir.path(), "", 60, {{"SDL_AUDIODRIVER", sound}});
         EXPECT_EQ(result.exitCode, -1) << result.out << result.err;
         EXPECT_EQ(result.signal, 0);
-        EXPECT_EQ(result.out.rfind(firstLines, 0), 0u) << result.out;
-        EXPECT_TRUE(result.out.ends_with(tail)) << result.out;
+        // Byte for byte on both streams, but for the JSON reader's own words.
         const std::string remark = "Gamepad: gamecontrollerdb.txt was not loaded (line 1 is not "
                                    "a gamepad mapping); the built-in mappings stay\n";
-        EXPECT_EQ(countOf(result.err, remark), window ? 1u : 0u) << result.err;
+        if (sound == "dummy") {
+            EXPECT_EQ(result.out, firstLines + tail);
+            EXPECT_EQ(result.err, window ? remark : "");
+        } else {
+            EXPECT_EQ(result.out.rfind(firstLines, 0), 0u) << result.out;
+            EXPECT_TRUE(result.out.ends_with(tail)) << result.out;
+            EXPECT_EQ(result.err.rfind("Sound: no audio device, playing silently (", 0), 0u)
+                << result.err;
+            EXPECT_EQ(countOf(result.err, "Sound: "), 1u) << result.err;
+        }
     }
 }

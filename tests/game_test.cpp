@@ -5,9 +5,9 @@
 
 #include "app/DebugOutput.h"
 #include "app/EngineConfig.h"
+#include "app/InputHandler.h"
 #include "platform/GamepadMapping.h"
 #include "platform/GlfwGamepad.h"
-#include "app/InputHandler.h"
 #include "platform/PlayerControls.h"
 #include "scene/CameraComponent.h"
 #include "scene/CameraView.h"
@@ -17,6 +17,8 @@
 #include <GLFW/glfw3.h>
 #include <glm/gtx/string_cast.hpp>
 
+#include <array>
+#include <climits>
 #include <cmath>
 #include <limits>
 #include <set>
@@ -96,6 +98,14 @@ TEST(GameRules, HitAndCollisionsInOneFrameAllCount) {
     EXPECT_EQ(lines[10], "--- Hit target! ---");
     EXPECT_EQ(test.sound.played, (std::vector<std::pair<std::string, bool>>{
                                      {"Resources/audio/explosion.mp3", false}}));
+    // Over is over: frames without a collision, with time left, do not start it again.
+    test.game.enemyJet1->setModelMatrix(at(glm::vec3(1000.0f, 0.0f, 0.0f)));
+    test.game.terrain->setModelMatrix(glm::mat4(1.0f));
+    for (int frame = 0; frame < 3; ++frame) {
+        test.game.update(0.5f);
+        EXPECT_TRUE(test.game.gameOver) << "frame " << frame;
+    }
+    EXPECT_EQ(output.lines().size(), 13u) << output.buffer.str(); // the two new center lines
 }
 
 TEST(GameRules, EachSphereCollisionHasItsLineAndEndsTheGame) {
@@ -197,21 +207,27 @@ TEST(Collisions, StrictSpheresAndTheFirstPairWrittenWithItsUnscaledRadius) {
                                    "Center other: vec3(11.500000, 1.000000, -1.250000)\n");
 }
 
+// Each of the sky box's six walls, and the floor, counts when touched and not half a unit
+// before; the floor is the terrain box's bottom wherever the jet is horizontally.
 TEST(Collisions, SkyboxWallsAndTerrainFloorCountWhenTouched) {
     TestGame test;
     Zephrane& g = test.game;
     CoutCapture output;
     g.skybox->setModelMatrix(glm::scale(glm::mat4(1.0f), glm::vec3(2.0f))); // walls at +-200
-    // The floor is the terrain box's bottom (-50 * 2 + 90), wherever the jet is horizontally.
-    g.terrain->setModelMatrix(glm::scale(at(glm::vec3(0.0f, 90.0f, 0.0f)), glm::vec3(2.0f)));
-    const std::tuple<glm::vec3, bool, bool> rows[] = {{{198.5f, 0, 0}, false, false},
-                                                      {{199.0f, 0, 0}, true, false},
-                                                      {{0, 0, -199.0f}, true, false},
-                                                      {{0, -8.5f, 0}, false, false},
-                                                      {{5000.0f, -9.0f, 5000.0f}, true, true}};
-    for (const auto& [place, wall, floor] : rows) {
+    g.terrain->setModelMatrix(glm::scale(at(glm::vec3(0.0f, -90.0f, 0.0f)), glm::vec3(2.0f)));
+    for (int axis = 0; axis < 3; ++axis)
+        for (float side : {-1.0f, 1.0f})
+            for (const auto& [reach, hit] : {std::pair{199.0f, true}, {198.5f, false}}) {
+                glm::vec3 place(0.0f);
+                place[axis] = side * reach; // the jet's unit sphere reaches `reach + 1`
+                g.player->setModelMatrix(at(place));
+                EXPECT_EQ(g.playerHitsSkybox(), hit) << glm::to_string(place);
+                EXPECT_FALSE(g.playerHitsTerrain() && axis != 1) << glm::to_string(place);
+            }
+    // Floor at -50 * 2 - 90 = -190.
+    for (const auto& [place, floor] : {std::pair{glm::vec3(0, -188.5f, 0), false},
+                                       {glm::vec3(5000.0f, -189.0f, 5000.0f), true}}) {
         g.player->setModelMatrix(at(place));
-        EXPECT_EQ(g.playerHitsSkybox(), wall) << glm::to_string(place);
         EXPECT_EQ(g.playerHitsTerrain(), floor) << glm::to_string(place);
     }
     // A sky box model that failed to load is one point: always hit. No model at all: no walls.
@@ -384,7 +400,24 @@ TEST(Gamepad, MappingFilesAreCheckedBeforeGlfwSeesThem) {
         EXPECT_FALSE(GlfwGamepad::isMappingText(good + damaged, problem)) << damaged;
         EXPECT_EQ(problem, "line 4 is not a gamepad mapping") << damaged;
     }
-    EXPECT_FALSE(GlfwGamepad::isMappingText(good + std::string(1100, 'a'), problem));
+    // GLFW's longest line is 1023 characters; the file may hold 4 MiB of text.
+    const std::string longest =
+        "030000005e0400008e02000014010000," + std::string(1023 - 38, 'P') + ",a:b0";
+    EXPECT_TRUE(GlfwGamepad::isMappingText(longest, problem)) << problem;
+    EXPECT_FALSE(GlfwGamepad::isMappingText("\n" + longest + "0\n", problem));
+    EXPECT_EQ(problem, "line 2 is not a gamepad mapping");
+    testing_support::TempDir dir;
+    const std::string file = (dir.path() / "gamecontrollerdb.txt").string();
+    for (const auto& [content, why] : {std::pair{std::string(4 << 20, '#'), ""},
+                                       {std::string((4 << 20) + 1, '#'), "it is larger than 4 MiB"},
+                                       {std::string("#\0\n", 3), "it is not text"}}) {
+        testing_support::writeFile(file, content);
+        ::testing::internal::CaptureStderr();
+        GlfwGamepad::loadMappings(file.c_str());
+        const std::string err = ::testing::internal::GetCapturedStderr();
+        for (const std::string refusal : {"it is larger than 4 MiB", "it is not text"})
+            EXPECT_EQ(err.find("(" + refusal + ")") != std::string::npos, refusal == why) << err;
+    }
 }
 
 // The view key, held on, cycles the modes at most once a second; each places the eye and looks
@@ -514,7 +547,7 @@ TEST(GameControls, FilterKeysAnnounceAndSetTheTextureFilters) {
     };
     CoutCapture output;
     std::vector<std::pair<GLint, GLint>> filters;
-    for (InputAction key : {KeyF5, KeyF5, KeyF5, KeyF4, KeyF5}) {
+    for (InputAction key : {KeyF5, KeyF5, KeyF5, KeyF4, KeyF5, KeyF5}) {
         game.onAction(key, 0.1f);
         game.onAction(key, 0.1f); // held on: once per second
         filters.push_back(filtersOf(textures[1]));
@@ -526,31 +559,54 @@ TEST(GameControls, FilterKeysAnnounceAndSetTheTextureFilters) {
                                                     {GL_LINEAR, GL_LINEAR},
                                                     {GL_LINEAR, GL_LINEAR_MIPMAP_LINEAR},
                                                     {GL_NEAREST, GL_NEAREST_MIPMAP_LINEAR},
-                                                    {GL_NEAREST, GL_NEAREST_MIPMAP_NEAREST}}));
-    EXPECT_EQ(output.lines().size(), 5u); // which line each prints is the tap tests'
+                                                    {GL_NEAREST, GL_NEAREST_MIPMAP_NEAREST},
+                                                    {GL_NEAREST, GL_NEAREST}}));
+    EXPECT_EQ(output.lines(),
+              (std::vector<std::string>{"TSQ = bilinear, MM = nn", "TSQ = bilinear, MM = off",
+                                        "TSQ = bilinear, MM = linear", "TSQ = nn, MM = linear",
+                                        "TSQ = nn, MM = nn", "TSQ = nn, MM = off"}));
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
+static std::array<int, 6> fieldsOf(const EngineConfig& config) {
+    return {config.width,       config.height,      config.fullscreen,
+            config.refreshRate, config.openglMajor, config.openglMinor};
+}
+
 TEST(EngineConfig, DefaultsCommentsAndConversions) {
-    auto empty = parse("{}");
-    ASSERT_TRUE(empty);
-    EXPECT_EQ(std::vector<int>({empty->width, empty->height, empty->fullscreen, empty->refreshRate,
-                                empty->openglMajor, empty->openglMinor}),
-              std::vector<int>({800, 600, 0, 0, 4, 3}));
     auto commented = parse("// window\n{ /* wide */ \"width\": 1600, \"height\": 800.9,\n"
-                           "\"fullscreen\": true, \"refreshrate\": null, \"other\": \"x\" }");
-    ASSERT_TRUE(commented); // a real number is cut toward zero, null is the default
-    EXPECT_EQ(std::vector<int>({commented->width, commented->height, commented->fullscreen,
-                                commented->refreshRate}),
-              std::vector<int>({1600, 800, 1, 0}));
-    EXPECT_TRUE(parse("{\"width\": -2147483648}"));
+                           "\"fullscreen\": true, \"other\": \"x\" }");
+    ASSERT_TRUE(commented); // a real number is cut toward zero
+    EXPECT_EQ(fieldsOf(*parse("{}")), (std::array{800, 600, 0, 0, 4, 3}));
+    EXPECT_EQ(fieldsOf(*commented), (std::array{1600, 800, 1, 0, 4, 3}));
+    // Each key's value as the game reads it: missing is the default, present but null is 0; a
+    // boolean is 0 or 1; other numbers are kept as they are (the window decides what 2 means).
+    const std::pair<const char*, int> values[] = {{"null", 0},
+                                                  {"false", 0},
+                                                  {"true", 1},
+                                                  {"2", 2},
+                                                  {"-0.9", 0},
+                                                  {"-7", -7},
+                                                  {"1.0", 1},
+                                                  {"2147483647", INT_MAX},
+                                                  {"-2147483648", INT_MIN}};
+    const char* keys[] = {"width",       "height",      "fullscreen",
+                          "refreshrate", "openglmajor", "openglminor"};
+    for (int k = 0; k < 6; ++k)
+        for (const auto& [value, read] : values) {
+            const auto config = parse("{\"" + std::string(keys[k]) + "\": " + value + "}");
+            ASSERT_TRUE(config) << keys[k] << ": " << value;
+            std::array defaults{800, 600, 0, 0, 4, 3};
+            defaults[static_cast<std::size_t>(k)] = read;
+            EXPECT_EQ(fieldsOf(*config), defaults) << keys[k] << ": " << value;
+        }
 }
 
 // Nesting deep enough to make the reader throw must still come back as a failure.
 TEST(EngineConfig, RejectsWhatIsNotA32BitInteger) {
     std::vector<std::pair<std::string, std::string>> rejected = {
         {"{\"openglmajor\": [4]}", "\"openglmajor\""},
-        {"[1, 2]", ""},
+        {"[1, 2]", "must be a JSON object"},
         {std::string(5000, '[') + std::string(5000, ']'), ""}};
     // Numbers past the 32-bit range, however written, never escape as an exception.
     for (const char* number :

@@ -306,6 +306,74 @@ TEST(LoadingGuards, RefusedModelLoadsNothingAndSaysWhy) {
         << out;
 }
 
+namespace {
+
+std::string littleEndian(std::uint64_t value, std::size_t bytes) {
+    std::string out;
+    for (std::size_t i = 0; i < bytes; ++i)
+        out += static_cast<char>(value >> (8 * i) & 0xFF);
+    return out;
+}
+// Binary FBX: `nested` + 1 nodes named N, one inside the next from `at` on, each holding the one
+// property `property`, with fields of `fieldBytes` bytes.
+std::string fbxNode(std::size_t at, std::size_t fieldBytes, const std::string& property,
+                    int nested) {
+    const std::size_t start = at + 3 * fieldBytes + 2 + property.size();
+    const std::string inner = nested > 0 ? fbxNode(start, fieldBytes, property, nested - 1) : "";
+    return littleEndian(start + inner.size(), fieldBytes) + littleEndian(1, fieldBytes) +
+           littleEndian(property.size(), fieldBytes) + "\x01N" + property + inner;
+}
+// The header of `version`, the nodes, the zero record.
+std::string fbxFile(std::uint32_t version, std::size_t fieldBytes, const std::string& property,
+                    int nested = 0) {
+    const std::string header =
+        std::string("Kaydara FBX Binary  \0\x1a\0", 23) + littleEndian(version, 4);
+    return header + fbxNode(header.size(), fieldBytes, property, nested) +
+           std::string(3 * fieldBytes + 1, '\0');
+}
+// An array property: element type, count, encoding (0 stored, 1 deflated), then its data.
+std::string fbxArray(char type, std::uint32_t count, std::uint32_t encoding, std::size_t stored) {
+    return type + littleEndian(count, 4) + littleEndian(encoding, 4) + littleEndian(stored, 4) +
+           std::string(stored, '\x01');
+}
+
+} // namespace
+
+// Every declared size of the model formats the guard walks, exactly at its limit and one past:
+// record fields widen from version 7500 on, arrays hold what they declare (stored) or no more
+// than deflate can expand to, records end inside the file, nesting stops at 64 levels, and a
+// text count may not exceed the file's bytes.
+TEST(LoadingGuards, ModelSizesAtTheirLimitPassAndOnePastAreRefused) {
+    const std::string ints = fbxArray('i', 2, 0, 8), whole = fbxFile(7400, 4, ints);
+    const std::pair<std::string, bool> rows[] = {
+        {fbxFile(7499, 4, ints), true},
+        {fbxFile(7499, 8, ints), false},
+        {fbxFile(7500, 8, ints), true},
+        {fbxFile(7500, 4, ints), false},
+        {fbxFile(7400, 4, fbxArray('d', 2, 0, 16)), true},
+        {fbxFile(7400, 4, fbxArray('d', 2, 0, 8)), false},
+        {fbxFile(7400, 4, fbxArray('i', 2, 0, 12)), false},
+        {fbxFile(7400, 4, fbxArray('i', 258, 1, 1)), true}, // 1032 bytes from one
+        {fbxFile(7400, 4, fbxArray('i', 259, 1, 1)), false},
+        {fbxFile(7400, 4, ints, 63), true}, // 64 levels
+        {fbxFile(7400, 4, ints, 64), false},
+        {"*100" + std::string(96, ' '), true}, // FBX as text
+        {"*101" + std::string(96, ' '), false},
+    };
+    std::string reason;
+    auto passes = [&](const std::string& bytes, std::size_t length) {
+        return ModelBounds::check("model.fbx", reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                  length, reason);
+    };
+    for (std::size_t row = 0; row < std::size(rows); ++row)
+        EXPECT_EQ(passes(rows[row].first, rows[row].first.size()), rows[row].second)
+            << "row " << row << ": " << reason;
+    // Cut short where memory goes on (as a read past the end finds it): the last record may end
+    // the file, not one byte past it.
+    EXPECT_TRUE(passes(whole, whole.size() - 13));
+    EXPECT_FALSE(passes(whole, whole.size() - 14));
+}
+
 // Texture::load under OpenGL: DDS files through the game's own reader and upload, the others
 // through DevIL with their mip chain.
 
@@ -421,6 +489,8 @@ TEST_F(TextureLoad, DdsGivesTheLevelsTheFileHoldsAndNothingBeyondIt) {
         {ddsFile(dxt5, 16, 16, 256, 2, 1000), s3tc5, {256, 64}},
         // No levels to upload, yet a valid file; huge header values never reach beyond it.
         {ddsFile(dxt5, 0, 0, 256, 3, 512), s3tc5, {}},
+        {ddsFile(dxt5, 16, 16, 256, 0, 256), s3tc5, {}}, // a count of 0: a name, no image
+        {ddsFile(dxt5, 8, 8, 64, 1, 0), s3tc5, {}},      // the header alone
         {ddsFile(dxt5, huge[0], huge[0], huge[0], huge[0], 4096), s3tc5, {}},
         {ddsFile(dxt5, huge[1], huge[1], huge[1], huge[1], 4096), s3tc5, {}},
         // Unknown formats and incomplete headers are refused.

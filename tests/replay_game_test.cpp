@@ -247,14 +247,16 @@ TEST_F(ReplayGame, HelpScreenStopsTheGame) {
 
 TEST_F(ReplayGame, FreeCameraTakesTheKeysUntilOneIsPressedAgain) {
     // The free camera pitches up for half a second, then flies and turns for 1.5 s on its own
-    // axes: the horizon stays level. A second press after the one-second cooldown gives the keys
-    // back to the jet for the last half second.
+    // axes (F8 held): the horizon stays level. A second press after the one-second cooldown gives
+    // the keys back to the jet for the last half second.
     const Replay replay = runReplay(dir, "free",
-                                    "1 0.05 1\n10 0.05 DOWN\n30 0.05 W LEFT\n"
+                                    "1 0.05 1\n10 0.05 DOWN\n30 0.05 W LEFT F8\n"
                                     "shot free-camera\n10 0.05 1 W\n");
     ASSERT_ENDED(replay);
     EXPECT_TRUE(looksLikeReference(replay.shots / "free-camera.png", "free-camera"));
     EXPECT_FALSE(replay.state["freeCameraActive"].asBool());
+    // F8 held for 1.5 s switched culling on, and after its one-second cooldown off again.
+    EXPECT_FALSE(replay.state["switches"]["frustumCulling"].asBool());
     // The jet flew straight on (LEFT never reached it); W reached it only in the last half
     // second, after the second press.
     EXPECT_EQ(replay.state["player"]["position"][0].asFloat(), 1.0f);

@@ -2,28 +2,17 @@
 // game loads it, and the generator's parts that the files cannot show. The sizes of the models
 // decide whether the game can be played at all (collisions use the models' unscaled radii), so
 // the flights at the end run the game's own rules over the loaded scene.
-#include "FbxWriter.h"
-#include "LightmapBaker.h"
-#include "MeshData.h"
-#include "RayScene.h"
-#include "Shapes.h"
-#include "ThreeDsWriter.h"
 #include "game_test_scene.h"
 #include "render/Texture.h"
 #include "scene/CameraComponent.h"
 
 #include <IL/il.h>
-#include <assimp/Importer.hpp>
-#include <assimp/postprocess.h>
-#include <assimp/scene.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <optional>
-#include <set>
-#include <span>
 
 namespace fs = std::filesystem;
 
@@ -145,9 +134,8 @@ std::optional<float> groundAt(SceneObject* terrain, float worldX, float worldZ) 
 
 // Every model the game names imports through the game's loader as one mesh (so the bounding
 // sphere covers the whole model) with unit normals and texture coordinates laid out on the
-// texture, and every texture it brings (material, light map, animation frames) loads. A light
-// map gives every surface point its own texels: no two triangles may share one.
-TEST(GeneratedResources, EveryModelLoadsWithItsTexturesAndOwnLightMapTexels) {
+// texture, and every texture it brings (material, light map, animation frames) loads.
+TEST(GeneratedResources, EveryModelLoadsWithItsTextures) {
     ASSERT_TRUE(ready());
     for (const ModelExpectation& expected : models) {
         SCOPED_TRACE(expected.path);
@@ -168,32 +156,6 @@ TEST(GeneratedResources, EveryModelLoadsWithItsTexturesAndOwnLightMapTexels) {
         ASSERT_EQ(mesh.textures.size(), expected.textureCount);
         for (const Texture* texture : mesh.textures)
             EXPECT_NE(texture->id, 0u);
-        if (expected.lightMap == nullptr)
-            continue;
-        const auto lightMap =
-            testing_support::readPicture(resources() / "textures" / expected.lightMap);
-        ASSERT_GT(lightMap.width, 0);
-        const int w = lightMap.width, h = lightMap.height;
-        std::vector<std::size_t> owner(static_cast<std::size_t>(w) * h, mesh.indices.size());
-        for (std::size_t t = 0; t < mesh.indices.size() / 3; ++t) {
-            glm::vec2 c[3];
-            for (int k = 0; k < 3; ++k)
-                c[k] = corner(mesh, t, k).texCoords * glm::vec2(w, h);
-            const glm::ivec2 low = glm::max(glm::ivec2(glm::min(c[0], glm::min(c[1], c[2]))), 0);
-            const glm::ivec2 high =
-                glm::min(glm::ivec2(glm::max(c[0], glm::max(c[1], c[2]))), glm::ivec2(w, h) - 1);
-            for (int y = low.y; y <= high.y; ++y)
-                for (int x = low.x; x <= high.x; ++x) {
-                    const auto weights = weightsIn(c[0], c[1], c[2], glm::vec2(x + 0.5f, y + 0.5f));
-                    if (!weights || glm::any(glm::lessThanEqual(*weights, glm::vec3(1e-4f))))
-                        continue;
-                    std::size_t& cell = owner[static_cast<std::size_t>(y) * w + x];
-                    ASSERT_EQ(cell, mesh.indices.size())
-                        << "texel " << x << "," << y << " is shared by faces " << cell << " and "
-                        << t;
-                    cell = t;
-                }
-        }
     }
 }
 
@@ -240,86 +202,6 @@ TEST(GeneratedResources, GeneratorWritesTheSameBytesEveryRun) {
         }
         EXPECT_GT(compared, 8u);
     }
-}
-
-// The generator's parts that the generated files cannot show
-
-TEST(ModelWriters, ThreeDsRefusesMeshesBeyondItsLimits) {
-    resgen::ModelFile model{"big", "paint", "big.png", {}};
-    const int group = model.mesh.newGroup();
-    for (int i = 0; i < 22000; ++i) {
-        const float x = static_cast<float>(i);
-        model.mesh.addTriangle({x, 0, 0}, {x + 1, 0, 0}, {x, 1, 0}, group, 0);
-    }
-    model.mesh.computeNormals();
-    testing_support::TempDir dir;
-    EXPECT_FALSE(resgen::ThreeDsWriter::write(dir.path() / "big.3ds", model)); // 66000 corners
-}
-
-// Triangle pairs go to FBX as quads where the importer splits them along the same diagonal: two
-// warped cells side by side, split a-c and b-d, and a dart (concave at its third corner) that
-// stays two triangles come back as the same triangles, from 4 + 4 + 6 vertices.
-TEST(ModelWriters, FbxQuadsKeepEachCellsDiagonal) {
-    resgen::ModelFile model{"cells", "paint", "cells.png", {}};
-    const int group = model.mesh.newGroup();
-    const glm::vec3 a(0, 0, 0), b(1, 0.3f, 0), c(1, 0, 1), d(0, 0.2f, 1), on(1, 0, 0);
-    for (const auto& [p, q, r, s] : {std::array{a, d, c, b},
-                                     {b + on, a + on, d + on, c + on},
-                                     {glm::vec3(3, 0, 0), {2, 0, 0}, {2.2f, 0, 0.2f}, {2, 0, 2}}}) {
-        model.mesh.addTriangle(p, q, r, group, 0);
-        model.mesh.addTriangle(p, r, s, group, 0);
-    }
-    model.mesh.computeNormals();
-    model.mesh.weld();
-    testing_support::TempDir dir;
-    ASSERT_TRUE(resgen::FbxWriter::write(dir.path() / "cells.fbx", model));
-    Assimp::Importer importer;
-    const aiScene* scene =
-        importer.ReadFile((dir.path() / "cells.fbx").string(), aiProcess_Triangulate);
-    ASSERT_TRUE(scene && scene->mNumMeshes == 1) << importer.GetErrorString();
-    const aiMesh& mesh = *scene->mMeshes[0];
-    EXPECT_EQ(mesh.mNumVertices, 14u);
-    // Each triangle from its lowest corner on, so that only the winding order counts.
-    using Triangle = std::array<std::array<float, 3>, 3>;
-    auto triangle = [](const auto& positions, auto i, auto j, auto k) {
-        Triangle t;
-        for (auto [corner, at] : {std::pair{0, i}, {1, j}, {2, k}})
-            t[corner] = {positions[at].x, positions[at].y, positions[at].z};
-        std::rotate(t.begin(), std::min_element(t.begin(), t.end()), t.end());
-        return t;
-    };
-    std::set<Triangle> written, imported;
-    for (const glm::uvec3& t : model.mesh.triangles)
-        written.insert(triangle(model.mesh.positions, t.x, t.y, t.z));
-    for (const aiFace& f : std::span(mesh.mFaces, mesh.mNumFaces))
-        imported.insert(triangle(mesh.mVertices, f.mIndices[0], f.mIndices[1], f.mIndices[2]));
-    EXPECT_EQ(imported, written);
-}
-
-// Ground in a box's shadow gets sky light only, open ground sun and sky; a face turned away
-// from the sun is no brighter than shadowed ground.
-TEST(LightmapBaker, ShadowsAndOcclusionDarkenTheLight) {
-    resgen::RayScene scene;
-    resgen::MeshData box;
-    resgen::addBox(box, {-1, 0, -1}, {1, 2, 1}, 0);
-    scene.addMesh(box);
-    scene.setFloor(0.0f);
-    scene.build();
-    resgen::BakeSettings settings;
-    const glm::vec3 up(0, 1, 0);
-    const glm::vec3 sun = settings.sunDirection;
-    // A floor point behind the box as the sun sees it.
-    const glm::vec3 shadowed = glm::vec3(0, 0, 0) - glm::vec3(sun.x, 0, sun.z) / sun.y * 1.5f;
-    const glm::vec3 open(12, 0, 12);
-    const glm::vec3 lightOpen = resgen::LightmapBaker::lightAt(open, up, scene, settings, 1);
-    const glm::vec3 lightShadow = resgen::LightmapBaker::lightAt(shadowed, up, scene, settings, 2);
-    EXPECT_LT(lightShadow.g, lightOpen.g * 0.55f);
-    const glm::vec3 awayFromSun = glm::normalize(glm::vec3(-sun.x, 0.0f, -sun.z));
-    const glm::vec3 backFace = resgen::LightmapBaker::lightAt(
-        glm::vec3(0, 1, 0) + awayFromSun * 1.5f, awayFromSun, scene, settings, 3);
-    EXPECT_LT(backFace.g, lightShadow.g + 0.05f);
-    // The same texel gets the same rays: baking is repeatable.
-    EXPECT_EQ(resgen::LightmapBaker::lightAt(shadowed, up, scene, settings, 2), lightShadow);
 }
 
 // Playability

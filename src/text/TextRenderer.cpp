@@ -8,6 +8,7 @@
 #include <iostream>
 
 std::map<char, Character> glyphs;
+void (*textDrawnHook)(const std::string&, float, float, float, glm::vec3) = nullptr;
 
 namespace {
 
@@ -117,6 +118,8 @@ void initTextRenderer() {
 
 void renderText(ShaderProgram& program, const std::string& text, float x, float y, float scale,
                 glm::vec3 colour) {
+    if (textDrawnHook != nullptr)
+        textDrawnHook(text, x, y, scale, colour);
     glUseProgram(program.program);
     glUniform3f(glGetUniformLocation(program.program, "textColor"), colour.x, colour.y, colour.z);
     glActiveTexture(GL_TEXTURE0);

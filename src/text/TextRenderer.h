@@ -34,6 +34,11 @@ void initTextRenderer();
 void renderText(ShaderProgram& program, const std::string& text, float x, float y, float scale,
                 glm::vec3 colour);
 
+// When set, renderText hands it every line with its place, scale and colour before drawing it:
+// what the screens say is checked as text, not read back from pixels.
+extern void (*textDrawnHook)(const std::string& text, float x, float y, float scale,
+                             glm::vec3 colour);
+
 // One glyph quad as renderText lays it out: six (x, y, u, v) vertices and the glyph's texture.
 struct GlyphQuad {
     GLuint textureId = 0;
