@@ -609,7 +609,7 @@ TEST(TextureFormats, EachIsDrawnAndOneStructureShortIsRefused) {
         const RgbPicture shot = readPicture(dir.path() / "shot.png");
         return shot.width == 0 ? Bytes{} : Bytes(shot.at(8, 8), shot.at(8, 8) + 3);
     };
-    // The seeds' colour, 204, 102, 51, as a PNG (and as BMP and TGA pixels store it).
+    // The colour of our corpus files, 204, 102, 51, as a PNG (and as BMP and TGA pixels store it).
     Bytes rgb, bgr;
     for (int pixel = 0; pixel < 4; ++pixel) {
         rgb.insert(rgb.end(), {204, 102, 51});
@@ -620,8 +620,9 @@ TEST(TextureFormats, EachIsDrawnAndOneStructureShortIsRefused) {
     const Bytes reference = centre();
     ASSERT_EQ(reference.size(), 3u);
 
-    // Our own small files (the image fuzzer's seeds; the first byte chose the extension there).
-    auto seed = [](const std::string& name) {
+    // Our own small files (from the image fuzzer's corpus; the first byte chose the extension
+    // there).
+    auto corpusFile = [](const std::string& name) {
         return readFile(sourceDir() / "tests/fuzz/corpus/image" / name).substr(1);
     };
     struct Row {
@@ -634,22 +635,23 @@ TEST(TextureFormats, EachIsDrawnAndOneStructureShortIsRefused) {
         {"a.png", readFile(dir.path() / "png.png"), 12, true}, // without IEND
         {"a.bmp", bmp24(2, 2, bgr), 1, true},
         {"a.tga", tga(2, 2, 2, 24, bgr), 1, true},
-        {"a.jpg", seed("jpg_colour"), 2, false},
-        {"a.gif", seed("gif_frame"), 2, true}, // the trailer may go, the data's terminator not
-        {"a.tif", seed("tif_rgb_strip"), 1, true},
-        {"a.psd", seed("psd_rgb_packbits"), 1, true},
-        {"a.ico", seed("ico_bgra"), 1, true},
-        {"a.cur", seed("ico_bgra").replace(2, 1, 1, '\2'), 1, true},
-        {"a.ppm", seed("ppm_binary"), 1, true},
-        {"a.pcx", seed("pcx_three_planes"), 1, true},
-        {"a.sgi", seed("sgi_rle"), 2, true}, // a row ends at its width, before its end marker
-        {"a.hdr", seed("hdr_flat"), 1, true},
+        {"a.jpg", corpusFile("jpg_colour"), 2, false},
+        {"a.gif", corpusFile("gif_frame"), 2,
+         true}, // the trailer may go, the data's terminator not
+        {"a.tif", corpusFile("tif_rgb_strip"), 1, true},
+        {"a.psd", corpusFile("psd_rgb_packbits"), 1, true},
+        {"a.ico", corpusFile("ico_bgra"), 1, true},
+        {"a.cur", corpusFile("ico_bgra").replace(2, 1, 1, '\2'), 1, true},
+        {"a.ppm", corpusFile("ppm_binary"), 1, true},
+        {"a.pcx", corpusFile("pcx_three_planes"), 1, true},
+        {"a.sgi", corpusFile("sgi_rle"), 2, true}, // a row ends at its width, before its end marker
+        {"a.hdr", corpusFile("hdr_flat"), 1, true},
     };
     for (const char* kind :
          {"rgb24_chain", "rgba32", "bgr555", "bgr565", "luminance", "luminance_alpha", "alpha",
           "odd_flags", "dxt1_chain", "dxt3", "dxt5_chain", "ati1_chain", "ati2_chain"})
-        rows.push_back(
-            {std::string(kind) + ".dds", seed("dds_lower_case_" + std::string(kind)), 1, false});
+        rows.push_back({std::string(kind) + ".dds",
+                        corpusFile("dds_lower_case_" + std::string(kind)), 1, false});
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         const ProcessResult drawn = draw(row.name, row.bytes);
