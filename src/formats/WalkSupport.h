@@ -30,6 +30,9 @@ public:
     std::uint32_t le16(std::size_t offset) const { return u8(offset + 1) << 8 | u8(offset); }
     std::uint32_t be32(std::size_t offset) const { return be16(offset) << 16 | be16(offset + 2); }
     std::uint32_t le32(std::size_t offset) const { return le16(offset + 2) << 16 | le16(offset); }
+    std::uint64_t le64(std::size_t offset) const {
+        return std::uint64_t{le32(offset + 4)} << 32 | le32(offset);
+    }
     bool startsWith(std::size_t offset, const char* text, std::size_t count) const;
 
 private:
