@@ -8,7 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdint>
+#include <iterator>
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -32,8 +36,8 @@ ImageCheck examine(const std::string& name, const std::string& bytes) {
 void expectRows(const std::vector<Row>& rows) {
     for (const Row& row : rows) {
         const ImageCheck check = examine(row.name, row.bytes);
-        EXPECT_EQ(check.decodable, row.passes) << row.name << ": " << row.why << " (" << check.reason
-                                               << ")";
+        EXPECT_EQ(check.decodable, row.passes)
+            << row.name << ": " << row.why << " (" << check.reason << ")";
     }
 }
 
@@ -107,14 +111,6 @@ TEST(PnmLimits, TextLinesDevilCutAreRefusedAndOnesThatFitAreDrawn) {
         {"a.ppm", textPnm('3', 4, 4, 180, orange, 48), false, "180: no room for the terminator"},
         {"a.pgm", textPnm('2', 2, 1, 0, {7}, 2), true, "the last line ends with the picture"},
         {"a.pgm", textPnm('2', 2, 1, 0, {7}, 2) + "7\n", true, "lines after the last not read"},
-        {"a.pgm", "P2\n2 1\n255\n7 7 7\n", false, "a sample past the picture on its last line"},
-        {"a.pgm", "P2\n2 1\n255\n# a comment line\n7 7\n", true, "a comment at a line's start"},
-        {"a.pgm", "P2\n2 1\n255\n7 # 7\n7\n", false, "DevIL reads on after a '#' in a line"},
-        {"a.pgm", "P2\n2 1\n255\n7\n\n7\n", true, "an empty line"},
-        {"a.pgm", "P2\n2 1\n255\n7\n \t\n7\n", false, "blanks alone: DevIL reads past the line"},
-        {"a.pgm", "P2\r\n2 1\r\n255\r\n7\r\n7\r\n", true, "lines ending in CR LF"},
-        {"a.pbm", "P1\n3 1\n1 0 1\n", true, "bitmap digits apart"},
-        {"a.pbm", "P1\n3 1\n1 01\n", false, "bitmap digits side by side"},
     };
     expectRows(rows);
     EXPECT_NE(examine("a.ppm", oneLineColour).reason.find("line longer than DevIL reads"),
@@ -198,8 +194,8 @@ std::string iconSharingPng(int entries, int texts) {
     auto chunk = [](const std::string& type, const std::string& data) {
         return bigEndian(data.size(), 4) + type + data + "CRC!";
     };
-    std::string png = "\x89PNG\r\n\x1a\n" +
-                      chunk("IHDR", bigEndian(1, 4) + bigEndian(1, 4) + std::string("\x08\x06\0\0\0", 5));
+    std::string png = "\x89PNG\r\n\x1a\n" + chunk("IHDR", bigEndian(1, 4) + bigEndian(1, 4) +
+                                                              std::string("\x08\x06\0\0\0", 5));
     for (int text = 0; text < texts; ++text)
         png += chunk("tEXt", "a");
     png += chunk("IDAT", "x") + chunk("IEND", "");
@@ -220,8 +216,8 @@ TEST(WalkWork, StaysLinearInTheFileWhateverItsTablesPointAt) {
     std::string runs;
     for (int run = 0; run < 128; ++run)
         runs += "\x7F\x10";
-    const std::string sharedRow = sgiRows(127 * 128, std::vector<std::uint32_t>(16384, 0), 257,
-                                          runs + std::string(1, '\0'));
+    const std::string sharedRow =
+        sgiRows(127 * 128, std::vector<std::uint32_t>(16384, 0), 257, runs + std::string(1, '\0'));
     // 1000 rows of 1000 pixels starting 2 bytes apart in one chain of single-pixel runs.
     std::vector<std::uint32_t> apart;
     for (std::uint32_t row = 0; row < 1000; ++row)
@@ -254,8 +250,8 @@ TEST(WalkWork, StaysLinearInTheFileWhateverItsTablesPointAt) {
 // cause: the texture is left out with a line saying so, and the program goes on.
 TEST(TooLarge, OnePictureOrAllTogetherAreLeftOutAlike) {
     auto gif = [](int width, int height, int frames) {
-        std::string file = "GIF89a" + littleEndian(width, 2) + littleEndian(height, 2) +
-                           std::string(3, '\0');
+        std::string file =
+            "GIF89a" + littleEndian(width, 2) + littleEndian(height, 2) + std::string(3, '\0');
         for (int frame = 0; frame < frames; ++frame)
             file += "\x2C" + littleEndian(0, 4) + littleEndian(1, 2) + littleEndian(1, 2) +
                     std::string("\0\x02\x02\x44\x01\0", 6);
@@ -277,177 +273,131 @@ TEST(TooLarge, OnePictureOrAllTogetherAreLeftOutAlike) {
     EXPECT_TRUE(examine("a.gif", gif(16384, 16384, 1)).decodable) << "one screen: inside";
 }
 
-// Per format: each limit and refusal of its walk, the base file just inside, one byte, count or
-// code further just past.
+// Each walk's limits from both sides, as rows of tests/data/image-limits.txt (its head says how
+// they are written): a base file just inside, the same file one byte, count or code past.
 
 namespace {
 
-// `bytes` with `width` bytes at `at` replaced by `value` (little-endian unless `big`).
-std::string put(std::string bytes, std::size_t at, std::uint64_t value, int width,
-                bool big = false) {
-    bytes.replace(at, width, big ? bigEndian(value, width) : littleEndian(value, width));
-    return bytes;
-}
-std::string corpus(const std::string& name) {
-    return readFile(sourceDir() / "tests/fuzz/corpus/image" / name).substr(1);
-}
-std::string pngChunk(const std::string& type, const std::string& data) {
-    return bigEndian(data.size(), 4) + type + data + "CRC!";
-}
-std::string png(std::uint32_t width, std::uint32_t height, int depth, int colourType,
-                const std::string& extra = "") {
-    return "\x89PNG\r\n\x1a\n" +
-           pngChunk("IHDR", bigEndian(width, 4) + bigEndian(height, 4) +
-                                static_cast<char>(depth) + static_cast<char>(colourType) +
-                                std::string(3, '\0')) +
-           extra + pngChunk("IDAT", "x") + pngChunk("IEND", "");
+std::string unescape(const std::string& text) {
+    std::string out;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if (text[at] != '\\' || at + 1 == text.size()) {
+            out += text[at];
+            continue;
+        }
+        const char code = text[++at];
+        if (code == 'x') {
+            out += static_cast<char>(std::stoi(text.substr(at + 1, 2), nullptr, 16));
+            at += 2;
+        } else {
+            out += code == 'n'   ? '\n'
+                   : code == 'r' ? '\r'
+                   : code == 't' ? '\t'
+                   : code == 's' ? ' '
+                                 : code;
+        }
+    }
+    return out;
 }
 
-// A 2 x 2 24-bit BMP, then room for the largest info header and palette.
-std::string bmp24Padded() {
-    std::string file = "BM" + littleEndian(54 + 16, 4) + littleEndian(0, 4) + littleEndian(54, 4) +
-                       littleEndian(40, 4) + littleEndian(2, 4) + littleEndian(2, 4) +
-                       littleEndian(1, 2) + littleEndian(24, 2) + littleEndian(0, 4) +
-                       littleEndian(16, 4) + std::string(16, '\0');
-    return file + std::string(16, '\x40') + std::string(1100, '\0');
-}
+class LimitRows {
+public:
+    std::string source(const std::string& token) const {
+        const std::size_t colon = token.find(':');
+        const std::string kind = token.substr(0, colon), rest = token.substr(colon + 1);
+        if (kind == "corpus")
+            return readFile(sourceDir() / "tests/fuzz/corpus/image" / rest).substr(1);
+        if (kind == "zeros")
+            return std::string(std::stoul(rest), '\0');
+        if (kind == "text")
+            return unescape(rest);
+        if (kind == "hex") {
+            std::string out;
+            for (std::size_t at = 0; at + 1 < rest.size(); at += 2)
+                out += static_cast<char>(std::stoi(rest.substr(at, 2), nullptr, 16));
+            return out;
+        }
+        return bases.at(token);
+    }
+    void edit(std::string& bytes, const std::string& token) const {
+        if (token.starts_with("cut:")) {
+            const long count = std::stol(token.substr(4));
+            bytes.resize(count < 0 ? bytes.size() + count : count);
+        } else if (token[0] == '+') {
+            bytes += source(token.substr(1));
+        } else {
+            const std::size_t mark = token.find_first_of("=+");
+            const std::size_t at = std::stoul(token.substr(1, mark - 1));
+            const std::string value = token.substr(mark + 1);
+            const std::size_t slash = value.find('/');
+            if (token[mark] == '+') {
+                bytes.insert(at, source(value));
+            } else if (std::isdigit(static_cast<unsigned char>(value[0])) &&
+                       slash != std::string::npos) {
+                const int width = std::stoi(value.substr(slash + 1));
+                const std::uint64_t number = std::stoull(value.substr(0, slash), nullptr, 0);
+                bytes.replace(at, width,
+                              value.ends_with("be") ? bigEndian(number, width)
+                                                    : littleEndian(number, width));
+            } else {
+                const std::string replacement = source(value);
+                bytes.replace(at, replacement.size(), replacement);
+            }
+        }
+    }
+    std::map<std::string, std::string> bases;
+};
 
 } // namespace
 
-TEST(FormatLimits, Png) {
-    std::vector<Row> rows = {
-        {"a.png", png(2, 2, 8, 2), true, "base"},
-        {"a.png", put(png(2, 2, 8, 2), 8, 14, 4, true), false, "IHDR of 14 bytes"},
-        // One compressed byte stands for at most 1032 bytes of filtered rows.
-        {"a.png", png(1031, 1, 8, 0), true, "1032 bytes of rows from one"},
-        {"a.png", png(1032, 1, 8, 0), false, "1033 bytes of rows from one"},
-        {"a.png", png(2, 2, 8, 2).substr(0, 58 - 4), true, "IEND without its CRC"},
-        {"a.png", png(2, 2, 8, 2).substr(0, 58 - 5), false, "IEND's type cut short"},
-    };
-    // Bit depths by colour type: the largest and smallest each takes, and the next ones.
-    for (const auto& [type, depth, passes] :
-         {std::tuple{0, 1, true}, {0, 16, true}, {0, 3, false}, {0, 32, false}, {3, 8, true},
-          {3, 16, false}, {4, 8, true}, {4, 4, false}, {2, 16, true}, {2, 4, false},
-          {6, 8, true}, {6, 4, false}, {5, 8, false}, {7, 8, false}})
-        rows.push_back({"a.png", png(1, 1, depth, type), passes, "colour type and depth"});
-    // Chunk types are letters: the ends of both ranges and the bytes beside them.
-    for (const auto& [letter, passes] : {std::pair{'A', true}, {'Z', true}, {'a', true},
-                                         {'z', true}, {'@', false}, {'[', false}, {'`', false},
-                                         {'{', false}})
-        rows.push_back({"a.png", png(1, 1, 8, 2, pngChunk(std::string(1, letter) + "EXt", "a")),
-                        passes, "a chunk type's letter"});
-    expectRows(rows);
-}
-
-TEST(FormatLimits, Jpeg) {
-    const std::string start("\xff\xd8", 2), scan("\xff\xda\0\x02\x12", 5);
-    std::vector<Row> rows = {
-        {"a.jpg", corpus("jpg_colour"), true, "base"},
-        {"a.jpg", start + std::string("\xff\xe0\0\x02", 4) + "\xff\xd9", true, "a 2-byte segment"},
-        {"a.jpg", start + std::string("\xff\xe0\0\x01", 4) + "\xff\xd9", false, "1-byte segment"},
-        {"a.jpg", start + std::string("\xff\x01\xff\xd9", 4), true, "TEM has no segment"},
-        {"a.jpg", start + std::string("\xff\x02\xff\xd9", 4), false, "0x02 has one"},
-    };
-    // Inside a scan, 0xFF followed by a restart marker (D0 to D7) goes on; other markers end it
-    // and read a segment.
-    for (const auto& [marker, passes] :
-         {std::pair{'\xd0', true}, {'\xd7', true}, {'\xcf', false}, {'\xd8', false}})
-        rows.push_back({"a.jpg", start + scan + "\xff" + marker + "\x34\xff\xd9", passes,
-                        "a marker inside a scan"});
-    expectRows(rows);
-    // Frame markers C0 to CF but for C4, C8 and CC declare the size; a frame segment of 7 bytes
-    // holds it.
-    for (const auto& [marker, length, known] :
-         {std::tuple{'\xc0', 7, true}, {'\xcf', 7, true}, {'\xc4', 7, false}, {'\xc8', 7, false},
-          {'\xcc', 7, false}, {'\xbf', 7, false}, {'\xc0', 6, false}}) {
-        const std::string file = start + "\xff" + marker + bigEndian(length, 2) +
-                                 std::string("\x08\0\x05\0\x07", 5) + "\xff\xd9";
-        EXPECT_EQ(examine("a.jpg", file).sizeKnown, known) << int(marker & 0xFF) << " " << length;
+TEST(FormatLimits, EachWalkAtItsLimitsFromBothSides) {
+    std::istringstream lines(readFile(sourceDir() / "tests/data/image-limits.txt"));
+    LimitRows table;
+    int rows = 0;
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream words(line);
+        std::vector<std::string> tokens{std::istream_iterator<std::string>(words), {}};
+        if (tokens.empty() || tokens[0][0] == '#')
+            continue;
+        const bool base = tokens[0] == "base";
+        std::string bytes = table.source(tokens[base ? 2 : 1]);
+        std::size_t next = base ? 3 : 2;
+        for (; next < tokens.size() && (tokens[next][0] == '@' || tokens[next][0] == '+' ||
+                                        tokens[next].starts_with("cut:"));
+             ++next)
+            table.edit(bytes, tokens[next]);
+        if (base) {
+            table.bases[tokens[1]] = bytes;
+            continue;
+        }
+        ASSERT_LT(next, tokens.size()) << "a row without its verdict: " << line;
+        const std::string& verdict = tokens[next];
+        const ImageCheck check = examine(tokens[0], bytes);
+        const bool sizing = verdict == "sized" || verdict == "unsized";
+        ASSERT_TRUE(sizing || verdict == "passes" || verdict == "refused") << line;
+        EXPECT_EQ(sizing ? check.sizeKnown : check.decodable,
+                  verdict == "sized" || verdict == "passes")
+            << line << " (" << check.reason << ")";
+        ++rows;
     }
-}
-
-TEST(FormatLimits, Bmp) {
-    // A 2 x 2 24-bit BMP with room after it for the largest header and palette.
-    std::string base = bmp24Padded();
-    std::vector<Row> rows = {{"a.bmp", base, true, "base"}};
-    for (const auto& [size, passes] : {std::pair{40, true}, {52, true}, {56, true}, {64, true},
-                                       {108, true}, {124, true}, {39, false}, {41, false},
-                                       {123, false}, {125, false}})
-        rows.push_back({"a.bmp", put(base, 14, size, 4), passes, "an info header size"});
-    for (const auto& [bits, compression, passes] :
-         {std::tuple{1, 0, true}, {4, 0, true}, {8, 0, true}, {16, 0, true}, {32, 0, true},
-          {0, 0, false}, {2, 0, false}, {33, 0, false}, {16, 3, true}, {32, 3, true},
-          {24, 3, false}, {8, 1, true}, {4, 1, false}, {4, 2, true}, {8, 2, false},
-          {24, 4, false}})
-        rows.push_back({"a.bmp", put(put(base, 28, bits, 2), 30, compression, 4), passes,
-                        "a bit depth and compression"});
-    expectRows(rows);
-}
-
-TEST(FormatLimits, Tga) {
-    auto tga = [](int type, int width, const std::string& map, const std::string& pixels) {
-        return std::string(1, '\0') + static_cast<char>(map.empty() ? 0 : 1) +
-               static_cast<char>(type) + littleEndian(0, 2) + littleEndian(map.size() / 3, 2) +
-               static_cast<char>(map.empty() ? 0 : 24) + std::string(4, '\0') +
-               littleEndian(width, 2) + littleEndian(1, 2) + "\x08\x20" + map + pixels;
-    };
-    const std::string colour(3, '\x40'), pixel("\x80\0", 2); // a raw pixel, or a packet
-    std::vector<Row> rows;
-    for (const auto& [type, passes] : {std::pair{1, true}, {2, true}, {3, true}, {9, true},
-                                       {10, true}, {11, true}, {0, false}, {4, false},
-                                       {8, false}, {12, false}})
-        rows.push_back({"a.tga", tga(type, 1, colour, pixel), passes, "an image type"});
-    rows.push_back({"a.tga", tga(2, 1, std::string(0x7FFF * 3, '\0'), pixel), true, "map 7FFF"});
-    rows.push_back({"a.tga", tga(2, 1, std::string(0x8000 * 3, '\0'), pixel), false, "map 8000"});
-    rows.push_back({"a.tga", tga(1, 1, "", pixel), false, "colour-mapped without colours"});
-    // A run-length packet stands for 128 pixels at most.
-    rows.push_back({"a.tga", tga(11, 128, "", "\xff\x10"), true, "128 pixels from one packet"});
-    rows.push_back({"a.tga", tga(11, 129, "", "\xff\x10"), false, "129 pixels from one packet"});
-    expectRows(rows);
-}
-
-TEST(FormatLimits, LowerCaseDds) {
-    const std::string base = ddsFile(dxt1, 8, 8, 32, 1, 32);
-    // Uncompressed: an RGB pixel format of `bits` a pixel, level 0 whole.
-    auto pixels = [](int bits) {
-        return put(put(ddsFile(0, 8, 8, 0, 1, 8 * bits), 80, 0x40, 4), 88, bits, 4);
-    };
-    std::vector<Row> rows = {
-        {"a.dds", base, true, "base"},
-        {"a.dds", put(base, 4, 125, 4), false, "a header of 125 bytes"},
-        {"a.dds", put(base, 4, 0x20534444, 4), true, "the magic as header size"},
-        {"a.dds", put(base, 76, 33, 4), false, "a pixel format of 33 bytes"},
-        {"a.dds", put(base, 20, 31, 4), false, "a linear size a byte short of level 0"},
-        {"a.dds", put(base, 108, 0x1008, 4), true, "complex caps alone"},
-        {"a.dds", put(put(base, 108, 0x1008, 4), 112, 0x200, 4), false, "a cube map"},
-        // 8 x 8 DXT1: 32 bytes, 8, then 1 x 1 levels of 8 up to 33 levels, and no more.
-        {"a.dds", ddsFile(dxt1, 8, 8, 32, 33, 32 + 8 + 31 * 8), true, "33 levels"},
-        {"a.dds", ddsFile(dxt1, 8, 8, 32, 33, 32 + 8 + 31 * 8 - 1), false, "33 levels short"},
-        {"a.dds", ddsFile(dxt1, 8, 8, 32, 34, 1000), false, "34 levels"},
-        {"a.dds", pixels(32), true, "32 bits a pixel"},
-        {"a.dds", pixels(40), false, "40 bits a pixel"},
-        {"a.dds", pixels(7), false, "7 bits a pixel"},
-    };
-    for (const auto& [code, passes] :
-         {std::pair{"DXT1", true}, {"DXT2", true}, {"DXT3", true}, {"DXT5", true},
-          {"ATI1", true}, {"ATI2", true}, {"RXGB", true}, {"DXT4", false}, {"DXT0", false},
-          {"DXT6", false}, {"ATI0", false}, {"ATI3", false}})
-        rows.push_back({"a.dds", ddsFile(0, 8, 8, 0, 1, 64).replace(84, 4, code),
-                        passes, code});
-    expectRows(rows);
+    EXPECT_GT(rows, 200) << "the table read whole";
 }
 
 // The game's own reader of upper-case .DDS files: the three S3TC codes and nothing beside them;
 // a header cut short by a byte is refused.
 TEST(FormatLimits, UpperCaseDds) {
-    for (const auto& [code, passes] :
-         {std::pair{"DXT1", true}, {"DXT3", true}, {"DXT5", true}, {"DXT0", false},
-          {"DXT2", false}, {"DXT4", false}, {"DXT6", false}}) {
+    for (const auto& [code, passes] : {std::pair{"DXT1", true},
+                                       {"DXT3", true},
+                                       {"DXT5", true},
+                                       {"DXT0", false},
+                                       {"DXT2", false},
+                                       {"DXT4", false},
+                                       {"DXT6", false}}) {
         std::string file = ddsFile(0, 8, 8, 64, 1, 64).replace(84, 4, code);
         DdsImage image;
-        EXPECT_EQ(DdsImage::parse(reinterpret_cast<const std::uint8_t*>(file.data()), file.size(),
-                                  image),
-                  passes)
+        EXPECT_EQ(
+            DdsImage::parse(reinterpret_cast<const std::uint8_t*>(file.data()), file.size(), image),
+            passes)
             << code;
         EXPECT_EQ(DdsImage::parse(reinterpret_cast<const std::uint8_t*>(file.data()), 127, image),
                   false);
@@ -455,193 +405,4 @@ TEST(FormatLimits, UpperCaseDds) {
                   passes)
             << "the header alone";
     }
-}
-
-TEST(FormatLimits, Gif) {
-    const std::string base = corpus("gif_frame"); // 2 x 2, a 2-colour table, one frame at 19
-    const std::string control("\x21\xf9\x04\0\0\0\0\0", 8);
-    const std::vector<Row> rows = {
-        {"a.gif", base, true, "base"},
-        {"a.gif", std::string(base).replace(0, 6, "GIF89A"), true, "upper-case version"},
-        {"a.gif", std::string(base).replace(0, 6, "GIF88a"), false, "no GIF version"},
-        {"a.gif", put(base, 29, 9, 1), true, "code size 9"},
-        {"a.gif", put(base, 29, 10, 1), false, "code size 10"},
-        {"a.gif", put(base, 29, 2, 1), true, "code size 2"},
-        {"a.gif", put(base, 29, 1, 1), false, "code size 1"},
-        {"a.gif", put(put(base, 20, 1, 2), 24, 1, 2), true, "a frame ending at the screen's edge"},
-        {"a.gif", put(base, 20, 1, 2), false, "a frame one past the screen's edge"},
-        {"a.gif", put(base, 26, 0, 2), false, "a frame of no height"},
-        {"a.gif", base.substr(0, 19) + control + base.substr(19), true, "a graphic control"},
-        {"a.gif", base.substr(0, 19) + control.substr(0, 7) + base.substr(19), false,
-         "a graphic control a byte short"},
-        {"a.gif", base.substr(0, 18), false, "the colour table a byte short"},
-    };
-    expectRows(rows);
-}
-
-TEST(FormatLimits, Tiff) {
-    // 2 x 2 RGB, little-endian: samples per pixel at 90, bits per sample at 122, the strip's
-    // byte count at 114, its 12 bytes ending the file.
-    const std::string base = corpus("tif_rgb_strip");
-    const std::vector<Row> rows = {
-        {"a.tif", base, true, "base"},
-        {"a.tif", put(base, 114, 13, 2), false, "the strip a byte past the end"},
-        {"a.tif", put(base, 2, 43, 2), false, "not 42"},
-        {"a.tif", put(base, 90, 4, 2), true, "4 samples a pixel"},
-        {"a.tif", put(base, 90, 5, 2), false, "5 samples a pixel"},
-        {"a.tif", put(base, 90, 0, 2), false, "no samples"},
-        {"a.tif", put(base, 122, 16, 2), true, "16 bits a sample"},
-        {"a.tif", put(base, 122, 1, 2), true, "1 bit a sample"},
-        {"a.tif", put(base, 122, 3, 2), false, "3 bits a sample"},
-        {"a.tif", put(base, 122, 32, 2), false, "32 bits a sample"},
-        {"a.tif", put(base, 12, 4, 2), true, "the width as a LONG"},
-        {"a.tif", put(base, 12, 1, 2), false, "the width as a BYTE"},
-    };
-    expectRows(rows);
-}
-
-TEST(FormatLimits, Psd) {
-    // 2 x 2 RGB, 8 bits, PackBits: channels at 12, depth at 22, mode at 24, compression at 38.
-    const std::string base = corpus("psd_rgb_packbits");
-    // 1 x 1, raw, with room for 25 channels.
-    const std::string raw = put(put(put(base, 14, 1, 4, true), 18, 1, 4, true), 38, 0, 2, true)
-                                .substr(0, 40) +
-                            std::string(25, '\x40');
-    const std::vector<Row> rows = {
-        {"a.psd", base, true, "base"},
-        {"a.psd", put(base, 4, 2, 2, true), false, "version 2"},
-        {"a.psd", put(base, 12, 2, 2, true), false, "RGB in two channels"},
-        {"a.psd", put(put(base, 24, 1, 2, true), 12, 3, 2, true), true, "grey in three"},
-        {"a.psd", put(raw, 12, 24, 2, true), true, "24 channels"},
-        {"a.psd", put(raw, 12, 25, 2, true), false, "25 channels"},
-        {"a.psd", put(base, 22, 1, 2, true), false, "1 bit"},
-        {"a.psd", put(base, 24, 5, 2, true), false, "an unknown mode"},
-        {"a.psd", put(base, 38, 2, 2, true), false, "a compression DevIL does not read"},
-        {"a.psd", put(raw, 14, 30000, 4, true) + std::string(90000, '\0'), true, "30000 high"},
-        {"a.psd", put(raw, 14, 30001, 4, true) + std::string(90003, '\0'), false, "30001 high"},
-    };
-    expectRows(rows);
-}
-
-TEST(FormatLimits, IcoAndCur) {
-    // One 2 x 2 32-bit BMP entry: directory type at 2, bit count at 36, the BMP's height (with
-    // the mask's rows) at 30.
-    const std::string base = corpus("ico_bgra");
-    const std::string oneRgba = iconSharingPng(1, 0);
-    std::vector<Row> rows = {
-        {"a.ico", base, true, "base"},
-        {"a.cur", put(base, 2, 2, 2), true, "a cursor"},
-        {"a.ico", put(base, 2, 0, 2), false, "type 0"},
-        {"a.ico", put(base, 2, 3, 2), false, "type 3"},
-        {"a.ico", put(base, 0, 1, 2), false, "reserved 1"},
-        {"a.ico", put(base, 36, 24, 2), true, "24 bits"},
-        {"a.ico", put(base, 36, 16, 2), false, "16 bits"},
-        {"a.ico", put(base, 30, 0, 4), false, "no rows"},
-        {"a.ico", oneRgba, true, "an 8-bit RGBA PNG"},
-        {"a.ico", put(oneRgba, 22 + 24, 16, 1), false, "a 16-bit RGBA PNG"},
-        {"a.ico", put(oneRgba, 22 + 25, 2, 1), false, "an 8-bit RGB PNG"},
-    };
-    expectRows(rows);
-}
-
-TEST(FormatLimits, Pnm) {
-    const std::string base = corpus("ppm_binary"); // P6, a comment, 2 x 2, 255
-    std::vector<Row> rows = {
-        {"a.ppm", base, true, "base"},
-        {"a.ppm", base.substr(0, base.size() - 1), false, "a byte short"},
-        {"a.pgm", "P5\n1 1\n65535\n\x01\x02", true, "16-bit: two bytes a sample"},
-        {"a.pgm", "P5\n1 1\n65536\n\x01\x02", false, "past 16 bits"},
-        {"a.pgm", "P5\n1 1\n256\n\x01", false, "over 255 and one byte"},
-        {"a.pgm", "P2\n1 1\n255\n7\n", true, "text samples up to 255"},
-        {"a.pgm", "P2\n1 1\n256\n7\n", false, "text samples over 255"},
-        {"a.pgm", "P5\n0000000001 1\n255\n\x01", true, "a 10-digit word"},
-        {"a.pgm", "P5\n00000000001 1\n255\n\x01", false, "an 11-digit word"},
-        {"a.pgm", "P2\n1 1\n255\n0000000007\n", true, "a 10-digit sample"},
-        {"a.pgm", "P2\n1 1\n255\n00000000007\n", false, "an 11-digit sample"},
-    };
-    // Each kind with a 1 x 1 picture, and the kinds beside them.
-    for (const auto& [kind, rest, passes] :
-         {std::tuple{'1', "1\n", true}, {'2', "1\n1\n", true}, {'3', "1\n1 1 1\n", true},
-          {'4', "\x80", true}, {'5', "1\n\x01", true}, {'6', "1\n\x01\x01\x01", true},
-          {'0', "1\n\x01", false}, {'7', "1\n\x01", false}})
-        rows.push_back({"a.pnm", std::string("P") + kind + "\n1 1\n" + rest, passes, "a kind"});
-    expectRows(rows);
-}
-
-TEST(FormatLimits, Pcx) {
-    // 2 x 2, 8 bits in three planes of 2 bytes a row: bits at 3, planes at 65, bytes a plane's
-    // row at 66; the filler from 74 to 127.
-    const std::string base = corpus("pcx_three_planes");
-    const std::vector<Row> rows = {
-        {"a.pcx", base, true, "base"},
-        {"a.pcx", put(base, 0, 11, 1), false, "not made by ZSoft"},
-        {"a.pcx", put(base, 2, 0, 1), false, "not run-length"},
-        {"a.pcx", put(base, 65, 2, 1), false, "two planes"},
-        {"a.pcx", put(put(base, 65, 1, 1), 1, 0, 1), true, "one plane, no palette"},
-        {"a.pcx", put(base, 66, 4, 2), false, "4 bytes a plane's row for 2 pixels"},
-        {"a.pcx", put(base, 3, 2, 1), false, "2 bits"},
-        {"a.pcx", put(base, 127, 1, 1), false, "the filler's last byte"},
-        {"a.pcx", put(base, 73, 1, 1), true, "the byte before the filler"},
-    };
-    expectRows(rows);
-}
-
-TEST(FormatLimits, Sgi) {
-    // A verbatim SGI of `channels` channels of 2 x 2, `bytes` bytes a value.
-    auto verbatim = [](int channels, int bytes, std::size_t data) {
-        std::string header = bigEndian(474, 2) + std::string(1, '\0') + static_cast<char>(bytes) +
-                             bigEndian(3, 2) + bigEndian(2, 2) + bigEndian(2, 2) +
-                             bigEndian(channels, 2);
-        header.resize(512, '\0');
-        return header + std::string(data, '\x40');
-    };
-    const std::string rle = corpus("sgi_rle");
-    const std::vector<Row> rows = {
-        {"a.sgi", verbatim(1, 1, 4), true, "one channel"},
-        {"a.sgi", verbatim(1, 1, 3), false, "a byte short"},
-        {"a.sgi", verbatim(2, 1, 4), true, "two channels, read as one"},
-        {"a.sgi", verbatim(4, 2, 32), true, "four channels of two bytes"},
-        {"a.sgi", verbatim(5, 1, 100), false, "five channels"},
-        {"a.sgi", verbatim(0, 1, 100), false, "no channels"},
-        {"a.sgi", verbatim(1, 3, 100), false, "three bytes a value"},
-        {"a.sgi", put(verbatim(1, 1, 4), 0, 475, 2, true), false, "not 474"},
-        {"a.sgi", put(verbatim(1, 1, 4), 2, 2, 1), false, "storage 2"},
-        {"a.sgi", put(verbatim(1, 1, 4), 4, 0, 2), false, "no dimension"},
-        {"a.sgi", rle, true, "run-length"},
-        {"a.sgi", put(rle, 3, 2, 1), false, "run-length of two bytes a value"},
-        // A row of two packets is read when its length reaches past the first.
-        {"a.sgi", sgiRows(2, {0}, 3, "\x01\xcc\x01\xcc"), true, "the last packet inside"},
-        {"a.sgi", sgiRows(2, {0}, 2, "\x01\xcc\x01\xcc"), false, "the last packet outside"},
-        {"a.sgi", sgiRows(2, {0}, 9, "\x82\xcc\xcc"), true, "a literal of two"},
-        {"a.sgi", sgiRows(2, {0}, 9, "\x82\xcc"), false, "a literal past the end"},
-        {"a.sgi", sgiRows(2, {0}, 9, "\x03\xcc"), false, "a run past the row"},
-    };
-    expectRows(rows);
-}
-
-TEST(FormatLimits, Hdr) {
-    // One scanline of 8 pixels, each component a run of 8 (a head over 128) or 8 literals.
-    auto hdr = [](const std::string& signature, int declared, const std::string& component,
-                  int width = 8) {
-        std::string file = signature + "\nFORMAT=32-bit_rle_rgbe\n\n-Y 1 +X " +
-                           std::to_string(width) + "\n\x02\x02" + bigEndian(declared, 2);
-        for (int c = 0; c < 4; ++c)
-            file += component;
-        return file;
-    };
-    const std::string run("\x88\x40", 2), literals = "\x08" + std::string(8, '\x40');
-    const std::vector<Row> rows = {
-        {"a.hdr", corpus("hdr_flat"), true, "flat"},
-        {"a.hdr", hdr("#?RADIANCE", 8, run), true, "runs"},
-        {"a.hdr", hdr("#?RGBE", 8, literals), true, "literals"},
-        {"a.hdr", hdr("#?RGBF", 8, run), false, "no signature"},
-        // A head of 128 is 128 literals, one of 129 a run of one.
-        {"a.hdr", hdr("#?RGBE", 128, "\x80" + std::string(128, '\x40'), 128), true, "128 literals"},
-        {"a.hdr", hdr("#?RGBE", 1, "\x81\x40", 1), true, "a run of one"},
-        {"a.hdr", hdr("#?RADIANCE", 9, run), false, "a scanline one wider"},
-        {"a.hdr", hdr("#?RADIANCE", 7, run), false, "a scanline one narrower"},
-        {"a.hdr", hdr("#?RGBE", 8, run).substr(0, hdr("#?RGBE", 8, run).size() - 1), false,
-         "the last run cut short"},
-    };
-    expectRows(rows);
 }
