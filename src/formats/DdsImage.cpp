@@ -1,23 +1,17 @@
 #include "formats/DdsImage.h"
 
+#include "formats/DdsLayout.h"
+#include "formats/WalkSupport.h"
+
 #include <algorithm>
 
 namespace {
 
-// Layout of the part of a DDS file that we use: a 4-byte magic, a 124-byte header, then every
-// mip level back to back. All integers are little-endian.
-constexpr std::size_t magicBytes = 4;
-constexpr std::size_t headerBytes = 124;
-constexpr std::size_t dataStart = magicBytes + headerBytes;
-constexpr std::size_t heightOffset = 12;
-constexpr std::size_t widthOffset = 16;
-constexpr std::size_t linearSizeOffset = 20;
-constexpr std::size_t mipMapCountOffset = 28;
-constexpr std::size_t fourCcOffset = 84;
+using namespace formats::dds;
 
-constexpr std::uint32_t fourCcDxt1 = 0x31545844; // "DXT1"
-constexpr std::uint32_t fourCcDxt3 = 0x33545844; // "DXT3"
-constexpr std::uint32_t fourCcDxt5 = 0x35545844; // "DXT5"
+constexpr std::uint32_t fourCcDxt1 = fourCc("DXT1");
+constexpr std::uint32_t fourCcDxt3 = fourCc("DXT3");
+constexpr std::uint32_t fourCcDxt5 = fourCc("DXT5");
 
 // The S3TC enumerants, spelt out so that this file needs no OpenGL header.
 constexpr std::uint32_t glCompressedRgbaDxt1 = 0x83F1;
@@ -26,15 +20,9 @@ constexpr std::uint32_t glCompressedRgbaDxt5 = 0x83F3;
 
 constexpr std::uint64_t dxt1BlockBytes = 8;
 constexpr std::uint64_t dxt3Dxt5BlockBytes = 16;
-constexpr std::uint64_t blockEdgePixels = 4;
 
-std::uint32_t readLittleEndian32(const std::uint8_t* at) {
-    return static_cast<std::uint32_t>(at[0]) | static_cast<std::uint32_t>(at[1]) << 8 |
-           static_cast<std::uint32_t>(at[2]) << 16 | static_cast<std::uint32_t>(at[3]) << 24;
-}
-
-std::uint32_t formatOf(std::uint32_t fourCc) {
-    switch (fourCc) {
+std::uint32_t formatOf(std::uint32_t code) {
+    switch (code) {
     case fourCcDxt1:
         return glCompressedRgbaDxt1;
     case fourCcDxt3:
@@ -53,11 +41,12 @@ bool DdsImage::parse(const std::uint8_t* bytes, std::size_t length, DdsImage& ou
     if (bytes == nullptr || length < dataStart)
         return false;
 
-    const std::uint32_t height = readLittleEndian32(bytes + heightOffset);
-    const std::uint32_t width = readLittleEndian32(bytes + widthOffset);
-    const std::uint32_t linearSize = readLittleEndian32(bytes + linearSizeOffset);
-    out.mipMapCount = readLittleEndian32(bytes + mipMapCountOffset);
-    out.glFormat = formatOf(readLittleEndian32(bytes + fourCcOffset));
+    const formats::Bytes file(bytes, length);
+    const std::uint32_t height = file.le32(heightOffset);
+    const std::uint32_t width = file.le32(widthOffset);
+    const std::uint32_t linearSize = file.le32(linearSizeOffset);
+    out.mipMapCount = file.le32(mipMapCountOffset);
+    out.glFormat = formatOf(file.le32(fourCcOffset));
     if (out.glFormat == 0)
         return false;
 
@@ -79,8 +68,8 @@ bool DdsImage::parse(const std::uint8_t* bytes, std::size_t length, DdsImage& ou
     for (std::uint32_t level = 0; level < out.mipMapCount && !(w == 0 && h == 0); ++level) {
         // At most 2^30 blocks per row and column: the product fits, the byte size might not,
         // so the comparison is made in blocks.
-        const std::uint64_t blocks = (w + blockEdgePixels - 1) / blockEdgePixels *
-                                     ((h + blockEdgePixels - 1) / blockEdgePixels);
+        const std::uint64_t blocks = (w + blockEdge - 1) / blockEdge *
+                                     ((h + blockEdge - 1) / blockEdge);
         // A level cut short would hand the driver bytes we never read; it and every level
         // after it are left out.
         if (blocks > (out.data.size() - offset) / blockBytes)

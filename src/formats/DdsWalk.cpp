@@ -3,6 +3,7 @@
 // linear size says (when its flags say there is one), then decodes a whole picture's blocks or
 // pixels from them whatever their number: level 0 must hold the picture, and every declared
 // level must lie inside the file.
+#include "formats/DdsLayout.h"
 #include "formats/WalkSupport.h"
 
 #include <algorithm>
@@ -10,21 +11,8 @@
 namespace formats {
 namespace {
 
-constexpr std::size_t dataStart = 128;
-constexpr std::size_t headerSizeOffset = 4;
-constexpr std::size_t flagsOffset = 8;
-constexpr std::size_t heightOffset = 12;
-constexpr std::size_t widthOffset = 16;
-constexpr std::size_t linearSizeOffset = 20;
-constexpr std::size_t depthOffset = 24;
-constexpr std::size_t mipMapCountOffset = 28;
-constexpr std::size_t pixelFormatSizeOffset = 76;
-constexpr std::size_t pixelFlagsOffset = 80;
-constexpr std::size_t fourCcOffset = 84;
-constexpr std::size_t bitCountOffset = 88;
-constexpr std::size_t caps1Offset = 108;
-constexpr std::size_t caps2Offset = 112;
-constexpr std::uint32_t headerBytes = 124;
+using namespace dds;
+
 constexpr std::uint32_t pixelFormatBytes = 32;
 // Some tools write the magic again in place of the header size; DevIL takes it.
 constexpr std::uint32_t magicAsHeaderSize = 0x20534444;
@@ -35,17 +23,9 @@ constexpr std::uint32_t fourCcFlag = 0x4;
 constexpr std::uint32_t complexCaps = 0x8;
 constexpr std::uint32_t cubeMapCaps = 0x200;
 constexpr std::uint32_t volumeCaps = 0x200000;
-constexpr std::uint32_t blockEdge = 4;
 // More levels than this cannot exist: a 32-bit edge halves to one pixel in 32 steps, and
 // DevIL goes on with 1 x 1 levels as long as the count says.
 constexpr std::uint32_t mostLevels = 33;
-
-constexpr std::uint32_t fourCc(const char (&text)[5]) {
-    return static_cast<std::uint32_t>(static_cast<unsigned char>(text[0])) |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(text[1])) << 8 |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(text[2])) << 16 |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(text[3])) << 24;
-}
 
 // Bytes of one 4 x 4 block for the compressed formats DevIL decodes, 0 for others. DXT4 is
 // left out: DevIL decodes it and then reports failure.

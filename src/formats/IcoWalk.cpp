@@ -5,6 +5,9 @@
 // makes a picture of each.
 #include "formats/WalkSupport.h"
 
+#include <map>
+#include <utility>
+
 namespace formats {
 namespace {
 
@@ -65,11 +68,21 @@ bool bmpImage(const Bytes& file, std::size_t start, ImageCheck& check, std::uint
     return true;
 }
 
+// The PNG images already walked, by start and size: entries may share one.
+using Walked = std::map<std::pair<std::size_t, std::size_t>, ImageCheck>;
+
 bool pngImage(const Bytes& file, std::size_t start, std::size_t size, ImageCheck& check,
-              std::uint64_t& pixels, bool first) {
-    ImageCheck png;
-    if (!file.holds(start, size) || !walkPng(Bytes(file.at(start), size), png))
-        return refuse(check, "a PNG icon image: " + png.reason);
+              std::uint64_t& pixels, bool first, Walked& walked) {
+    auto found = walked.find({start, size});
+    if (found == walked.end()) {
+        ImageCheck image;
+        if (!(file.holds(start, size) && walkPng(Bytes(file.at(start), size), image)))
+            return refuse(check, "a PNG icon image: " + image.reason);
+        if (!spend(file, check, image.work))
+            return refuse(check, overspentReason);
+        found = walked.emplace(std::pair{start, size}, image).first;
+    }
+    const ImageCheck& png = found->second;
     if (first)
         declareSize(check, png.width, png.height);
     if (file.u8(start + pngColourTypeOffset) != pngRgba || file.u8(start + pngBitDepthOffset) != 8)
@@ -88,6 +101,7 @@ bool walkIco(const Bytes& file, ImageCheck& check) {
     if (entries == 0 || !file.holds(directoryBytes, std::uint64_t{entries} * entryBytes))
         return refuse(check, "the icon directory reaches past the end of the file");
     std::uint64_t pixels = 0;
+    Walked walked;
     for (std::uint32_t entry = 0; entry < entries; ++entry) {
         const std::size_t at = directoryBytes + entry * entryBytes;
         const std::size_t start = file.le32(at + entryOffsetOffset);
@@ -95,7 +109,7 @@ bool walkIco(const Bytes& file, ImageCheck& check) {
         // DevIL takes an image for PNG when its bytes 1 to 3 spell "PNG" in any case.
         const bool isPng = (file.u8(start + 1) | 0x20) == 'p' &&
                            (file.u8(start + 2) | 0x20) == 'n' && (file.u8(start + 3) | 0x20) == 'g';
-        if (!(isPng ? pngImage(file, start, size, check, pixels, entry == 0)
+        if (!(isPng ? pngImage(file, start, size, check, pixels, entry == 0, walked)
                     : bmpImage(file, start, check, pixels, entry == 0)))
             return false;
     }

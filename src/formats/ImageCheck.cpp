@@ -21,6 +21,11 @@ void declareSize(ImageCheck& check, std::uint32_t width, std::uint32_t height) {
     check.totalPixels = static_cast<std::uint64_t>(width) * height;
 }
 
+bool spend(const Bytes& file, ImageCheck& check, std::uint64_t steps) {
+    check.work += steps;
+    return check.work <= stepsPerByte * file.size() + baseSteps;
+}
+
 bool refuse(ImageCheck& check, const std::string& reason) {
     check.reason = reason;
     return false;
@@ -75,6 +80,7 @@ ImageCheck ImageCheck::examine(const std::string& fileName, const std::uint8_t* 
     check.decodable = walk(formats::Bytes(bytes, length), check);
     if (check.decodable && check.totalPixels > formats::largestTotalPixels) {
         check.decodable = false;
+        check.tooLarge = true;
         check.reason = "its pictures together are larger than any texture";
     }
     return check;

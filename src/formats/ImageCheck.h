@@ -31,6 +31,12 @@ struct ImageCheck {
     // what is wrong, in a few words.
     bool decodable = false;
     std::string reason;
+    // Refused for its pictures together being larger than any texture: the same cause as one
+    // picture too large, so the same answer (left out), not a damaged structure.
+    bool tooLarge = false;
+    // Steps the walk took (rows, strips, entries, chunks looked at): no more than a few for each
+    // byte of the file, whatever its tables point at.
+    std::uint64_t work = 0;
 
     // bytes: the whole file. The name only chooses the format.
     static ImageCheck examine(const std::string& fileName, const std::uint8_t* bytes,

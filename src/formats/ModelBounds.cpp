@@ -1,5 +1,7 @@
 #include "formats/ModelBounds.h"
 
+#include "formats/WalkSupport.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -29,17 +31,10 @@ constexpr std::uint32_t fbxDeflated = 1;
 // Deflate never turns one byte into more than 1032.
 constexpr std::uint64_t deflateLargestExpansion = 1032;
 
-std::uint64_t littleEndian(const std::uint8_t* at, std::size_t bytes) {
-    std::uint64_t value = 0;
-    for (std::size_t i = bytes; i-- > 0;)
-        value = value << 8 | at[i];
-    return value;
-}
-
 class FbxWalk {
 public:
-    FbxWalk(const std::uint8_t* bytes, bool wide)
-        : bytes(bytes), fieldBytes(wide ? 8 : 4), headerBytes(3 * fieldBytes + 1) {}
+    FbxWalk(const formats::Bytes& file, bool wide)
+        : file(file), fieldBytes(wide ? 8 : 4), headerBytes(3 * fieldBytes + 1) {}
 
     // The records from `at` up to `end`; at the top level the zero record ends them and the
     // file's footer follows.
@@ -47,11 +42,10 @@ public:
         if (depth > fbxDeepestNesting)
             return refuse("nodes nested too deeply");
         while (end - at >= headerBytes) {
-            const std::uint64_t recordEnd = littleEndian(bytes + at, fieldBytes);
-            const std::uint64_t properties = littleEndian(bytes + at + fieldBytes, fieldBytes);
-            const std::uint64_t propertyBytes =
-                littleEndian(bytes + at + 2 * fieldBytes, fieldBytes);
-            const std::uint8_t nameBytes = bytes[at + 3 * fieldBytes];
+            const std::uint64_t recordEnd = field(at);
+            const std::uint64_t properties = field(at + fieldBytes);
+            const std::uint64_t propertyBytes = field(at + 2 * fieldBytes);
+            const std::uint32_t nameBytes = file.u8(at + 3 * fieldBytes);
             if (recordEnd == 0 && properties == 0 && propertyBytes == 0 && nameBytes == 0) {
                 if (depth == 0)
                     return true;
@@ -74,6 +68,11 @@ public:
     std::string reason;
 
 private:
+    // A record header's field, 32 or 64 bits wide.
+    std::uint64_t field(std::size_t at) const {
+        return fieldBytes == 8 ? file.le64(at) : file.le32(at);
+    }
+
     bool refuse(const char* why) {
         reason = why;
         return false;
@@ -83,7 +82,7 @@ private:
         for (std::uint64_t i = 0; i < count; ++i) {
             if (at >= end)
                 return refuse("a node has fewer properties than it declares");
-            const char type = static_cast<char>(bytes[at++]);
+            const char type = static_cast<char>(file.u8(at++));
             std::uint64_t size = 0;
             switch (type) {
             case 'C':
@@ -104,7 +103,7 @@ private:
             case 'R':
                 if (end - at < 4)
                     return refuse("a string property is cut short");
-                size = 4 + littleEndian(bytes + at, 4);
+                size = 4 + std::uint64_t{file.le32(at)};
                 break;
             case 'f':
             case 'i':
@@ -128,9 +127,9 @@ private:
     bool array(char type, std::size_t at, std::size_t end, std::uint64_t& size) {
         if (end - at < fbxArrayHeaderBytes)
             return refuse("an array property is cut short");
-        const std::uint64_t elements = littleEndian(bytes + at, 4);
-        const std::uint64_t encoding = littleEndian(bytes + at + 4, 4);
-        const std::uint64_t stored = littleEndian(bytes + at + 8, 4);
+        const std::uint64_t elements = file.le32(at);
+        const std::uint64_t encoding = file.le32(at + 4);
+        const std::uint64_t stored = file.le32(at + 8);
         const std::uint64_t elementBytes = type == 'd' || type == 'l'   ? 8
                                            : type == 'b' || type == 'c' ? 1
                                                                         : 4;
@@ -143,7 +142,7 @@ private:
         return refuse("an array declares more elements than its data can hold");
     }
 
-    const std::uint8_t* bytes;
+    const formats::Bytes& file;
     std::size_t fieldBytes;
     std::size_t headerBytes;
 };
@@ -181,8 +180,9 @@ bool ModelBounds::check(const std::string& fileName, const std::uint8_t* bytes, 
     if (bytes == nullptr)
         return true; // an empty file: Assimp has nothing to trust
     if (length >= fbxFirstRecord && std::equal(fbxMagic.begin(), fbxMagic.end(), bytes)) {
-        const bool wide = littleEndian(bytes + fbxVersionOffset, 4) >= fbxWideVersion;
-        FbxWalk walk(bytes, wide);
+        const formats::Bytes file(bytes, length);
+        const bool wide = file.le32(fbxVersionOffset) >= fbxWideVersion;
+        FbxWalk walk(file, wide);
         if (walk.records(fbxFirstRecord, length, 0))
             return true;
         reason = "binary FBX: " + walk.reason;

@@ -80,6 +80,8 @@ bool walkPng(const Bytes& file, ImageCheck& check) {
         const std::uint8_t* type = file.at(at + 4);
         if (!std::all_of(type, type + 4, isChunkLetter))
             return refuse(check, "a PNG chunk without a type");
+        if (!spend(file, check, 1))
+            return refuse(check, overspentReason);
         if (file.startsWith(at + 4, "IEND", 4) && dataBytes == 0) {
             if (compressed * deflateLargestExpansion < needed)
                 return refuse(check, "too little PNG image data for the rows declared");

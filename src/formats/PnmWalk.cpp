@@ -2,7 +2,10 @@
 // sample value as decimal text, separated by white space and "#" comments; the samples follow as
 // text (P1 to P3) or, after one white space byte, as bytes (P4 to P6; two bytes a sample when
 // the largest value exceeds 255). DevIL allocates the picture from the header, then reads the
-// text word by word, and the bytes as long as the picture needs. Its header words end only at a
+// bytes as long as the picture needs, and the text a line at a time through a buffer of 180
+// bytes: a longer line is cut there (a byte lost at the cut, a number split in two), every word
+// of a line is stored even past the picture's end, a line of blanks sends it reading past the
+// line's end, and a "#" only starts a comment at a line's start. Its header words end only at a
 // blank, a line end (LF or CR LF) or a comment, and a file it fails on is freed twice: the game
 // would abort at its exit.
 #include "formats/WalkSupport.h"
@@ -14,6 +17,8 @@ namespace {
 constexpr std::size_t longestWord = 10;
 constexpr std::uint32_t largestSample = 65535;
 constexpr std::uint32_t largestByteSample = 255;
+// The longest text line DevIL's 180-byte line buffer holds with its terminator.
+constexpr std::size_t longestTextLine = 179;
 
 bool isSpace(std::uint32_t byte) {
     return byte == ' ' || byte == '\t' || byte == '\r' || byte == '\n' || byte == '\v' ||
@@ -26,14 +31,14 @@ bool isHeaderSpace(const Bytes& file, std::size_t at) {
            (file.u8(at) == '\r' && file.u8(at + 1) == '\n');
 }
 
-// Moves past separators and comments to the next word, and returns its length (0 at the end, or
-// at a separator DevIL does not take).
-std::size_t nextWord(const Bytes& file, std::size_t& at, bool header) {
+// Moves past header separators and comments to the next word, and returns its length (0 at the
+// end, or at a separator DevIL does not take).
+std::size_t nextWord(const Bytes& file, std::size_t& at) {
     while (at < file.size()) {
         if (file.u8(at) == '#') {
             while (at < file.size() && file.u8(at) != '\n')
                 ++at;
-        } else if (header ? isHeaderSpace(file, at) : isSpace(file.u8(at))) {
+        } else if (isHeaderSpace(file, at)) {
             ++at;
         } else {
             break;
@@ -47,7 +52,7 @@ std::size_t nextWord(const Bytes& file, std::size_t& at, bool header) {
 
 // Reads a decimal header number; false when the word is none.
 bool readNumber(const Bytes& file, std::size_t& at, std::uint32_t& value) {
-    const std::size_t length = nextWord(file, at, true);
+    const std::size_t length = nextWord(file, at);
     if (length == 0 || length > longestWord || !isHeaderSpace(file, at + length))
         return false;
     std::uint64_t number = 0;
@@ -90,16 +95,37 @@ bool walkPnm(const Bytes& file, ImageCheck& check) {
                    ? true
                    : refuse(check, "the PNM pixels reach past the end of the file");
     }
-    // Text samples: words of digits (a bitmap's one digit each: DevIL does not read them side
-    // by side), separated by white space.
+    // Text samples: lines of words of digits (a bitmap's one digit each: DevIL does not read
+    // them side by side) separated by white space, or comment lines; the sample lines start
+    // after the header's last separator.
     std::uint64_t found = 0;
-    for (std::size_t length = nextWord(file, at, false); found < samples;
-         length = nextWord(file, at, false)) {
-        if (length == 0 || length > (bitmap ? 1 : longestWord) ||
-            !(at + length == file.size() || isSpace(file.u8(at + length))))
+    for (std::size_t line = at + 1; found < samples; ++line) {
+        std::size_t end = line;
+        while (end < file.size() && file.u8(end) != '\n')
+            ++end;
+        if (line >= file.size())
             return refuse(check, "PNM samples DevIL does not read, or too few");
-        ++found;
-        at += length;
+        if (end - line > longestTextLine)
+            return refuse(check, "a text PNM line longer than DevIL reads (179 characters)");
+        const bool comment = file.u8(line) == '#';
+        std::uint64_t words = 0;
+        for (std::size_t word = line; word < end;) {
+            std::size_t length = 0;
+            while (file.u8(word + length) >= '0' && file.u8(word + length) <= '9')
+                ++length;
+            if (comment ? file.u8(word) == 0 : length == 0 && !isSpace(file.u8(word)))
+                return refuse(check, "PNM samples DevIL does not read, or too few");
+            if (!comment && length > (bitmap ? 1 : longestWord))
+                return refuse(check, "PNM samples DevIL does not read, or too few");
+            words += length > 0 && !comment ? 1 : 0;
+            word += length > 0 ? length : 1;
+        }
+        if (!comment && words == 0 && end > line)
+            return refuse(check, "a text PNM line of blanks alone, which DevIL reads past");
+        if (found + words > samples)
+            return refuse(check, "a text PNM line holding samples past the picture's end");
+        found += words;
+        line = end;
     }
     return true;
 }

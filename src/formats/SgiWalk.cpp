@@ -5,6 +5,8 @@
 // into a buffer of the row's size without checking that a packet stays inside it.
 #include "formats/WalkSupport.h"
 
+#include <unordered_map>
+
 namespace formats {
 namespace {
 
@@ -17,28 +19,32 @@ constexpr std::uint32_t countBits = 0x7F;
 constexpr std::uint32_t literalFlag = 0x80;
 constexpr std::uint32_t tableEntryBytes = 4;
 
-// Decodes one run-length row as DevIL does: packets (a count with the literal flag, then that
-// many values; or a count and one value to repeat) until a count of 0, the row's length in
-// bytes or its width; the row must come out exactly as wide as the picture.
-bool rowDecodes(const Bytes& file, std::size_t at, std::uint64_t length, std::uint64_t width) {
+// A run-length row as DevIL decodes it: packets (a count with the literal flag, then that many
+// values; or a count and one value to repeat) until a count of 0, the row's length in bytes or
+// its width; the row must come out exactly as wide as the picture. Decoded once for each start,
+// as rows may share their data: the row's length only decides whether the last packet is read.
+struct RowDecoding {
+    bool wholeWidth = false;
+    std::uint64_t lastPacketAt = 0; // bytes of the row before its last packet
+};
+
+RowDecoding decodeRow(const Bytes& file, std::size_t at, std::uint64_t width, ImageCheck& check) {
+    RowDecoding row;
     std::uint64_t read = 0, produced = 0;
-    while (read < length && produced < width) {
-        if (!file.holds(at, 1))
-            return false;
-        const std::uint32_t head = file.u8(at++);
-        const std::uint32_t count = head & countBits;
-        if (count == 0)
+    while (produced < width && spend(file, check, 1)) {
+        const std::uint32_t count = file.u8(at) & countBits;
+        const std::uint64_t payload = (file.u8(at) & literalFlag) ? count : 1;
+        if (!file.holds(at, 1 + payload) || count == 0)
             break;
         if (produced + count > width)
-            return false;
-        const std::uint64_t payload = (head & literalFlag) ? count : 1;
-        if (!file.holds(at, payload))
-            return false;
-        at += payload;
-        read += payload + 1;
+            break;
+        row.lastPacketAt = read;
+        at += 1 + payload;
+        read += 1 + payload;
         produced += count;
     }
-    return produced == width;
+    row.wholeWidth = produced == width;
+    return row;
 }
 
 } // namespace
@@ -71,10 +77,18 @@ bool walkSgi(const Bytes& file, ImageCheck& check) {
     const std::size_t lengths = offsets + rows * tableEntryBytes;
     if (!file.holds(offsets, 2 * rows * tableEntryBytes))
         return refuse(check, "the SGI row tables reach past the end of the file");
-    for (std::uint64_t row = 0; row < rows; ++row)
-        if (!rowDecodes(file, file.be32(offsets + row * tableEntryBytes),
-                        file.be32(lengths + row * tableEntryBytes), width))
+    std::unordered_map<std::uint32_t, RowDecoding> decoded;
+    for (std::uint64_t row = 0; row < rows; ++row) {
+        const std::uint32_t start = file.be32(offsets + row * tableEntryBytes);
+        auto found = decoded.find(start);
+        if (found == decoded.end())
+            found = decoded.emplace(start, decodeRow(file, start, width, check)).first;
+        if (!spend(file, check, 1))
+            return refuse(check, overspentReason);
+        if (!found->second.wholeWidth ||
+            found->second.lastPacketAt >= file.be32(lengths + row * tableEntryBytes))
             return refuse(check, "an SGI row does not decode to the picture's width");
+    }
     return true;
 }
 

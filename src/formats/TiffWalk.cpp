@@ -6,6 +6,7 @@
 #include "formats/WalkSupport.h"
 
 #include <set>
+#include <tuple>
 
 namespace formats {
 namespace {
@@ -21,6 +22,8 @@ constexpr std::uint32_t shortType = 3, longType = 4;
 constexpr std::uint32_t typeBytes[] = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8, 4};
 constexpr std::uint32_t inlineValueBytes = 4;
 constexpr std::uint32_t mostSamples = 4;
+// The fields a directory is searched for, each a pass over its entries.
+constexpr std::uint64_t fieldsLookedUp = 8;
 
 class TiffFile {
 public:
@@ -67,15 +70,25 @@ public:
     const bool bigEndian;
 };
 
+// The strip or tile tables found inside the file: directories may share them.
+using PieceTables = std::set<std::tuple<std::size_t, std::size_t, std::uint32_t, std::uint32_t>>;
+
 // Every strip or tile lies inside the file, as its offset and byte count say.
 bool piecesInside(const TiffFile& tiff, const TiffFile::Field& offsets,
-                  const TiffFile::Field& counts) {
+                  const TiffFile::Field& counts, PieceTables& checked, ImageCheck& check) {
     if (!tiff.isInteger(offsets) || !tiff.isInteger(counts) || offsets.count != counts.count ||
         offsets.count == 0)
+        return false;
+    const auto table = std::tuple(offsets.values, counts.values, offsets.count,
+                                  offsets.type << 8 | counts.type);
+    if (checked.contains(table))
+        return true;
+    if (!spend(tiff.file, check, offsets.count))
         return false;
     for (std::uint32_t piece = 0; piece < offsets.count; ++piece)
         if (!tiff.file.holds(tiff.value(offsets, piece), tiff.value(counts, piece)))
             return false;
+    checked.insert(table);
     return true;
 }
 
@@ -89,6 +102,7 @@ bool walkTiff(const Bytes& file, ImageCheck& check) {
     if (tiff.u16(2) != magic)
         return refuse(check, "not a classic TIFF file (BigTIFF is not read)");
     std::set<std::uint32_t> visited;
+    PieceTables checked;
     std::uint64_t totalPixels = 0;
     for (std::uint32_t directory = tiff.u32(4); directory != 0;
          directory = tiff.u32(directory + 2 + tiff.u16(directory) * entryBytes)) {
@@ -97,6 +111,8 @@ bool walkTiff(const Bytes& file, ImageCheck& check) {
         if (!file.holds(directory, 2) ||
             !file.holds(directory + 2, tiff.u16(directory) * entryBytes + 4))
             return refuse(check, "a TIFF directory reaches past the end of the file");
+        if (!spend(file, check, fieldsLookedUp * tiff.u16(directory)))
+            return refuse(check, overspentReason);
         const TiffFile::Field width = tiff.field(directory, imageWidthTag);
         const TiffFile::Field height = tiff.field(directory, imageLengthTag);
         if (!tiff.isInteger(width) || !tiff.isInteger(height))
@@ -124,11 +140,14 @@ bool walkTiff(const Bytes& file, ImageCheck& check) {
         }
         const TiffFile::Field tiles = tiff.field(directory, tileOffsetsTag);
         const bool inside =
-            tiles.present ? piecesInside(tiff, tiles, tiff.field(directory, tileByteCountsTag))
-                          : piecesInside(tiff, tiff.field(directory, stripOffsetsTag),
-                                         tiff.field(directory, stripByteCountsTag));
+            tiles.present
+                ? piecesInside(tiff, tiles, tiff.field(directory, tileByteCountsTag), checked, check)
+                : piecesInside(tiff, tiff.field(directory, stripOffsetsTag),
+                               tiff.field(directory, stripByteCountsTag), checked, check);
         if (!inside)
-            return refuse(check, "a TIFF strip or tile reaches past the end of the file");
+            return refuse(check, !spend(file, check, 0)
+                                     ? overspentReason
+                                     : "a TIFF strip or tile reaches past the end of the file");
     }
     if (visited.empty())
         return refuse(check, "a TIFF file without a picture");

@@ -30,6 +30,9 @@ public:
     std::uint32_t le16(std::size_t offset) const { return u8(offset + 1) << 8 | u8(offset); }
     std::uint32_t be32(std::size_t offset) const { return be16(offset) << 16 | be16(offset + 2); }
     std::uint32_t le32(std::size_t offset) const { return le16(offset + 2) << 16 | le16(offset); }
+    std::uint64_t le64(std::size_t offset) const {
+        return std::uint64_t{le32(offset + 4)} << 32 | le32(offset);
+    }
     bool startsWith(std::size_t offset, const char* text, std::size_t count) const;
 
 private:
@@ -37,6 +40,16 @@ private:
     std::size_t length;
 };
 
+// The work a walk may do: a sound file's tables take bytes of their own for every row, strip or
+// entry they list, and the walks look at each once (or once for all that share the same data),
+// so they stay well inside; tables pointing into the same data in ever other ways would make the
+// work grow with the square of the file's size.
+constexpr std::uint64_t stepsPerByte = 2;
+constexpr std::uint64_t baseSteps = 4096;
+constexpr const char* overspentReason = "tables that point into the same data over and over";
+
+// Counts `steps` more of the walk's work; false once it passes the file's budget.
+bool spend(const Bytes& file, ImageCheck& check, std::uint64_t steps);
 // Records the declared size of the first picture.
 void declareSize(ImageCheck& check, std::uint32_t width, std::uint32_t height);
 // Refuses with the reason; returns false so a walk can `return refuse(...)`.

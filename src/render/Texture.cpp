@@ -185,6 +185,12 @@ GLuint loadImage(const std::string& path, std::ifstream& file) {
         refuseUndecodable(path, "not a format the game reads");
     if (check.sizeKnown && tooLargeForTexture(path, check.width, check.height))
         return 0;
+    if (check.tooLarge) {
+        std::printf("%s holds %llu pixels in all its pictures, more than a texture may be.\n",
+                    path.c_str(), static_cast<unsigned long long>(check.totalPixels));
+        std::fflush(stdout);
+        return 0;
+    }
     if (bytes.size() > largestImageFileBytes || !check.decodable)
         refuseUndecodable(path, "its structure is damaged: " + check.reason);
 

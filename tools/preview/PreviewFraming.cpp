@@ -34,7 +34,7 @@ glm::vec3 cameraDirection(float yawDegrees, float pitchDegrees) {
 
 } // namespace
 
-PreviewFraming framePreview(const ModelBounds& bounds, const PreviewOptions& options,
+PreviewFraming framePreview(const ModelExtent& bounds, const PreviewOptions& options,
                             float aspectRatio) {
     assert(aspectRatio > 0.0f && "the picture has a size");
     assert(std::fabs(options.pitchDegrees) < 90.0f &&

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ModelBounds.h"
+#include "ModelExtent.h"
 #include "PreviewOptions.h"
 
 #include <glm/glm.hpp>
@@ -17,5 +17,5 @@ struct PreviewFraming {
 // distance where the sphere just fits the narrower side of the picture (times the distance
 // factor), and the light stands above and in front of the model, slightly to the left. Inside:
 // the camera stands at the centre with a wide view and looks the same way.
-PreviewFraming framePreview(const ModelBounds& bounds, const PreviewOptions& options,
+PreviewFraming framePreview(const ModelExtent& bounds, const PreviewOptions& options,
                             float aspectRatio);

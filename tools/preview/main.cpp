@@ -5,7 +5,7 @@
 // Run it from the game's directory: shaders and textures are read from "Shader/" and
 // "Resources/textures/" exactly as the game reads them. See previewUsage() for the options.
 
-#include "ModelBounds.h"
+#include "ModelExtent.h"
 #include "OffscreenTarget.h"
 #include "PreviewFraming.h"
 #include "PreviewOptions.h"
@@ -128,7 +128,7 @@ int preview(const PreviewOptions& options) {
     auto* model = new MeshComponent();
     model->load(options.modelPath);
     model->localTransform = componentTurn(options.turn);
-    const ModelBounds bounds = measureModel(*model);
+    const ModelExtent bounds = measureModel(*model);
     if (bounds.empty)
         return fail("no mesh with vertices was imported from '" + options.modelPath + "'");
 

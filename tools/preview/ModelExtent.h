@@ -7,7 +7,7 @@ class MeshComponent;
 // The box around everything a component draws, in the space its placement applies to (its
 // component matrix and each mesh's node matrix included). The component's own bounds are not
 // enough for framing: they cover its last mesh only and ignore both matrices.
-struct ModelBounds {
+struct ModelExtent {
     glm::vec3 min{0.0f};
     glm::vec3 max{0.0f};
     glm::vec3 center{0.0f};
@@ -15,4 +15,4 @@ struct ModelBounds {
     bool empty = true;   // no mesh with vertices
 };
 
-ModelBounds measureModel(const MeshComponent& component);
+ModelExtent measureModel(const MeshComponent& component);

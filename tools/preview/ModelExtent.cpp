@@ -1,9 +1,9 @@
-#include "ModelBounds.h"
+#include "ModelExtent.h"
 
 #include "render/MeshComponent.h"
 
-ModelBounds measureModel(const MeshComponent& component) {
-    ModelBounds bounds;
+ModelExtent measureModel(const MeshComponent& component) {
+    ModelExtent bounds;
     for (const Mesh& mesh : component.meshes) {
         // The order the mesh shaders apply them in: component matrix, then node matrix.
         const glm::mat4 toModel = component.localTransform * mesh.nodeTransform;

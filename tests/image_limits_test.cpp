@@ -1,0 +1,408 @@
+// The image walks at each of their limits: a file just inside passes, the same file one step past
+// is refused, so that moving a limit by one fails a row. Rows change a base file's bytes; a few go
+// through the preview tool, where the point is that DevIL really decodes the file just inside.
+#include "TestSupport.h"
+
+#include "formats/DdsImage.h"
+#include "formats/ImageCheck.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdint>
+#include <iterator>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+using namespace testing_support;
+
+namespace {
+
+struct Row {
+    std::string name; // the extension chooses the walk
+    std::string bytes;
+    bool passes;
+    const char* why;
+};
+
+ImageCheck examine(const std::string& name, const std::string& bytes) {
+    return ImageCheck::examine(name, reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                               bytes.size());
+}
+
+void expectRows(const std::vector<Row>& rows) {
+    for (const Row& row : rows) {
+        const ImageCheck check = examine(row.name, row.bytes);
+        EXPECT_EQ(check.decodable, row.passes)
+            << row.name << ": " << row.why << " (" << check.reason << ")";
+    }
+}
+
+// The preview tool drawing a quad whose material names the texture `name`.
+class Preview {
+public:
+    Preview() {
+        fs::create_directory_symlink(sourceDir() / "Shader", dir.path() / "Shader");
+        writeFile(dir.path() / "quad.obj", readFile(sourceDir() / "tests/data/models/quad.obj"));
+    }
+    ProcessResult draw(const std::string& name, const std::string& bytes) {
+        writeFile(dir.path() / "Resources/textures" / name, bytes);
+        writeFile(dir.path() / "shared.mtl", "newmtl wall\nmap_Kd " + name + "\n");
+        fs::remove(dir.path() / "shot.png");
+        return runProcess({program.string(), "quad.obj", "shot.png", "--size", "16x16", "--yaw",
+                           "0", "--pitch", "0"},
+                          dir.path());
+    }
+    // The drawn quad's centre, or nothing when no picture was written.
+    std::vector<unsigned char> centre() const {
+        const RgbPicture shot = readPicture(dir.path() / "shot.png");
+        return shot.width == 0 ? std::vector<unsigned char>{}
+                               : std::vector<unsigned char>(shot.at(8, 8), shot.at(8, 8) + 3);
+    }
+    const fs::path program = binaryDir() / "tools" / "preview" / "zephrane-preview";
+
+private:
+    TempDir dir;
+};
+
+// A text PNM of one colour: `lines` lines of `perLine` samples, each line padded with blanks to
+// `lineLength` characters.
+std::string textPnm(char kind, int width, int height, std::size_t lineLength,
+                    const std::vector<int>& colour, int perLine) {
+    std::string samples;
+    for (int pixel = 0; pixel < width * height; ++pixel)
+        for (int value : colour)
+            samples += std::to_string(value) + " ";
+    std::string body;
+    for (std::size_t at = 0, count = 0; at < samples.size(); ++count) {
+        std::size_t end = at;
+        for (int word = 0; word < perLine && end < samples.size(); ++word)
+            end = samples.find(' ', end) + 1;
+        std::string line = samples.substr(at, end - at);
+        line.resize(std::max(lineLength, line.size()), ' ');
+        body += line + "\n";
+        at = end;
+    }
+    return std::string("P") + kind + "\n" + std::to_string(width) + " " + std::to_string(height) +
+           "\n255\n" + body;
+}
+
+const std::vector<int> orange{204, 102, 51};
+
+} // namespace
+
+// DevIL reads text samples a line at a time through a 180-byte buffer: a longer line is cut, the
+// number on the cut split in two, and the extra samples written past the picture (a 128 x 128
+// grey map on one line of 57,000 characters aborted the game). Such a line is refused with its
+// reason; one that fits is drawn.
+TEST(PnmLimits, TextLinesDevilCutAreRefusedAndOnesThatFitAreDrawn) {
+    const std::string oneLineGrey = textPnm('2', 128, 128, 0, {204}, 128 * 128);
+    const std::string oneLineColour = textPnm('3', 128, 128, 0, orange, 3 * 128 * 128);
+    ASSERT_GT(oneLineGrey.size(), 57000u);
+    // 16 pixels of "204 102 51 " are 176 characters: the line holds 179 with three blanks more.
+    const std::string fits = textPnm('3', 4, 4, 179, orange, 48);
+    const std::vector<Row> rows = {
+        {"a.pgm", oneLineGrey, false, "128 x 128 grey samples on one line"},
+        {"a.ppm", oneLineColour, false, "128 x 128 colour samples on one line"},
+        {"a.ppm", fits, true, "a line of 179 characters"},
+        {"a.ppm", textPnm('3', 4, 4, 180, orange, 48), false, "180: no room for the terminator"},
+        {"a.pgm", textPnm('2', 2, 1, 0, {7}, 2), true, "the last line ends with the picture"},
+        {"a.pgm", textPnm('2', 2, 1, 0, {7}, 2) + "7\n", true, "lines after the last not read"},
+    };
+    expectRows(rows);
+    EXPECT_NE(examine("a.ppm", oneLineColour).reason.find("line longer than DevIL reads"),
+              std::string::npos);
+
+    Preview preview;
+    ZEPHRANE_REQUIRE(fs::exists(preview.program), "needs the preview tool");
+    ASSERT_TRUE(writePng(fs::path(testing::TempDir()) / "orange.png", 1, 1, {204, 102, 51}));
+    ASSERT_EQ(preview.draw("a.png", readFile(fs::path(testing::TempDir()) / "orange.png")).exitCode,
+              0);
+    const std::vector<unsigned char> reference = preview.centre();
+    ASSERT_EQ(reference.size(), 3u);
+    const ProcessResult drawn = preview.draw("a.ppm", fits);
+    EXPECT_EQ(drawn.exitCode, 0) << drawn.err;
+    EXPECT_EQ(preview.centre(), reference);
+    for (const auto& [name, bytes] : {std::pair{"a.pgm", oneLineGrey}, {"a.ppm", oneLineColour}}) {
+        const ProcessResult refused = preview.draw(name, bytes);
+        EXPECT_EQ(refused.exitCode, -1) << refused.err;
+        EXPECT_NE(refused.err.find(std::string("Resources/textures/") + name +
+                                   " could not be decoded as an image (its structure is damaged: "
+                                   "a text PNM line longer than DevIL reads (179 characters))."),
+                  std::string::npos)
+            << refused.err;
+    }
+}
+
+namespace {
+
+std::string bigEndian(std::uint64_t value, int bytes) {
+    std::string out;
+    for (int shift = 8 * (bytes - 1); shift >= 0; shift -= 8)
+        out += static_cast<char>(value >> shift & 0xFF);
+    return out;
+}
+std::string littleEndian(std::uint64_t value, int bytes) {
+    std::string out;
+    for (int shift = 0; shift < 8 * bytes; shift += 8)
+        out += static_cast<char>(value >> shift & 0xFF);
+    return out;
+}
+
+// A one-channel run-length SGI whose rows start at `starts` (offsets into `data`, which follows
+// the tables), each `length` bytes long.
+std::string sgiRows(int width, const std::vector<std::uint32_t>& starts, std::uint32_t length,
+                    const std::string& data) {
+    std::string header = bigEndian(474, 2) + std::string("\x01\x01", 2) + bigEndian(2, 2) +
+                         bigEndian(width, 2) + bigEndian(starts.size(), 2) + bigEndian(1, 2);
+    header.resize(512, '\0');
+    const std::size_t dataAt = 512 + 8 * starts.size();
+    std::string offsets, lengths;
+    for (std::uint32_t start : starts) {
+        offsets += bigEndian(dataAt + start, 4);
+        lengths += bigEndian(length, 4);
+    }
+    return header + offsets + lengths + data;
+}
+
+// A little-endian TIFF of `pages` 1 x 1 directories, all pointing at one table of `strips`
+// one-byte strips.
+std::string tiffSharingStrips(int pages, int strips) {
+    std::string file = "II" + littleEndian(42, 2) + littleEndian(8 + 8 * strips, 4);
+    for (int strip = 0; strip < strips; ++strip)
+        file += littleEndian(0, 4);
+    for (int strip = 0; strip < strips; ++strip)
+        file += littleEndian(1, 4);
+    auto entry = [](int tag, int type, int count, std::uint32_t value) {
+        return littleEndian(tag, 2) + littleEndian(type, 2) + littleEndian(count, 4) +
+               littleEndian(value, 4);
+    };
+    for (int page = 0; page < pages; ++page) {
+        const std::size_t next = file.size() + 2 + 4 * 12 + 4;
+        file += littleEndian(4, 2) + entry(256, 3, 1, 1) + entry(257, 3, 1, 1) +
+                entry(273, 4, strips, 8) + entry(279, 4, strips, 8 + 4 * strips) +
+                littleEndian(page + 1 < pages ? next : 0, 4);
+    }
+    return file;
+}
+
+// An icon of `entries` entries, all pointing at one 1 x 1 RGBA PNG holding `texts` text chunks.
+std::string iconSharingPng(int entries, int texts) {
+    auto chunk = [](const std::string& type, const std::string& data) {
+        return bigEndian(data.size(), 4) + type + data + "CRC!";
+    };
+    std::string png = "\x89PNG\r\n\x1a\n" + chunk("IHDR", bigEndian(1, 4) + bigEndian(1, 4) +
+                                                              std::string("\x08\x06\0\0\0", 5));
+    for (int text = 0; text < texts; ++text)
+        png += chunk("tEXt", "a");
+    png += chunk("IDAT", "x") + chunk("IEND", "");
+    std::string file = littleEndian(0, 2) + littleEndian(1, 2) + littleEndian(entries, 2);
+    for (int entry = 0; entry < entries; ++entry)
+        file += std::string("\x01\x01\0\0\x01\0\x20\0", 8) + littleEndian(png.size(), 4) +
+                littleEndian(6 + 16 * entries, 4);
+    return file + png;
+}
+
+} // namespace
+
+// A walk's work stays within a few steps a byte of the file whatever its tables point at: rows,
+// directories and entries sharing one piece of data are looked at once, and tables pointing into
+// the same data in ever other ways are refused once the budget is spent.
+TEST(WalkWork, StaysLinearInTheFileWhateverItsTablesPointAt) {
+    // 16384 rows of 127 x 128 pixels, all one run-length row: 128 runs of 127 and an end.
+    std::string runs;
+    for (int run = 0; run < 128; ++run)
+        runs += "\x7F\x10";
+    const std::string sharedRow =
+        sgiRows(127 * 128, std::vector<std::uint32_t>(16384, 0), 257, runs + std::string(1, '\0'));
+    // 1000 rows of 1000 pixels starting 2 bytes apart in one chain of single-pixel runs.
+    std::vector<std::uint32_t> apart;
+    for (std::uint32_t row = 0; row < 1000; ++row)
+        apart.push_back(2 * row);
+    std::string singles;
+    for (int pixel = 0; pixel < 2000; ++pixel)
+        singles += "\x01\x10";
+    const struct {
+        const char* name;
+        std::string bytes;
+        bool passes;
+    } rows[] = {
+        {"a.sgi", sharedRow, true},
+        {"a.sgi", sgiRows(1000, apart, 2000, singles), false},
+        {"a.tif", tiffSharingStrips(1000, 1000), true},
+        {"a.ico", iconSharingPng(1000, 1000), true},
+    };
+    for (const auto& row : rows) {
+        const ImageCheck check = examine(row.name, row.bytes);
+        EXPECT_EQ(check.decodable, row.passes) << row.name << ": " << check.reason;
+        // The budget, and the steps found past it that stop the walk.
+        EXPECT_LE(check.work, 2 * row.bytes.size() + 4096 + 2) << row.name;
+        if (!row.passes) {
+            EXPECT_EQ(check.reason, "tables that point into the same data over and over");
+        }
+    }
+}
+
+// One picture larger than a texture and pictures together larger than any texture are the same
+// cause: the texture is left out with a line saying so, and the program goes on.
+TEST(TooLarge, OnePictureOrAllTogetherAreLeftOutAlike) {
+    auto gif = [](int width, int height, int frames) {
+        std::string file =
+            "GIF89a" + littleEndian(width, 2) + littleEndian(height, 2) + std::string(3, '\0');
+        for (int frame = 0; frame < frames; ++frame)
+            file += "\x2C" + littleEndian(0, 4) + littleEndian(1, 2) + littleEndian(1, 2) +
+                    std::string("\0\x02\x02\x44\x01\0", 6);
+        return file + "\x3B";
+    };
+    Preview preview;
+    ZEPHRANE_REQUIRE(fs::exists(preview.program), "needs the preview tool");
+    const std::pair<std::string, std::string> rows[] = {
+        {gif(65535, 1, 1), "Resources/textures/a.gif is 65535 x 1 pixels, larger than a texture "
+                           "may be ("},
+        {gif(16384, 16384, 2), "Resources/textures/a.gif holds 536870912 pixels in all its "
+                               "pictures, more than a texture may be.\n"},
+    };
+    for (const auto& [bytes, line] : rows) {
+        const ProcessResult drawn = preview.draw("a.gif", bytes);
+        EXPECT_EQ(drawn.exitCode, 0) << drawn.err;
+        EXPECT_NE(drawn.out.find(line), std::string::npos) << drawn.out;
+    }
+    EXPECT_TRUE(examine("a.gif", gif(16384, 16384, 1)).decodable) << "one screen: inside";
+}
+
+// Each walk's limits from both sides, as rows of tests/data/image-limits.txt (its head says how
+// they are written): a base file just inside, the same file one byte, count or code past.
+
+namespace {
+
+std::string unescape(const std::string& text) {
+    std::string out;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if (text[at] != '\\' || at + 1 == text.size()) {
+            out += text[at];
+            continue;
+        }
+        const char code = text[++at];
+        if (code == 'x') {
+            out += static_cast<char>(std::stoi(text.substr(at + 1, 2), nullptr, 16));
+            at += 2;
+        } else {
+            out += code == 'n'   ? '\n'
+                   : code == 'r' ? '\r'
+                   : code == 't' ? '\t'
+                   : code == 's' ? ' '
+                                 : code;
+        }
+    }
+    return out;
+}
+
+class LimitRows {
+public:
+    std::string source(const std::string& token) const {
+        const std::size_t colon = token.find(':');
+        const std::string kind = token.substr(0, colon), rest = token.substr(colon + 1);
+        if (kind == "corpus")
+            return readFile(sourceDir() / "tests/fuzz/corpus/image" / rest).substr(1);
+        if (kind == "zeros")
+            return std::string(std::stoul(rest), '\0');
+        if (kind == "text")
+            return unescape(rest);
+        if (kind == "hex") {
+            std::string out;
+            for (std::size_t at = 0; at + 1 < rest.size(); at += 2)
+                out += static_cast<char>(std::stoi(rest.substr(at, 2), nullptr, 16));
+            return out;
+        }
+        return bases.at(token);
+    }
+    void edit(std::string& bytes, const std::string& token) const {
+        if (token.starts_with("cut:")) {
+            const long count = std::stol(token.substr(4));
+            bytes.resize(count < 0 ? bytes.size() + count : count);
+        } else if (token[0] == '+') {
+            bytes += source(token.substr(1));
+        } else {
+            const std::size_t mark = token.find_first_of("=+");
+            const std::size_t at = std::stoul(token.substr(1, mark - 1));
+            const std::string value = token.substr(mark + 1);
+            const std::size_t slash = value.find('/');
+            if (token[mark] == '+') {
+                bytes.insert(at, source(value));
+            } else if (std::isdigit(static_cast<unsigned char>(value[0])) &&
+                       slash != std::string::npos) {
+                const int width = std::stoi(value.substr(slash + 1));
+                const std::uint64_t number = std::stoull(value.substr(0, slash), nullptr, 0);
+                bytes.replace(at, width,
+                              value.ends_with("be") ? bigEndian(number, width)
+                                                    : littleEndian(number, width));
+            } else {
+                const std::string replacement = source(value);
+                bytes.replace(at, replacement.size(), replacement);
+            }
+        }
+    }
+    std::map<std::string, std::string> bases;
+};
+
+} // namespace
+
+TEST(FormatLimits, EachWalkAtItsLimitsFromBothSides) {
+    std::istringstream lines(readFile(sourceDir() / "tests/data/image-limits.txt"));
+    LimitRows table;
+    int rows = 0;
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream words(line);
+        std::vector<std::string> tokens{std::istream_iterator<std::string>(words), {}};
+        if (tokens.empty() || tokens[0][0] == '#')
+            continue;
+        const bool base = tokens[0] == "base";
+        std::string bytes = table.source(tokens[base ? 2 : 1]);
+        std::size_t next = base ? 3 : 2;
+        for (; next < tokens.size() && (tokens[next][0] == '@' || tokens[next][0] == '+' ||
+                                        tokens[next].starts_with("cut:"));
+             ++next)
+            table.edit(bytes, tokens[next]);
+        if (base) {
+            table.bases[tokens[1]] = bytes;
+            continue;
+        }
+        ASSERT_LT(next, tokens.size()) << "a row without its verdict: " << line;
+        const std::string& verdict = tokens[next];
+        const ImageCheck check = examine(tokens[0], bytes);
+        const bool sizing = verdict == "sized" || verdict == "unsized";
+        ASSERT_TRUE(sizing || verdict == "passes" || verdict == "refused") << line;
+        EXPECT_EQ(sizing ? check.sizeKnown : check.decodable,
+                  verdict == "sized" || verdict == "passes")
+            << line << " (" << check.reason << ")";
+        ++rows;
+    }
+    EXPECT_GT(rows, 200) << "the table read whole";
+}
+
+// The game's own reader of upper-case .DDS files: the three S3TC codes and nothing beside them;
+// a header cut short by a byte is refused.
+TEST(FormatLimits, UpperCaseDds) {
+    for (const auto& [code, passes] : {std::pair{"DXT1", true},
+                                       {"DXT3", true},
+                                       {"DXT5", true},
+                                       {"DXT0", false},
+                                       {"DXT2", false},
+                                       {"DXT4", false},
+                                       {"DXT6", false}}) {
+        std::string file = ddsFile(0, 8, 8, 64, 1, 64).replace(84, 4, code);
+        DdsImage image;
+        EXPECT_EQ(
+            DdsImage::parse(reinterpret_cast<const std::uint8_t*>(file.data()), file.size(), image),
+            passes)
+            << code;
+        EXPECT_EQ(DdsImage::parse(reinterpret_cast<const std::uint8_t*>(file.data()), 127, image),
+                  false);
+        EXPECT_EQ(DdsImage::parse(reinterpret_cast<const std::uint8_t*>(file.data()), 128, image),
+                  passes)
+            << "the header alone";
+    }
+}
