@@ -8,6 +8,7 @@
 #include <SDL2/SDL_mixer.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -98,4 +99,43 @@ TEST(SoundEngine, PlaysMusicAndOverlappingEffectsAndReportsBadFilesOnce) {
     engine->play2D((dir.path() / "tune.mp3").string(), true);
     SDL_Delay(1000);
     EXPECT_EQ(Mix_PlayingMusic(), 1) << "the looped sound ended";
+}
+
+// The loudness settings at their edges and past them, as the mixer holds them (0 to 128, 128 the
+// start-up loudness); sounds started afterwards keep them, and a mute silences both until the
+// unmute brings back the latest settings.
+TEST(SoundEngine, VolumesReachTheMixerAndMuteKeepsThem) {
+    SoundEngine* engine = dummyEngine();
+    ASSERT_TRUE(engine->isAudible());
+    EXPECT_EQ(Mix_VolumeMusic(-1), MIX_MAX_VOLUME);
+    EXPECT_EQ(Mix_Volume(-1, -1), MIX_MAX_VOLUME);
+    TempDir dir;
+    const fs::path tone = dir.path() / "tone.mp3";
+    writeTone(tone, 2.0);
+    const std::array<std::array<int, 4>, 5> rows = {{
+        // music %, effects %, mixer's music, mixer's effects
+        {0, 100, 0, MIX_MAX_VOLUME},
+        {100, 0, MIX_MAX_VOLUME, 0},
+        {50, 1, 64, 1},
+        {-5, 250, 0, MIX_MAX_VOLUME},
+        {99, 30, 127, 38},
+    }};
+    for (const auto& [music, effects, mixerMusic, mixerEffects] : rows) {
+        SCOPED_TRACE(std::to_string(music) + " " + std::to_string(effects));
+        engine->setVolumes(music, effects);
+        engine->play2D(tone.string(), true);
+        engine->play2D(tone.string(), false);
+        EXPECT_EQ(Mix_VolumeMusic(-1), mixerMusic);
+        for (int channel = 0; channel < Mix_AllocateChannels(-1); ++channel)
+            EXPECT_EQ(Mix_Volume(channel, -1), mixerEffects) << channel;
+    }
+    engine->setMuted(true);
+    EXPECT_EQ(Mix_VolumeMusic(-1), 0);
+    EXPECT_EQ(Mix_Volume(-1, -1), 0);
+    engine->setVolumes(100, 50);
+    engine->play2D(tone.string(), true);
+    EXPECT_EQ(Mix_VolumeMusic(-1), 0) << "a setting while muted must not unmute";
+    engine->setMuted(false);
+    EXPECT_EQ(Mix_VolumeMusic(-1), MIX_MAX_VOLUME);
+    EXPECT_EQ(Mix_Volume(-1, -1), 64);
 }

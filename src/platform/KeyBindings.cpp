@@ -141,8 +141,6 @@ std::optional<KeyBindings> KeyBindings::parse(std::istream& in, std::string& err
     try {
         if (!Json::parseFromStream(builder, in, &root, &error))
             return std::nullopt;
-        if (root.isNull())
-            return bindings; // an empty file binds nothing anew
         if (!root.isObject()) {
             error = "* The key bindings must be a JSON object\n";
             return std::nullopt;
@@ -167,9 +165,9 @@ std::optional<KeyBindings> KeyBindings::parse(std::istream& in, std::string& err
             for (const Json::Value& name : names) {
                 const auto code = name.isString() ? keyCode(name.asString()) : std::nullopt;
                 if (!code) {
+                    const bool printable = name.isConvertibleTo(Json::stringValue);
                     error = "* " + quoted(action) + ": unknown key " +
-                            quoted(name.isString() ? name.asString() : name.toStyledString()) +
-                            "\n";
+                            quoted(printable ? name.asString() : "[...]") + "\n";
                     return std::nullopt;
                 }
                 codes.push_back(*code);

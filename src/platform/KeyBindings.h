@@ -38,7 +38,8 @@ public:
     KeyBindings();
     static const KeyBindings& defaults();
 
-    // Reads a whole file; an empty file is the defaults. On failure returns nothing and sets
+    // Reads a whole file ("{}" binds nothing anew; an empty file does not read, as config.js
+    // does not). On failure returns nothing and sets
     // `error` to one line that names the entry ("* "fire": unknown key "SPCE"").
     static std::optional<KeyBindings> parse(std::istream& in, std::string& error);
 

@@ -1,0 +1,142 @@
+// The player's own keys (keys.js) and the loudness settings in config.js, read the way the game
+// reads them, and a bad keys.js failing the real game's start.
+#include "TestSupport.h"
+
+#include "app/EngineConfig.h"
+#include "platform/KeyBindings.h"
+
+#include <GLFW/glfw3.h>
+
+#include <set>
+#include <sstream>
+
+using namespace testing_support;
+
+namespace {
+
+std::optional<KeyBindings> bindingsOf(const std::string& text, std::string& error) {
+    std::istringstream in(text);
+    return KeyBindings::parse(in, error);
+}
+
+// A keyboard holding exactly the given keys.
+struct HeldKeys final : KeyboardState {
+    std::set<int> held;
+    bool isDown(int key) const override { return held.contains(key); }
+};
+
+} // namespace
+
+// Good files: an action's keys replace its default, others keep theirs. Bad files: each names the
+// entry that is wrong, in one line; an empty file does not read, as an empty config.js does not.
+TEST(KeyBindings, GoodFilesBindAndBadOnesNameTheirEntry) {
+    struct Row {
+        const char* file;
+        const char* error; // empty for a good file
+    };
+    const Row rows[] = {
+        {"{}", ""},
+        {"// mine\n{ \"fire\": \"g\", /* both */ \"pitchup\": [\"DOWN\", \"kp5\"] }", ""},
+        {"{\"speedup\": \"S\", \"slowdown\": \"W\"}", ""}, // swapped keys
+        {"{\"fire\": []}", "* \"fire\": no key\n"},
+        {"{\"shoot\": \"G\"}", "* unknown action \"shoot\"\n"},
+        {"{\"fire\": \"SPCE\"}", "* \"fire\": unknown key \"SPCE\"\n"},
+        {"{\"fire\": [\"G\", 7]}", "* \"fire\": unknown key \"7\"\n"},
+        {"{\"fire\": 7}", "* \"fire\": give a key name or a list of key names\n"},
+        {"{\"fire\": \"W\"}", "* key W is bound to both \"speedup\" and \"fire\"\n"},
+        {"{\"speedup\": \"SPACE\"}", "* key SPACE is bound to both \"speedup\" and \"fire\"\n"},
+        {"{\"mute\": \"G\", \"fire\": \"G\"}", "* key G is bound to both \"fire\" and \"mute\"\n"},
+        {"[\"fire\"]", "* The key bindings must be a JSON object\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.file);
+        std::string error;
+        const auto bindings = bindingsOf(row.file, error);
+        EXPECT_EQ(bindings.has_value(), *row.error == '\0');
+        if (!bindings) {
+            EXPECT_EQ(error, row.error);
+        }
+    }
+    std::string error;
+    for (const char* unreadable : {"", "{\"fire\": "}) {
+        EXPECT_FALSE(bindingsOf(unreadable, error));
+        EXPECT_EQ(error.rfind("* Line 1, Column ", 0), 0u) << error;
+    }
+
+    const auto bindings = bindingsOf(rows[1].file, error);
+    ASSERT_TRUE(bindings);
+    EXPECT_EQ(bindings->keysOf(GLFW_KEY_SPACE), std::vector{GLFW_KEY_G});
+    EXPECT_EQ(bindings->keysOf(GLFW_KEY_DOWN), (std::vector{GLFW_KEY_DOWN, GLFW_KEY_KP_5}));
+    for (const auto& action : KeyBindings::actions())
+        EXPECT_EQ(bindings->isDefault(action.defaultKey),
+                  action.defaultKey != GLFW_KEY_SPACE && action.defaultKey != GLFW_KEY_DOWN)
+            << action.name;
+
+    // The game asks by action: fire is down only through G now, SPACE alone does nothing.
+    HeldKeys keyboard;
+    const BoundKeyboard bound(keyboard, *bindings);
+    keyboard.held = {GLFW_KEY_SPACE, GLFW_KEY_KP_5};
+    EXPECT_FALSE(bound.isDown(GLFW_KEY_SPACE));
+    EXPECT_TRUE(bound.isDown(GLFW_KEY_DOWN));
+    keyboard.held = {GLFW_KEY_G};
+    EXPECT_TRUE(bound.isDown(GLFW_KEY_SPACE));
+    EXPECT_FALSE(bound.isDown(GLFW_KEY_G)) << "a key is not an action of its own";
+}
+
+// Every written key name reads back as its key, in any letter case, and the default keys all
+// have names (the help screen and the messages print them).
+TEST(KeyBindings, KeyNamesReadBack) {
+    for (const char* name : {"A", "Z", "0", "9", "F1", "F12", "KP0", "SPACE", "ESC", "PAGEDOWN"}) {
+        const auto code = KeyBindings::keyCode(name);
+        ASSERT_TRUE(code) << name;
+        EXPECT_STREQ(KeyBindings::keyName(*code), name);
+    }
+    EXPECT_EQ(KeyBindings::keyCode("lshift"), GLFW_KEY_LEFT_SHIFT);
+    EXPECT_FALSE(KeyBindings::keyCode("F13"));
+    EXPECT_FALSE(KeyBindings::keyCode(""));
+    for (const auto& action : KeyBindings::actions())
+        EXPECT_STRNE(KeyBindings::keyName(action.defaultKey), "?") << action.name;
+}
+
+// The loudness keys: 0 to 100, missing is 100; anything else fails like a bad value.
+TEST(EngineConfig, VolumesFromZeroToHundred) {
+    for (const char* key : {"musicvolume", "effectsvolume"}) {
+        SCOPED_TRACE(key);
+        const std::pair<const char*, int> accepted[] = {{"0", 0}, {"100", 100}, {"55", 55}};
+        for (const auto& [value, read] : accepted) {
+            std::istringstream in("{\"" + std::string(key) + "\": " + value + "}");
+            std::string errors;
+            const auto config = EngineConfig::parse(in, errors);
+            ASSERT_TRUE(config) << value;
+            EXPECT_EQ(std::string(key) == "musicvolume" ? config->musicVolume
+                                                        : config->effectsVolume,
+                      read);
+        }
+        for (const char* value : {"-1", "101", "\"50\"", "2147483648"}) {
+            std::istringstream in("{\"" + std::string(key) + "\": " + value + "}");
+            std::string errors;
+            EXPECT_FALSE(EngineConfig::parse(in, errors)) << value;
+            EXPECT_NE(errors.find("* Value of \"" + std::string(key) + "\""), std::string::npos)
+                << errors;
+        }
+    }
+    std::istringstream empty("{}");
+    std::string errors;
+    const auto config = EngineConfig::parse(empty, errors);
+    ASSERT_TRUE(config);
+    EXPECT_EQ(config->musicVolume, 100);
+    EXPECT_EQ(config->effectsVolume, 100);
+}
+
+// A keys.js that does not read stops the real game before any window, as a bad config.js does.
+TEST(KeyBindings, ABadFileFailsTheStartNamingTheEntry) {
+    TempDir dir;
+    std::filesystem::copy_file(sourceDir() / "config.js", dir.path() / "config.js");
+    writeFile(dir.path() / "keys.js", "{ \"fire\": \"G\", \"pitchdown\": \"G\" }");
+    const ProcessResult result = runProcess({(binaryDir() / "zephrane").string()}, dir.path(), "",
+                                            60, {{"SDL_AUDIODRIVER", "dummy"}});
+    EXPECT_EQ(result.exitCode, -1) << result.err;
+    EXPECT_EQ(result.out, "Failed to read the key bindings in keys.js\n"
+                          "* key G is bound to both \"pitchdown\" and \"fire\"\n"
+                          "Failed to initialize Engine\nPress Enter to continue . . .\n");
+}
