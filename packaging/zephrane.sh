@@ -4,8 +4,8 @@
 # run folder that links the installed data of PREFIX/share/games/zephrane (Shader/, Resources/,
 # config.js), wherever the game was installed.
 #
-# Settings: the files the game reads beside config.js, today config.js and gamecontrollerdb.txt,
-# are taken from the player's folder $XDG_CONFIG_HOME/zephrane/ (else ~/.config/zephrane/) when
+# Settings: the files the game reads beside config.js, today config.js, gamecontrollerdb.txt and
+# keys.js (the player's own keys), are taken from the player's folder $XDG_CONFIG_HOME/zephrane/ (else ~/.config/zephrane/) when
 # they are there, each named on standard error; otherwise the installed ones are used.
 #
 # Arguments (--help, --version) go to the game, which answers them without opening a window.
@@ -19,7 +19,7 @@
 # normally. A run folder left behind by a launcher that was killed is removed at the next start.
 set -u
 
-readonly settings_files=(config.js gamecontrollerdb.txt)
+readonly settings_files=(config.js gamecontrollerdb.txt keys.js)
 readonly data_links=(Shader Resources)
 readonly outcome_name=outcome
 readonly game_end_status=1
