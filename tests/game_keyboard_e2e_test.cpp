@@ -161,8 +161,9 @@ TEST(StartupFailures, EachFailureHasItsMessage) {
         {"{ \"width\": 800 ", parseFailure},
         {"{\"width\": \"800\"}", badWidth},
         {"{\"width\": 1e300}", badWidth}, // past the 32-bit range: no escaping exception
-        {"{\"effectsvolume\": 101}", parseFailure + "* Value of \"effectsvolume\" is not from 0 to 100\n"},
-        {"{}", "GLFW failed.\n"},         // started without a display
+        {"{\"effectsvolume\": 101}",
+         parseFailure + "* Value of \"effectsvolume\" is not from 0 to 100\n"},
+        {"{}", "GLFW failed.\n"}, // started without a display
         {"{\"openglmajor\": 9}", "No window.\n"},
         {"{\"width\": 0}", "No window.\n"},
         {"{\"height\": null}", "No window.\n"}, // present but null is 0, not the default

@@ -11,13 +11,13 @@
 namespace {
 
 const std::array<KeyBindings::Action, KeyBindings::actionCount> actionTable = {{
-    {"speedup", GLFW_KEY_W},        {"slowdown", GLFW_KEY_S},     {"rollleft", GLFW_KEY_A},
-    {"rollright", GLFW_KEY_D},      {"pitchdown", GLFW_KEY_UP},   {"pitchup", GLFW_KEY_DOWN},
-    {"turnleft", GLFW_KEY_LEFT},    {"turnright", GLFW_KEY_RIGHT}, {"fire", GLFW_KEY_SPACE},
-    {"camera", GLFW_KEY_1},         {"view", GLFW_KEY_2},         {"help", GLFW_KEY_F1},
-    {"performance", GLFW_KEY_F2},   {"wireframe", GLFW_KEY_F3},   {"filtering", GLFW_KEY_F4},
-    {"mipmapping", GLFW_KEY_F5},    {"cheat", GLFW_KEY_F6},       {"culling", GLFW_KEY_F8},
-    {"transparency", GLFW_KEY_F9},  {"quit", GLFW_KEY_ESCAPE},    {"mute", GLFW_KEY_M},
+    {"speedup", GLFW_KEY_W},       {"slowdown", GLFW_KEY_S},      {"rollleft", GLFW_KEY_A},
+    {"rollright", GLFW_KEY_D},     {"pitchdown", GLFW_KEY_UP},    {"pitchup", GLFW_KEY_DOWN},
+    {"turnleft", GLFW_KEY_LEFT},   {"turnright", GLFW_KEY_RIGHT}, {"fire", GLFW_KEY_SPACE},
+    {"camera", GLFW_KEY_1},        {"view", GLFW_KEY_2},          {"help", GLFW_KEY_F1},
+    {"performance", GLFW_KEY_F2},  {"wireframe", GLFW_KEY_F3},    {"filtering", GLFW_KEY_F4},
+    {"mipmapping", GLFW_KEY_F5},   {"cheat", GLFW_KEY_F6},        {"culling", GLFW_KEY_F8},
+    {"transparency", GLFW_KEY_F9}, {"quit", GLFW_KEY_ESCAPE},     {"mute", GLFW_KEY_M},
 }};
 
 struct NamedKey {
@@ -181,7 +181,7 @@ std::optional<KeyBindings> KeyBindings::parse(std::istream& in, std::string& err
         error = std::string("* ") + failure.what() + "\n";
         return std::nullopt;
     }
-        // One key, one action: checked over the whole table, so the default key of an action the
+    // One key, one action: checked over the whole table, so the default key of an action the
     // file does not name counts too.
     for (std::size_t a = 0; a < actionTable.size(); ++a)
         for (std::size_t k = 0; k < bindings.keys[a].size(); ++k)

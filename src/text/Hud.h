@@ -14,8 +14,8 @@ void drawHelpScreen(ShaderProgram& textShader,
                     const KeyBindings& bindings = KeyBindings::defaults());
 
 // The performance line (when shown), then points and level, then time left.
-void drawOverlay(ShaderProgram& textShader, bool showPerformance,
-                 const PerformanceFigures& figures, float points, int level, float timeLeft);
+void drawOverlay(ShaderProgram& textShader, bool showPerformance, const PerformanceFigures& figures,
+                 float points, int level, float timeLeft);
 
 // Clears the colour buffer to black and draws the title, "GAME OVER!" and the final points.
 void drawGameOverScreen(ShaderProgram& textShader, float finalPoints);
