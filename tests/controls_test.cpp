@@ -3,10 +3,14 @@
 #include "TestSupport.h"
 
 #include "app/EngineConfig.h"
+#include "app/Zephrane.h"
+#include "audio/SoundEngine.h"
 #include "platform/KeyBindings.h"
 
 #include <GLFW/glfw3.h>
 
+#include <cstdlib>
+#include <iostream>
 #include <set>
 #include <sstream>
 
@@ -23,6 +27,26 @@ std::optional<KeyBindings> bindingsOf(const std::string& text, std::string& erro
 struct HeldKeys final : KeyboardState {
     std::set<int> held;
     bool isDown(int key) const override { return held.contains(key); }
+};
+
+// A sound engine that keeps what the game asked of its loudness.
+struct LoudnessLog final : SoundEngine {
+    void play2D(const std::string&, bool) override {}
+    void preload(const std::string&) override {}
+    bool isAudible() const override { return true; }
+    void setVolumes(int music, int effects) override { volumes.emplace_back(music, effects); }
+    void setMuted(bool muted) override { mutes.push_back(muted); }
+    std::vector<std::pair<int, int>> volumes;
+    std::vector<bool> mutes;
+};
+
+// Frames of a twentieth of a second; the mute key is held in frame 2, ESC from frame 4.
+struct MuteThenQuit final : FrameClock, KeyboardState {
+    double now() override { return 0.05 * double(frame++); }
+    bool isDown(int key) const override {
+        return (key == GLFW_KEY_M && frame == 3) || (key == GLFW_KEY_ESCAPE && frame >= 5);
+    }
+    long frame = 0; // frames begun, counting the reading before the first
 };
 
 } // namespace
@@ -139,4 +163,32 @@ TEST(KeyBindings, ABadFileFailsTheStartNamingTheEntry) {
     EXPECT_EQ(result.out, "Failed to read the key bindings in keys.js\n"
                           "* key G is bound to both \"pitchdown\" and \"fire\"\n"
                           "Failed to initialize Engine\nPress Enter to continue . . .\n");
+}
+
+// The real game started with both loudness keys at an edge hands them to its sound engine once,
+// and the mute key reaches it too.
+TEST(SoundSettings, ReachTheGamesSoundEngine) {
+    ZEPHRANE_REQUIRE(std::getenv("DISPLAY") &&
+                         std::filesystem::is_directory(sourceDir() / "Resources" / "models"),
+                     "needs a display and the generated Resources/");
+    TempDir dir;
+    for (const char* shared : {"Shader", "Resources"})
+        std::filesystem::create_symlink(sourceDir() / shared, dir.path() / shared);
+    writeFile(dir.path() / "config.js",
+              "{\"width\": 1600, \"height\": 800, \"musicvolume\": 0, \"effectsvolume\": 100}");
+    ScopedWorkingDirectory inDir(dir.path());
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    auto* game = new Zephrane(); // lives until the process ends, as in the game
+    LoudnessLog sound;
+    game->soundEngine = &sound;
+    MuteThenQuit frames;
+    game->hooks.clock = &frames;
+    game->hooks.keyboard = &frames;
+    testing::internal::CaptureStdout();
+    const int status = game->run();
+    const std::string out = testing::internal::GetCapturedStdout();
+    ASSERT_EQ(status, 1) << out;
+    EXPECT_EQ(sound.volumes, (std::vector<std::pair<int, int>>{{0, 100}}));
+    EXPECT_EQ(sound.mutes, std::vector<bool>{true});
+    EXPECT_EQ(countOf(out, "Sound off\n"), 1u) << out;
 }
