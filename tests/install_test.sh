@@ -124,6 +124,12 @@ check_launcher() {
     || fail "the font is not a link to $system_font"
   desktop-file-validate "$prefix/share/applications/$app_id.desktop" \
     || fail "the menu entry does not validate"
+  # The installed documents name the version, and no placeholder is left unfilled in them.
+  zcat "$prefix/share/man/man6/zephrane.6.gz" | grep -q '^\.TH ZEPHRANE 6 [0-9-]* "zephrane 0\.1\.0"' \
+    || fail "the manual page does not name version 0.1.0"
+  ! zgrep -l '@[A-Z_]*@' "$prefix/share/man/man6/zephrane.6.gz" \
+    "$prefix/share/applications/$app_id.desktop" "$prefix/share/metainfo/$app_id.metainfo.xml" \
+    || fail "an installed document holds an unfilled @NAME@"
   # The menu entry starts the installed launcher by its path, as a session without the prefix on
   # its PATH runs it.
   local exec_line
