@@ -42,6 +42,16 @@ protected:
         shellOutput(command + " 2>&1");
     }
 
+    // The recorded game replayed from the repository root (where no keys.js is) prints what the
+    // game printed and ends in its final state, with a rocket in flight.
+    void expectSameReplay(const TempDir& dir, const std::string& recorded, const fs::path& state) {
+        const Replay replay = runReplay(dir, "replayed", recorded);
+        ASSERT_EQ(replay.process.exitCode, 1) << replay.process.out << replay.process.err;
+        EXPECT_EQ(replay.process.out, game->output());
+        EXPECT_EQ(readFile(dir.path() / "replayed.json"), readFile(state));
+        EXPECT_GE(replay.state["rocketsInFlight"].asInt(), 1);
+    }
+
     std::optional<ChildProcess> game;
     std::string window;
 };
@@ -108,11 +118,7 @@ TEST_F(RunningGame, EveryTapCountsOnceAndTheRecordedGameReplays) {
     const std::string recorded = readFile(script);
     ASSERT_NE(recorded.find("SPACE"), std::string::npos) << recorded;
 
-    const Replay replay = runReplay(dir, "replayed", recorded);
-    ASSERT_EQ(replay.process.exitCode, 1) << replay.process.out << replay.process.err;
-    EXPECT_EQ(replay.process.out, game->output());
-    EXPECT_EQ(readFile(dir.path() / "replayed.json"), readFile(state));
-    EXPECT_GE(replay.state["rocketsInFlight"].asInt(), 1);
+    expectSameReplay(dir, recorded, state);
 }
 
 // A player's keys.js moves fire to G and the mute to N: G fires, N mutes, the default M does
@@ -144,11 +150,7 @@ TEST_F(RunningGame, ReboundKeysPlayAndTheirRecordingReplaysWithoutThem) {
     EXPECT_NE(recorded.find("SPACE"), std::string::npos) << recorded;
     EXPECT_NE(recorded.find(" M"), std::string::npos) << recorded;
 
-    const Replay replay = runReplay(dir, "replayed", recorded);
-    ASSERT_EQ(replay.process.exitCode, 1) << replay.process.out << replay.process.err;
-    EXPECT_EQ(replay.process.out, game->output());
-    EXPECT_EQ(readFile(dir.path() / "replayed.json"), readFile(state));
-    EXPECT_GE(replay.state["rocketsInFlight"].asInt(), 1);
+    expectSameReplay(dir, recorded, state);
 }
 
 // The engine's own message first, then the game's and the pause prompt; status -1. Where the
