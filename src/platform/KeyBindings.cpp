@@ -21,12 +21,12 @@ const std::array<KeyBindings::Action, KeyBindings::actionCount> actionTable = {{
 }};
 
 struct NamedKey {
-    const char* name;
+    std::string name;
     int glfwKey;
 };
 
 // Keys that are not a single letter, digit or function key; those are built from their range.
-const NamedKey namedKeys[] = {
+const std::pair<const char*, int> namedKeys[] = {
     {"SPACE", GLFW_KEY_SPACE},
     {"UP", GLFW_KEY_UP},
     {"DOWN", GLFW_KEY_DOWN},
@@ -69,13 +69,10 @@ constexpr int functionKeyCount = 12;
 // Every key name with its code, built once: the named keys, A-Z, 0-9, F1-F12, KP0-KP9.
 const std::vector<NamedKey>& allKeys() {
     static const std::vector<NamedKey> keys = [] {
-        static std::vector<std::string> spelled; // owns the built names for the whole process
-        spelled.reserve(26 + 10 + functionKeyCount + 10);
-        std::vector<NamedKey> table(std::begin(namedKeys), std::end(namedKeys));
-        auto add = [&](std::string name, int code) {
-            spelled.push_back(std::move(name));
-            table.push_back({spelled.back().c_str(), code});
-        };
+        std::vector<NamedKey> table;
+        auto add = [&](std::string name, int code) { table.push_back({std::move(name), code}); };
+        for (const auto& [name, code] : namedKeys)
+            add(name, code);
         for (int i = 0; i < 26; ++i)
             add(std::string(1, char('A' + i)), GLFW_KEY_A + i);
         for (int i = 0; i < 10; ++i)
@@ -119,7 +116,7 @@ std::optional<int> KeyBindings::keyCode(std::string_view name) {
 const char* KeyBindings::keyName(int glfwKey) {
     for (const NamedKey& key : allKeys())
         if (key.glfwKey == glfwKey)
-            return key.name;
+            return key.name.c_str();
     return "?";
 }
 
