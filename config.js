@@ -16,5 +16,9 @@
     // scene and the HUD fill the largest part of the window with the shape of width x height,
     // centred, with black bars. 0 draws 1600 x 800 pixels at the lower left, whatever the
     // window's size.
-    "fitwindow": 1
+    "fitwindow": 1,
+    // Loudness of the music and of the sound effects, 0 (silent) to 100 (full). The M key
+    // mutes and unmutes all sound; keys.js beside this file can move it and every other key.
+    "musicvolume": 100,
+    "effectsvolume": 100
 }

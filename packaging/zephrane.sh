@@ -4,22 +4,23 @@
 # run folder that links the installed data of PREFIX/share/games/zephrane (Shader/, Resources/,
 # config.js), wherever the game was installed.
 #
-# Settings: the files the game reads beside config.js, today config.js and gamecontrollerdb.txt,
-# are taken from the player's folder $XDG_CONFIG_HOME/zephrane/ (else ~/.config/zephrane/) when
+# Settings: the files the game reads beside config.js, today config.js, gamecontrollerdb.txt and
+# keys.js (the player's own keys), are taken from the player's folder $XDG_CONFIG_HOME/zephrane/ (else ~/.config/zephrane/) when
 # they are there, each named on standard error; otherwise the installed ones are used.
 #
 # Arguments (--help, --version) go to the game, which answers them without opening a window.
 #
 # Exit status: 0 after a normal end of the game (ESC, the close button, Ctrl+C, SIGTERM), and
-# never 0 otherwise: the game's own status (1 after a shader failure, 255 after a failed start,
-# 128+N after signal N). The game's status alone cannot say which: it is 1 after a normal end
+# never 0 otherwise: 1 for an incomplete installation, else the game's own status (1 after a
+# shader file that is missing or does not compile; 255 after a failed start, a shader program
+# that does not link or a texture that cannot be decoded; 128+N after signal N). The game's status alone cannot say which: it is 1 after a normal end
 # too. So the game is given ZEPHRANE_OUTCOME_FD, a descriptor on a file of the run folder, where
 # it writes "end" after a normal end, and ZEPHRANE_PARENT_PID, this script's process id, so that
 # it ends when this script is killed. SIGINT, SIGTERM and SIGHUP to this script end the game
 # normally. A run folder left behind by a launcher that was killed is removed at the next start.
 set -u
 
-readonly settings_files=(config.js gamecontrollerdb.txt)
+readonly settings_files=(config.js gamecontrollerdb.txt keys.js)
 readonly data_links=(Shader Resources)
 readonly outcome_name=outcome
 readonly game_end_status=1

@@ -8,6 +8,7 @@
 #include <SDL2/SDL_mixer.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -98,4 +99,33 @@ TEST(SoundEngine, PlaysMusicAndOverlappingEffectsAndReportsBadFilesOnce) {
     engine->play2D((dir.path() / "tune.mp3").string(), true);
     SDL_Delay(1000);
     EXPECT_EQ(Mix_PlayingMusic(), 1) << "the looped sound ended";
+}
+
+// The loudness settings at their edges and past them, as the mixer holds them (0 to 128, 128 the
+// start-up loudness) for sounds started afterwards; a mute silences both until the unmute brings
+// back the latest settings.
+TEST(SoundEngine, VolumesReachTheMixerAndMuteKeepsThem) {
+    SoundEngine* engine = dummyEngine();
+    ASSERT_TRUE(engine->isAudible());
+    EXPECT_EQ(std::pair(Mix_VolumeMusic(-1), Mix_Volume(-1, -1)), std::pair(128, 128));
+    TempDir dir;
+    const std::string tone = (dir.path() / "tone.mp3").string();
+    writeTone(tone, 2.0);
+    // music %, effects %, then the mixer's music and effects volumes
+    for (const auto& [music, effects, mixerMusic, mixerEffects] :
+         std::initializer_list<std::array<int, 4>>{
+             {0, 100, 0, 128}, {100, 0, 128, 0}, {-5, 250, 0, 128}, {99, 30, 127, 38}}) {
+        engine->setVolumes(music, effects);
+        engine->play2D(tone, true);
+        engine->play2D(tone, false);
+        EXPECT_EQ(std::pair(Mix_VolumeMusic(-1), Mix_Volume(-1, -1)),
+                  std::pair(mixerMusic, mixerEffects))
+            << music << " " << effects;
+    }
+    engine->setMuted(true);
+    engine->setVolumes(100, 50);
+    engine->play2D(tone, true);
+    EXPECT_EQ(std::pair(Mix_VolumeMusic(-1), Mix_Volume(-1, -1)), std::pair(0, 0));
+    engine->setMuted(false);
+    EXPECT_EQ(std::pair(Mix_VolumeMusic(-1), Mix_Volume(-1, -1)), std::pair(128, 64));
 }

@@ -21,10 +21,10 @@ const std::map<std::string, std::string> slowFramesWithSound{{"SDL_AUDIODRIVER",
 
 class RunningGame : public ::testing::Test {
 protected:
-    void start(const std::vector<std::string>& argv) {
+    void start(const std::vector<std::string>& argv, const fs::path& cwd = sourceDir()) {
         ZEPHRANE_REQUIRE(std::getenv("DISPLAY") && !shellOutput("command -v xdotool").empty(),
                          "needs a display and xdotool");
-        game.emplace(argv, sourceDir(), slowFramesWithSound);
+        game.emplace(argv, cwd, slowFramesWithSound);
         ASSERT_TRUE(game->waitForOutput("Successfully initialized Engine\n", 120))
             << game->output();
         window = shellOutput("xdotool search --sync --all --pid " + std::to_string(game->pid()) +
@@ -40,6 +40,16 @@ protected:
         for (std::string name; list >> name;)
             command += " " + action + " --window " + window + " --delay 12 " + name;
         shellOutput(command + " 2>&1");
+    }
+
+    // The recorded game replayed from the repository root (where no keys.js is) prints what the
+    // game printed and ends in its final state, with a rocket in flight.
+    void expectSameReplay(const TempDir& dir, const std::string& recorded, const fs::path& state) {
+        const Replay replay = runReplay(dir, "replayed", recorded);
+        ASSERT_EQ(replay.process.exitCode, 1) << replay.process.out << replay.process.err;
+        EXPECT_EQ(replay.process.out, game->output());
+        EXPECT_EQ(readFile(dir.path() / "replayed.json"), readFile(state));
+        EXPECT_GE(replay.state["rocketsInFlight"].asInt(), 1);
     }
 
     std::optional<ChildProcess> game;
@@ -108,11 +118,39 @@ TEST_F(RunningGame, EveryTapCountsOnceAndTheRecordedGameReplays) {
     const std::string recorded = readFile(script);
     ASSERT_NE(recorded.find("SPACE"), std::string::npos) << recorded;
 
-    const Replay replay = runReplay(dir, "replayed", recorded);
-    ASSERT_EQ(replay.process.exitCode, 1) << replay.process.out << replay.process.err;
-    EXPECT_EQ(replay.process.out, game->output());
-    EXPECT_EQ(readFile(dir.path() / "replayed.json"), readFile(state));
-    EXPECT_GE(replay.state["rocketsInFlight"].asInt(), 1);
+    expectSameReplay(dir, recorded, state);
+}
+
+// A player's keys.js moves fire to G and the mute to N: G fires, N mutes, the default M does
+// nothing. The recording holds the actions, so it replays the same without the bindings.
+TEST_F(RunningGame, ReboundKeysPlayAndTheirRecordingReplaysWithoutThem) {
+    ZEPHRANE_REQUIRE(fs::exists(replayProgram()) &&
+                         fs::is_directory(sourceDir() / "Resources" / "models"),
+                     "needs zephrane-replay and the generated Resources/");
+    TempDir dir;
+    for (const char* shared : {"config.js", "Shader", "Resources"})
+        fs::create_symlink(sourceDir() / shared, dir.path() / shared);
+    writeFile(dir.path() / "keys.js", "{ \"fire\": \"G\", \"mute\": \"n\" }");
+    const fs::path script = dir.path() / "recorded.replay", state = dir.path() / "recorded.json";
+    start({replayProgram().string(), "--record", script.string(), "--state", state.string()},
+          dir.path());
+    if (IsSkipped() || HasFatalFailure())
+        return;
+    keys("key", "m");
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    keys("key", "n");
+    EXPECT_TRUE(game->waitForOutput("Sound off\n", 30)) << game->output();
+    EXPECT_EQ(countOf(game->output(), "Sound "), 1u) << "M still mutes:\n" << game->output();
+    keys("keydown", "g");
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    keys("keyup", "g");
+    keys("key", "Escape");
+    EXPECT_EQ(game->wait(30), 1) << game->output();
+    const std::string recorded = readFile(script);
+    EXPECT_NE(recorded.find("SPACE"), std::string::npos) << recorded;
+    EXPECT_NE(recorded.find(" M"), std::string::npos) << recorded;
+
+    expectSameReplay(dir, recorded, state);
 }
 
 // The engine's own message first, then the game's and the pause prompt; status -1. Where the
@@ -125,7 +163,9 @@ TEST(StartupFailures, EachFailureHasItsMessage) {
         {"{ \"width\": 800 ", parseFailure},
         {"{\"width\": \"800\"}", badWidth},
         {"{\"width\": 1e300}", badWidth}, // past the 32-bit range: no escaping exception
-        {"{}", "GLFW failed.\n"},         // started without a display
+        {"{\"effectsvolume\": 101}",
+         parseFailure + "* Value of \"effectsvolume\" is not from 0 to 100\n"},
+        {"{}", "GLFW failed.\n"}, // started without a display
         {"{\"openglmajor\": 9}", "No window.\n"},
         {"{\"width\": 0}", "No window.\n"},
         {"{\"height\": null}", "No window.\n"}, // present but null is 0, not the default

@@ -22,6 +22,8 @@ struct RecordingSound final : SoundEngine {
     }
     void preload(const std::string& path) override { preloaded.push_back(path); }
     bool isAudible() const override { return false; }
+    void setVolumes(int, int) override {}
+    void setMuted(bool) override {}
     std::vector<std::pair<std::string, bool>> played;
     std::vector<std::string> preloaded;
 };

@@ -124,6 +124,18 @@ check_launcher() {
     || fail "the font is not a link to $system_font"
   desktop-file-validate "$prefix/share/applications/$app_id.desktop" \
     || fail "the menu entry does not validate"
+  # The installed documents name the version, and no placeholder is left unfilled in them.
+  zcat "$prefix/share/man/man6/zephrane.6.gz" | grep -q '^\.TH ZEPHRANE 6 [0-9-]* "zephrane 0\.1\.0"' \
+    || fail "the manual page does not name version 0.1.0"
+  ! zgrep -l '@[A-Z_]*@' "$prefix/share/man/man6/zephrane.6.gz" \
+    "$prefix/share/applications/$app_id.desktop" "$prefix/share/metainfo/$app_id.metainfo.xml" \
+    || fail "an installed document holds an unfilled @NAME@"
+  # The menu entry starts the installed launcher by its path, as a session without the prefix on
+  # its PATH runs it.
+  local exec_line
+  exec_line=$(sed -n 's/^Exec=//p' "$prefix/share/applications/$app_id.desktop")
+  [ "$exec_line" = "$prefix/games/zephrane" ] && [ -x "$exec_line" ] \
+    || fail "the menu entry starts '$exec_line', not the launcher $prefix/games/zephrane"
 
   # The command line, answered without a display.
   local out status=0 game=$prefix/games/zephrane
@@ -138,7 +150,9 @@ check_launcher() {
   play_until_end installed escape 1600x800 ""
   printf '{"width": 640, "height": 360}\n' >"$settings/config.js"
   printf 'not a mapping\n' >"$settings/gamecontrollerdb.txt"
-  play_until_end home INT 640x360 "$settings/config.js $settings/gamecontrollerdb.txt"
+  printf '{"fire": "G"}\n' >"$settings/keys.js"
+  play_until_end home INT 640x360 \
+    "$settings/config.js $settings/gamecontrollerdb.txt $settings/keys.js"
   grep -q "Gamepad: gamecontrollerdb.txt was not loaded (line 1" "$work/home.log" \
     || fail "the damaged gamepad mappings in $settings were not reported"
   printf '{"width": 720, "height": 400}\n' >"$work/xdg/zephrane/config.js"
@@ -159,6 +173,14 @@ check_launcher() {
   failed_start shader "Failed to open shader file: Shader/texture.frag"
   mv "$work/texture.frag" "$data/Shader/"
   [ -z "$(find "$work/runtime" -maxdepth 1 -name 'zephrane.*')" ] || fail "run folder left behind"
+
+  # The uninstaller removes every file the install wrote, and leaves the player's settings.
+  "$prefix/lib/games/zephrane/uninstall.sh" >"$work/uninstall.log" 2>&1 || fail "uninstall.sh failed"
+  local left
+  left=$(find "$prefix" ! -type d)
+  [ -z "$left" ] || fail "uninstall.sh left: $left"
+  [ -z "$(find "$prefix" -path '*zephrane*')" ] || fail "uninstall.sh left the game's folders"
+  [ -f "$settings/keys.js" ] || fail "uninstall.sh removed the player's settings"
 
   # scripts/play.sh in a copy of the repository's root: a missing shader, then Ctrl+C while the
   # scene is being assembled (the game in the foreground takes it itself and ends normally).

@@ -359,6 +359,21 @@ TEST(TextScreens, OverlayAndGameOverScreenDrawTheirLines) {
             "F6 - Cheat Mode, no game over @100,310 x0.25 rgb 1 0 0",
             "F8 - View frustum culling on/off @100,290" + ink}));
     EXPECT_EQ(clearColour(), glm::vec4(1.0f, 1.0f, 0.9f, 1.0f));
+    // With the player's own keys: their lines name the new keys, all else stays; the mute, which
+    // has no line by default, gets one.
+    {
+        std::istringstream file("{\"fire\": \"enter\", \"pitchdown\": [\"I\", \"UP\"], "
+                                "\"quit\": \"Q\", \"mute\": \"N\"}");
+        std::string error;
+        const auto bindings = KeyBindings::parse(file, error);
+        ASSERT_TRUE(bindings) << error;
+        std::vector<std::string> rebound = textsOf([&] { drawHelpScreen(shader); });
+        rebound[9] = "I / UP - pitch down @100,470" + ink;
+        rebound[15] = "ENTER - Shoot rocket @100,350" + ink;
+        rebound[16] = "Q - Quit Game @100,330" + ink;
+        rebound.push_back("N - Sound off / on @100,230" + ink);
+        EXPECT_EQ(textsOf([&] { drawHelpScreen(shader, *bindings); }), rebound);
+    }
     const std::vector<std::string> score = {"Points: 3.21 Level: 1 @0.5,5 x0.5 rgb 0.1 1 0.1",
                                             "Time Left: 97 @0.5,30 x0.5 rgb 1 0 0"};
     EXPECT_EQ(textsOf([&] { drawOverlay(shader, false, {}, 3.21f, 1, 97.0f); }), score);

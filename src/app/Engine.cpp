@@ -4,8 +4,10 @@
 #include "app/EngineConfig.h"
 #include "app/GameBase.h"
 #include "app/InputHandler.h"
+#include "audio/SoundEngine.h"
 #include "platform/GamepadMapping.h"
 #include "platform/GlfwGamepad.h"
+#include "platform/KeyBindings.h"
 #include "platform/PlayerControls.h"
 #include "platform/ShutdownSignal.h"
 #include "render/ShaderProgram.h"
@@ -34,6 +36,8 @@ constexpr int mipmapModeCount = 3;
 const char* const configPath = "config.js";
 // Custom gamepad mappings, beside the configuration.
 const char* const gamepadMappingsPath = "gamecontrollerdb.txt";
+// The player's own keys, beside the configuration; without it every action has its default key.
+const char* const keyBindingsPath = "keys.js";
 const char* const windowTitle = "Zephrane";
 
 } // namespace
@@ -53,6 +57,18 @@ int Engine::init() {
             return 4;
         }
     }
+
+    if (std::ifstream file(keyBindingsPath); file) {
+        std::string error;
+        auto parsed = KeyBindings::parse(file, error);
+        if (!parsed) {
+            std::cout << "Failed to read the key bindings in " << keyBindingsPath << "\n" << error;
+            return 5;
+        }
+        bindings = *parsed;
+    }
+    musicVolume = config->musicVolume;
+    effectsVolume = config->effectsVolume;
 
     windowFit = config->fitWindow == 1;
     configuredWidth = config->width;
@@ -116,8 +132,11 @@ int Engine::init() {
 void Engine::mainLoop() {
     GlfwClock glfwClock;
     GlfwKeyboard glfwKeyboard(window);
+    // The player's keys apply to the real keyboard only: a driver's keyboard (a replay script)
+    // already speaks in actions, so a script plays the same under any bindings.
+    BoundKeyboard boundKeyboard(glfwKeyboard, bindings);
     FrameClock& clock = hooks.clock ? *hooks.clock : glfwClock;
-    keyboard = hooks.keyboard ? hooks.keyboard : &glfwKeyboard;
+    keyboard = hooks.keyboard ? hooks.keyboard : &boundKeyboard;
     GlfwGamepad glfwGamepad;
     GamepadSource* padSource = hooks.gamepad    ? hooks.gamepad
                                : hooks.keyboard ? nullptr
@@ -171,11 +190,13 @@ void Engine::mainLoop() {
         // Input
         if (acceptSwitch(GLFW_KEY_F1, helpCooldown))
             helpScreen = !helpScreen;
+        if (acceptSwitch(GLFW_KEY_M, muteCooldown))
+            toggleMute();
         input->poll(keys, deltaTime);
 
         if (helpScreen) {
             // The game stands still: no update, no draw, its clock does not run.
-            drawHelpScreen(textShader);
+            drawHelpScreen(textShader, bindings);
         } else {
             // Update and draw
             game->update(deltaTime);
@@ -241,7 +262,7 @@ void Engine::fitToWindow(FramebufferWatch& framebuffer) {
 void Engine::countDownCooldowns(float deltaTime) {
     for (float* cooldown :
          {&wireframeCooldown, &transparencyCooldown, &samplingCooldown, &mipmapCooldown,
-          &performanceCooldown, &helpCooldown, &cheatCooldown, &cullingCooldown})
+          &performanceCooldown, &helpCooldown, &cheatCooldown, &cullingCooldown, &muteCooldown})
         if (*cooldown > 0.0f)
             *cooldown -= deltaTime;
 }
@@ -252,6 +273,14 @@ bool Engine::acceptSwitch(int glfwKey, float& cooldown) {
         return false;
     cooldown = switchCooldownSeconds;
     return true;
+}
+
+// Works on the help screen too: the sound goes on while the game stands still.
+void Engine::toggleMute() {
+    muted = !muted;
+    if (game->soundEngine != nullptr)
+        game->soundEngine->setMuted(muted);
+    std::cout << (muted ? "Sound off" : "Sound on") << std::endl;
 }
 
 void Engine::applyRenderSwitches() {

@@ -2,6 +2,7 @@
 
 #include "platform/FrameSource.h"
 #include "platform/GamepadState.h"
+#include "platform/KeyBindings.h"
 #include "platform/WindowFit.h"
 
 struct GLFWwindow;
@@ -14,7 +15,8 @@ class GameBase;
 // cooldown counted down by the frame time.
 //
 // init() returns 0 when the window and context are ready, otherwise a status code after
-// writing its message: 2 no window, 3 GLFW or GLEW failed, 4 config.js failed to parse.
+// writing its message: 2 no window, 3 GLFW or GLEW failed, 4 config.js failed to parse, 5 keys.js
+// failed to read. The mute key (M) silences all sound and brings it back, also on the help screen.
 // mainLoop() runs frames until ESC or the window's close button, then deletes the text shader.
 // The scene and the overlay are drawn into 1600 x 800 pixels at the framebuffer's lower left;
 // with the window fit they fill the largest rectangle of the configured window's shape that fits
@@ -40,10 +42,17 @@ public:
     float cheatCooldown = 0.0f;
     bool frustumCulling = false;
     float cullingCooldown = 0.0f;
+    bool muted = false;
+    float muteCooldown = 0.0f;
     float finalPoints = 0.0f;
     GLFWwindow* window = nullptr;
     InputHandler* input = nullptr;
     GameBase* game = nullptr;
+
+    // From init: the player's keys, and the loudness the game hands its sound engine.
+    KeyBindings bindings;
+    int musicVolume = 100;
+    int effectsVolume = 100;
 
     // Where the loop takes time and keys from; the defaults read GLFW.
     FrameHooks hooks;
@@ -61,6 +70,7 @@ private:
     void countDownCooldowns(float deltaTime);
     bool acceptSwitch(int glfwKey, float& cooldown);
     void applyRenderSwitches();
+    void toggleMute();
     void fitToWindow(FramebufferWatch& framebuffer);
 
     // The window fit ("fitwindow": 1 in config.js) and the shape it keeps, from init.

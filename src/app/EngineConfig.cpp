@@ -29,6 +29,17 @@ bool readInt(const Json::Value& root, const char* key, int& value, std::string& 
     return true;
 }
 
+// A percentage key: an integer as readInt takes it, from 0 to 100.
+bool readPercent(const Json::Value& root, const char* key, int& value, std::string& errors) {
+    if (!readInt(root, key, value, errors))
+        return false;
+    if (value < 0 || value > 100) {
+        errors = std::string("* Value of \"") + key + "\" is not from 0 to 100\n";
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 std::optional<EngineConfig> EngineConfig::parse(std::istream& in, std::string& errors) {
@@ -51,7 +62,9 @@ std::optional<EngineConfig> EngineConfig::parse(std::istream& in, std::string& e
             !readInt(root, "refreshrate", config.refreshRate, errors) ||
             !readInt(root, "openglmajor", config.openglMajor, errors) ||
             !readInt(root, "openglminor", config.openglMinor, errors) ||
-            !readInt(root, "fitwindow", config.fitWindow, errors))
+            !readInt(root, "fitwindow", config.fitWindow, errors) ||
+            !readPercent(root, "musicvolume", config.musicVolume, errors) ||
+            !readPercent(root, "effectsvolume", config.effectsVolume, errors))
             return std::nullopt;
     } catch (const std::exception& error) {
         errors = std::string("* ") + error.what() + "\n";

@@ -18,6 +18,10 @@ struct EngineConfig {
     // the largest rectangle of the width : height shape that fits the window, whatever its size
     // now, with black bars; any other value keeps the fixed 1600 x 800 drawing area.
     int fitWindow = 0;
+    // Loudness of the music and of the effects in percent, 0 to 100 (anything else fails the
+    // parse); 100 is the sounds as they were made.
+    int musicVolume = 100;
+    int effectsVolume = 100;
 
     // Parses a whole document. On failure returns nothing and sets `errors` to the reader's
     // formatted messages (or to one naming the offending key).

@@ -26,6 +26,8 @@ int Zephrane::run() {
         return -1;
     }
     std::cout << "Successfully initialized Engine" << std::endl;
+    if (soundEngine != nullptr)
+        soundEngine->setVolumes(engine.musicVolume, engine.effectsVolume);
     glfwGetFramebufferSize(engine.window, &framebufferWidth, &framebufferHeight);
 
     assembleScene();

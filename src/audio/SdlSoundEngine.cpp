@@ -3,6 +3,7 @@
 #include <SDL2/SDL.h>
 #include <SDL2/SDL_mixer.h>
 
+#include <algorithm>
 #include <iostream>
 #include <string>
 #include <unordered_map>
@@ -20,6 +21,14 @@ constexpr int kEffectChannels = 16;
 constexpr int kLoopForever = -1;
 constexpr int kAnyFreeChannel = -1;
 constexpr int kPlayOnce = 0;
+constexpr int kAllChannels = -1;
+constexpr int kFullPercent = 100;
+
+// The mixer's volume (0 to MIX_MAX_VOLUME) for a loudness in percent, rounded to the nearest.
+int mixerVolume(int percent) {
+    const int held = std::clamp(percent, 0, kFullPercent);
+    return (held * MIX_MAX_VOLUME + kFullPercent / 2) / kFullPercent;
+}
 
 // SDL2_mixer behind the game's sound interface. Looped sounds go to the mixer's single music
 // stream (decoded while playing, so a long track costs no memory up front); one-shots are
@@ -50,7 +59,27 @@ public:
 
     bool isAudible() const override { return audible; }
 
+    void setVolumes(int musicPercent, int effectsPercent) override {
+        musicLoudness = musicPercent;
+        effectsLoudness = effectsPercent;
+        applyVolumes();
+    }
+
+    void setMuted(bool mute) override {
+        muted = mute;
+        applyVolumes();
+    }
+
 private:
+    // Channel volumes stay with the channel across plays, and the music's with the mixer, so
+    // setting them once covers every later sound.
+    void applyVolumes() {
+        if (!audible)
+            return;
+        Mix_VolumeMusic(muted ? 0 : mixerVolume(musicLoudness));
+        Mix_Volume(kAllChannels, muted ? 0 : mixerVolume(effectsLoudness));
+    }
+
     // A failed load is remembered as null so that a missing file costs one message and one
     // attempt, not a disk access in every frame that wants the sound.
     Mix_Chunk* effectFor(const std::string& path) {
@@ -81,6 +110,9 @@ private:
     }
 
     bool audible;
+    int musicLoudness = kFullPercent;
+    int effectsLoudness = kFullPercent;
+    bool muted = false;
     std::unordered_map<std::string, Mix_Chunk*> effects;
     std::unordered_map<std::string, Mix_Music*> tracks;
     std::unordered_set<std::string> reported;

@@ -21,6 +21,12 @@ public:
     // True when sound really reaches an output device.
     virtual bool isAudible() const = 0;
 
+    // Loudness of the music and of the effects, in percent of full (100, the start-up value);
+    // values outside 0 to 100 are held at the nearer end. Muting silences both and keeps them
+    // for the unmute.
+    virtual void setVolumes(int musicPercent, int effectsPercent) = 0;
+    virtual void setMuted(bool muted) = 0;
+
 protected:
     ~SoundEngine() = default;
 };

@@ -118,7 +118,7 @@ const std::vector<ReplayScript::KeyName>& ReplayScript::keyNames() {
         {"F1", GLFW_KEY_F1},     {"F2", GLFW_KEY_F2},       {"F3", GLFW_KEY_F3},
         {"F4", GLFW_KEY_F4},     {"F5", GLFW_KEY_F5},       {"F6", GLFW_KEY_F6},
         {"F8", GLFW_KEY_F8},     {"F9", GLFW_KEY_F9},       {"1", GLFW_KEY_1},
-        {"2", GLFW_KEY_2},       {"ESC", GLFW_KEY_ESCAPE},
+        {"2", GLFW_KEY_2},       {"ESC", GLFW_KEY_ESCAPE},  {"M", GLFW_KEY_M},
     };
     assert(names.size() <= sizeof(KeySet) * 8 && "every script key needs a bit of KeySet");
     return names;

@@ -21,8 +21,9 @@
 //
 // A stretch line holds its keys for the given number of frames, each lasting the given frame
 // time in seconds. Key names are the game's keys (any letter case): W S A D UP DOWN LEFT RIGHT
-// SPACE F1 F2 F3 F4 F5 F6 F8 F9 1 2 ESC. A gamepad held during the stretch is written beside
-// them: its buttons by name (PAD-A PAD-B PAD-X PAD-Y PAD-LB PAD-RB PAD-BACK PAD-START
+// SPACE F1 F2 F3 F4 F5 F6 F8 F9 1 2 ESC M, each the default key of its action: the player's own
+// bindings never reach a script, recorded or played. A gamepad held during the stretch is written
+// beside them: its buttons by name (PAD-A PAD-B PAD-X PAD-Y PAD-LB PAD-RB PAD-BACK PAD-START
 // PAD-GUIDE PAD-LS PAD-RS PAD-UP PAD-RIGHT PAD-DOWN PAD-LEFT) and its axes away from rest as
 // NAME=VALUE, from -1 to 1 (LX LY RX RY LT RT; triggers rest at -1), for example
 // "30 0.0333333 PAD-A LX=-0.5 RT=1". A stretch without any of them has no pad. A "shot" line names

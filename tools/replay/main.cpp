@@ -40,8 +40,9 @@ const char* const usage =
     "      Plays the game in a window as usual and writes what was played to FILE as a script.\n"
     "  zephrane-replay --benchmark [SCRIPT]\n"
     "      Runs the benchmark flight (default bench/flight.replay) and prints its table.\n"
-    "The exit status is the game's (1 after a normal end, -1 after a failed start; 0 after a\n"
-    "benchmark), or 2 for bad options, scripts and output paths.\n";
+    "The exit status is the game's (1 after a normal end, 255 after a failed start; 0 after a\n"
+    "benchmark), or 2 for bad options, scripts and output paths. Keys in scripts are the\n"
+    "actions' default keys, whatever keys.js binds.\n";
 
 struct Options {
     std::optional<fs::path> script;

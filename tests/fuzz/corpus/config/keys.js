@@ -1,0 +1,2 @@
+// the player's keys
+{ "fire": ["ENTER", "kp0"], "pitchdown": "I", "pitchup": "K", "mute": [] , "quit": 7}
