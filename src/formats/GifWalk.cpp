@@ -96,6 +96,10 @@ bool walkGif(const Bytes& file, ImageCheck& check) {
         const std::uint32_t codeSize = file.u8(at++);
         if (codeSize < smallestCodeSize || codeSize > largestCodeSize)
             return refuse(check, "a GIF code size DevIL does not decode");
+        // DevIL decodes a code before it looks at a block's size: from an empty frame, what an
+        // earlier picture left in its buffer, and the blocks after the frame.
+        if (file.holds(at, 1) && file.u8(at) == 0)
+            return refuse(check, "a GIF frame without image data");
         if (!skipSubBlocks(file, at))
             return refuse(check, "GIF image data reaches past the end of the file");
         ++frames;
