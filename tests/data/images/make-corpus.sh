@@ -156,11 +156,14 @@ for kind in pgm ppm; do
   { head -n 3 wrapped; tail -n +4 wrapped | tr '\n' ' '; echo; } >"$out/$kind-plain-one-line.$kind"
 done
 
-# PCX: ImageMagick (three planes, and a 256-colour palette) and netpbm's ppmtopcx; 37 pixels is
-# an odd width, so each plane's row is padded.
-"${png[@]}" "$out/pcx-three-planes.pcx"
-"${png[@]}" -type palette "$out/pcx-palette.pcx"
-ppmtopcx -8bit colour.ppm >"$out/pcx-ppmtopcx-palette.pcx" 2>/dev/null
+# PCX: ImageMagick (three planes, and a 256-colour palette) and netpbm's ppmtopcx. Both write
+# 37 bytes a row for 37 pixels, an odd count DevIL refuses (the format wants it even); the
+# 38-pixel-wide files are what DevIL reads.
+for width in 37 38; do
+  convert -size ${width}x23 "xc:$colour" "$out/pcx-$width-three-planes.pcx"
+  convert -size ${width}x23 "xc:$colour" -type palette "$out/pcx-$width-palette.pcx"
+  ppmmake rgb:cc/66/33 $width 23 | ppmtopcx -8bit >"$out/pcx-$width-ppmtopcx-palette.pcx" 2>/dev/null
+done
 
 # SGI: netpbm's pnmtosgi (1 and 3 channels), ImageMagick (4 channels; run-length unless told).
 for kind in verbatim rle; do
