@@ -693,7 +693,7 @@ TEST(TextureFormats, EachIsDrawnAndOneStructureShortIsRefused) {
         {"a.png", readFile(scratch.path() / "png.png"), 12, reference}, // without IEND
         {"a.bmp", bmp24(2, 2, bgr), 1, reference},
         {"a.tga", tga(2, 2, 2, 24, bgr), 1, reference},
-        {"a.jpg", readFile(sourceDir() / "tests/data/images/jpg-baseline.jpg"), 2, reference},
+        {"a.jpg", readFile(sourceDir() / "tests/pictures/jpg-baseline.jpg"), 2, reference},
         // The trailer may go, the data's terminator not.
         {"a.gif", corpusFile("gif_frame"), 2, reference},
         {"a.tif", corpusFile("tif_rgb_strip"), 1, reference},
@@ -757,7 +757,7 @@ TEST(TextureFormats, EachIsDrawnAndOneStructureShortIsRefused) {
     }
 }
 
-// Pictures as real encoders write them (tests/data/images, made by make-corpus.sh there), each
+// Pictures as real encoders write them (tests/pictures, made by make-corpus.sh there), each
 // drawn in the one colour it holds, or refused with the line that says why.
 TEST(TextureFormats, WhatRealEncodersWriteIsDrawnInItsColour) {
     const QuadPreview quad;
@@ -805,7 +805,7 @@ TEST(TextureFormats, WhatRealEncodersWriteIsDrawnInItsColour) {
     const std::set<std::string> elsewhere = {"make-corpus.sh", "pgm-plain-one-line.pgm",
                                              "ppm-plain-one-line.ppm"};
     std::set<std::string> seenRefusals;
-    for (const auto& entry : fs::directory_iterator(sourceDir() / "tests/data/images")) {
+    for (const auto& entry : fs::directory_iterator(sourceDir() / "tests/pictures")) {
         const std::string file = entry.path().filename().string();
         if (elsewhere.contains(file))
             continue;

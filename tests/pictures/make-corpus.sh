@@ -6,7 +6,7 @@
 # the tests read them and never run an encoder, so an encoder's next version changes nothing
 # until this script runs again. Where no Debian encoder writes a variant, the line says how the
 # script makes it from an encoder's file.
-#   bash tests/data/images/make-corpus.sh
+#   bash tests/pictures/make-corpus.sh
 set -euo pipefail
 # The Debian encoders, not whatever else a PATH holds under the same names.
 export PATH=/usr/bin:/bin
