@@ -199,6 +199,20 @@ TEST(ImageCheckDecodable, DeclaredStructuresMustLieInsideTheFile) {
 
     const std::string ddsOneLevel = ddsFile(dxt1, 8, 8, 32, 1, 32);
 
+    // A GIF of a 3 x 1 frame and two colours whose LZW codes are given: 3 bits each (code size
+    // 2: clear 4, end 5, the first table entry 6), least significant bit first, in one block.
+    auto gifCodes = [](std::initializer_list<unsigned> codes) {
+        std::string data;
+        unsigned bits = 0, count = 0;
+        for (unsigned code : codes)
+            for (bits |= code << count, count += 3; count >= 8; bits >>= 8, count -= 8)
+                data += static_cast<char>(bits & 0xFF);
+        if (count > 0)
+            data += static_cast<char>(bits);
+        return std::string("GIF89a\3\0\1\0\x80\0\0\xcc\x66\x33\0\0\0,\0\0\0\0\3\0\1\0\0\2", 30) +
+               static_cast<char>(data.size()) + data + std::string("\0;", 2);
+    };
+
     const struct {
         const char* fileName;
         std::string bytes;
@@ -226,6 +240,11 @@ TEST(ImageCheckDecodable, DeclaredStructuresMustLieInsideTheFile) {
         {"a.bmp", paletteBmp(2, 2), true, "two colours listed"},
         {"a.bmp", paletteBmp(257, 257), true, "a colour more than 8 bits index, unused"},
         {"a.bmp", paletteBmp(300, 257), false, "a palette past the end"},
+        {"a.gif", gifCodes({4, 1, 1, 1, 5}), true, "pixels of the colour table's last colour"},
+        {"a.gif", gifCodes({4, 1, 2, 1, 5}), false, "a pixel past the colour table"},
+        {"a.gif", gifCodes({4, 1, 6}), true, "the code of the entry about to be made"},
+        {"a.gif", gifCodes({4, 1, 7}), false, "a code past it"},
+        {"a.gif", gifCodes({4, 1}), false, "data ending a pixel short"},
         {"a.dds", ddsOneLevel, true, "lower case: DevIL's, its level inside"},
         {"a.dds", ddsOneLevel.substr(0, ddsOneLevel.size() - 1), false, "level one byte short"},
         {"a.wal", rgb2x2 + idat + iend, false, "a format the game does not hand to DevIL"},
