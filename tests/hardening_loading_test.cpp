@@ -820,7 +820,7 @@ TEST(TextureFormats, WhatRealEncodersWriteIsDrawnInItsColour) {
         {"ppm-raw16.ppm", false, leftOut},
         {"pgm-raw16.pgm", false, leftOut},
     };
-    // The text maps whose samples stand on one line have their own test, with the text PNM walk.
+    // The text maps whose samples stand on one line belong to the text PNM walk's own test.
     const std::set<std::string> elsewhere = {"make-corpus.sh", "pgm-plain-one-line.pgm",
                                              "ppm-plain-one-line.ppm"};
     std::set<std::string> seenRefusals;
