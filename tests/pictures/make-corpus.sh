@@ -20,7 +20,6 @@ grey='#8c8c8c'
 size=37x23
 ppmmake rgb:cc/66/33 37 23 >colour.ppm
 pgmmake 0.549 37 23 >grey.pgm # 0.549 x 255 = 140
-convert colour.ppm -alpha set colour-alpha.png
 # No time stamps in ImageMagick's PNG files, so that running this again changes nothing.
 png=(convert -size "$size" "xc:$colour" -define png:exclude-chunks=date,time)
 pnggrey=(convert -size "$size" "xc:$grey" -type Grayscale -define png:exclude-chunks=date,time)
