@@ -776,7 +776,7 @@ TEST(TextureFormats, EachIsDrawnAndOneStructureShortIsRefused) {
     }
 }
 
-// Pictures as real encoders write them (tests/pictures, made by make-corpus.sh there), each
+// Pictures as real encoders write them (tests/pictures, made by tools/make-test-pictures.sh), each
 // drawn in the one colour it holds, or refused with the line that says why.
 TEST(TextureFormats, WhatRealEncodersWriteIsDrawnInItsColour) {
     const QuadPreview quad;
@@ -821,8 +821,7 @@ TEST(TextureFormats, WhatRealEncodersWriteIsDrawnInItsColour) {
         {"pgm-raw16.pgm", false, leftOut},
     };
     // The text maps whose samples stand on one line belong to the text PNM walk's own test.
-    const std::set<std::string> elsewhere = {"make-corpus.sh", "pgm-plain-one-line.pgm",
-                                             "ppm-plain-one-line.ppm"};
+    const std::set<std::string> elsewhere = {"pgm-plain-one-line.pgm", "ppm-plain-one-line.ppm"};
     std::set<std::string> seenRefusals;
     for (const auto& entry : fs::directory_iterator(sourceDir() / "tests/pictures")) {
         const std::string file = entry.path().filename().string();

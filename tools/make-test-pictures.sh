@@ -1,16 +1,16 @@
 #!/usr/bin/env bash
-# Writes the picture corpus beside this script: small files (37 x 23, an odd size on purpose) in
+# Writes the test pictures of tests/pictures: small files (37 x 23, an odd size on purpose) in
 # the variants real programs write, each by a real encoder from Debian (scripts/setup.sh installs
 # them). Every colour picture is flat #cc6633 (204, 102, 51) and every grey one flat #8c8c8c
 # (140), so the drawn colour is known whatever the encoder's layout. The files are committed:
 # the tests read them and never run an encoder, so an encoder's next version changes nothing
 # until this script runs again. Where no Debian encoder writes a variant, the line says how the
 # script makes it from an encoder's file.
-#   bash tests/pictures/make-corpus.sh
+#   bash tools/make-test-pictures.sh
 set -euo pipefail
 # The Debian encoders, not whatever else a PATH holds under the same names.
 export PATH=/usr/bin:/bin
-out=$(cd "$(dirname "$0")" && pwd)
+out=$(cd "$(dirname "$0")/../tests/pictures" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
@@ -176,4 +176,4 @@ done
 # are linear: the sRGB colour is taken as linear so that 204 / 255 = 0.8 is what is stored.
 "${png[@]}" -set colorspace RGB "$out/hdr-rle.hdr"
 
-echo "make-corpus: $(ls "$out" | grep -vc '\.sh$') files, $(du -cb "$out" | tail -n 1 | cut -f 1) bytes"
+echo "make-test-pictures: $(ls "$out" | wc -l) files, $(du -cb "$out" | tail -n 1 | cut -f 1) bytes"
