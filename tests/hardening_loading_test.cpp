@@ -255,6 +255,11 @@ TEST(ImageCheckDecodable, DeclaredStructuresMustLieInsideTheFile) {
         {"a.gif", gifCodes({4, 1, 6}), true, "the code of the entry about to be made"},
         {"a.gif", gifCodes({4, 1, 7}), false, "a code past it"},
         {"a.gif", gifCodes({4, 1}), false, "data ending a pixel short"},
+        // Four components of a 2-pixel scanline: a literal of 3 bytes (DevIL reads 2), runs.
+        {"a.hdr", std::string("#?RADIANCE\n\n-Y 1 +X 2\n\2\2\0\2\3\7\7\x82\5\x82\5\x82\x80", 35),
+         true, "a literal longer than the scanline"},
+        {"a.hdr", std::string("#?RADIANCE\n\n-Y 1 +X 2\n\2\2\0\2\3\7\7\x82\5\x82\5\x82", 34), false,
+         "the same, a byte short"},
         {"a.dds", ddsOneLevel, true, "lower case: DevIL's, its level inside"},
         {"a.dds", ddsOneLevel.substr(0, ddsOneLevel.size() - 1), false, "level one byte short"},
         {"a.wal", rgb2x2 + idat + iend, false, "a format the game does not hand to DevIL"},
