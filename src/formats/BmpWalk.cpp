@@ -37,6 +37,50 @@ std::uint32_t magnitude(std::uint32_t twosComplement) {
     return twosComplement & 0x80000000u ? 0u - twosComplement : twosComplement;
 }
 
+// DevIL leaves the pixels a run-length picture skips (by a delta or an early end of a line or of
+// the picture) as its memory held them, and converting the picture reads the palette at those
+// values; a colour past the palette is read past it the same way. So every pixel must be
+// written, each with a colour the palette has. Runs are counted inside their row only.
+const char* runsMisread(const Bytes& file, std::size_t at, std::uint64_t width,
+                        std::uint64_t height, bool fourBits, std::uint64_t colours) {
+    constexpr std::uint32_t escape = 0, endOfLine = 0, endOfPicture = 1, delta = 2;
+    std::uint64_t x = 0, y = 0, written = 0;
+    auto pixels = [&](std::uint64_t count, std::size_t from, bool repeated) {
+        // A repeated run's colours are its byte's: looked at once, so the walk stays linear.
+        for (std::uint64_t i = 0; i < (repeated ? std::min<std::uint64_t>(count, 2) : count); ++i) {
+            const std::uint32_t byte = file.u8(from + (repeated ? 0 : fourBits ? i / 2 : i));
+            if ((fourBits ? (i % 2 == 0 ? byte >> 4 : byte & 0xF) : byte) >= colours)
+                return false;
+        }
+        written += x < width ? std::min(count, width - x) : 0;
+        x += count;
+        return true;
+    };
+    while (y < height && file.holds(at, 2)) {
+        const std::uint32_t count = file.u8(at), value = file.u8(at + 1);
+        at += 2;
+        if (count != escape) {
+            if (!pixels(count, at - 1, true))
+                return "a BMP pixel past its palette";
+        } else if (value == endOfLine) {
+            x = 0;
+            ++y;
+        } else if (value == endOfPicture) {
+            break;
+        } else if (value == delta) {
+            x += file.u8(at);
+            y += file.u8(at + 1);
+            at += 2;
+        } else {
+            if (!pixels(value, at, false))
+                return "a BMP pixel past its palette";
+            const std::uint64_t bytes = fourBits ? (value + 1) / 2 : value;
+            at += bytes + bytes % 2;
+        }
+    }
+    return written < width * height ? "a run-length BMP leaving pixels unwritten" : nullptr;
+}
+
 } // namespace
 
 bool walkBmp(const Bytes& file, ImageCheck& check) {
@@ -82,9 +126,12 @@ bool walkBmp(const Bytes& file, ImageCheck& check) {
                    : refuse(check, "BMP colour masks without their pixels");
     case runLength8:
     case runLength4:
-        return bits == (compression == runLength8 ? 8u : 4u) && pixelsStart < file.size()
-                   ? true
-                   : refuse(check, "BMP run-length data without its pixels");
+        if (bits != (compression == runLength8 ? 8u : 4u) || pixelsStart >= file.size())
+            return refuse(check, "BMP run-length data without its pixels");
+        if (const char* misread =
+                runsMisread(file, pixelsStart, width, height, compression == runLength4, colours))
+            return refuse(check, misread);
+        return true;
     default:
         return refuse(check, "a BMP compression DevIL does not read");
     }

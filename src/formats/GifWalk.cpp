@@ -6,6 +6,8 @@
 // height divides by zero.
 #include "formats/WalkSupport.h"
 
+#include <array>
+
 namespace formats {
 namespace {
 
@@ -48,6 +50,72 @@ bool skipSubBlocks(const Bytes& file, std::size_t& at) {
         at += size;
     }
     return false;
+}
+
+// DevIL's LZW decoder trusts the codes: a pixel past the colour table is read past the palette
+// when the picture is converted, a code not yet in the table follows entries it never wrote
+// (whatever an earlier allocation left there), and data ending early is read on past its
+// terminator, from what an earlier picture left in its buffer. Reads the codes as DevIL does
+// (least significant bit first, across the sub-blocks, one bit more as the table fills) up to
+// the end code or the frame's last pixel, counting the pixels each gives; the reason when one
+// would be misread. `colours` is 0 without a colour table. Linear in the data's size.
+constexpr std::uint32_t largestCodeBits = 12;
+constexpr std::size_t tableEntries = std::size_t{1} << largestCodeBits;
+
+const char* misreadCode(const Bytes& file, std::size_t at, std::uint32_t codeSize,
+                        std::uint32_t colours, std::uint64_t pixels) {
+    std::uint32_t blockLeft = 0, bits = 0, bitCount = 0, size = codeSize + 1;
+    auto next = [&](std::uint32_t& code) {
+        for (; bitCount < size; bitCount += 8, --blockLeft) {
+            if (blockLeft == 0 && (blockLeft = file.u8(at++)) == 0)
+                return false;
+            bits |= file.u8(at++) << bitCount;
+        }
+        code = bits & ((1u << size) - 1);
+        bits >>= size;
+        bitCount -= size;
+        return true;
+    };
+    constexpr const char* endsEarly = "GIF image data that ends before its frame";
+    const std::uint32_t clear = 1u << codeSize, end = clear + 1;
+    std::uint32_t slot = end + 1, top = 1u << size, previous = 0, code = 0;
+    std::array<std::uint16_t, tableEntries> length; // each entry's pixels; literals 1
+    length.fill(1);
+    for (std::uint64_t produced = 0; produced < pixels; previous = code) {
+        if (!next(code))
+            return endsEarly;
+        if (code == end)
+            return nullptr;
+        const bool cleared = code == clear;
+        if (cleared) {
+            size = codeSize + 1;
+            slot = end + 1;
+            top = 1u << size;
+            while (code == clear)
+                if (!next(code))
+                    return endsEarly;
+            if (code == end)
+                return nullptr;
+            code = code >= slot ? 0 : code; // as DevIL reads it
+        } else if (code > slot) {
+            return "a GIF code not yet in the table";
+        }
+        if (code < clear && colours != 0 && code >= colours)
+            return "a GIF pixel past its colour table";
+        if (cleared) {
+            ++produced;
+            continue;
+        }
+        // A code of the slot about to be made stands for the previous code's pixels and one.
+        produced += code == slot ? length[previous] + 1u : length[code];
+        if (slot < top)
+            length[slot++] = static_cast<std::uint16_t>(length[previous] + 1);
+        if (slot >= top && size < largestCodeBits) {
+            top <<= 1;
+            ++size;
+        }
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -96,8 +164,14 @@ bool walkGif(const Bytes& file, ImageCheck& check) {
         const std::uint32_t codeSize = file.u8(at++);
         if (codeSize < smallestCodeSize || codeSize > largestCodeSize)
             return refuse(check, "a GIF code size DevIL does not decode");
+        const std::size_t data = at;
         if (!skipSubBlocks(file, at))
             return refuse(check, "GIF image data reaches past the end of the file");
+        const std::uint32_t table = flags & colourTableFlag ? flags : file.u8(screenFlagsOffset);
+        if (const char* misread =
+                misreadCode(file, data, codeSize, colourTableBytes(table) / colourEntryBytes,
+                            std::uint64_t{width} * height))
+            return refuse(check, misread);
         ++frames;
     }
     if (frames == 0)

@@ -6,6 +6,8 @@
 // dword at a scanline's start repeats the pixel before the scanline buffer.
 #include "formats/WalkSupport.h"
 
+#include <algorithm>
+
 namespace formats {
 namespace {
 
@@ -32,14 +34,15 @@ bool readAxis(const Bytes& file, std::size_t& at, const char* axis, char after,
     return digits > 0 && file.u8(at++) == static_cast<std::uint8_t>(after) && value > 0;
 }
 
-// One scanline of run-length coded components; DevIL drops what a run gives beyond the width.
+// One scanline of run-length coded components; DevIL drops what a run gives beyond the width,
+// and reads a literal only up to the width: the rest is the next component's.
 bool separatedScanline(const Bytes& file, std::size_t& at, std::uint32_t width) {
     for (std::uint32_t component = 0; component < components; ++component) {
         for (std::uint32_t done = 0; done < width;) {
             if (!file.holds(at, 1))
                 return false;
             const std::uint32_t head = file.u8(at++);
-            const std::uint32_t bytes = head > runFlag ? 1 : head;
+            const std::uint32_t bytes = head > runFlag ? 1 : std::min(head, width - done);
             if (!file.holds(at, bytes))
                 return false;
             at += bytes;

@@ -22,6 +22,8 @@ constexpr std::uint8_t arithmeticTable = 0xCC;
 // Inside a frame segment, after its length and precision.
 constexpr std::size_t frameHeightOffset = 3;
 constexpr std::size_t frameWidthOffset = 5;
+constexpr std::size_t frameComponentsOffset = 7;
+constexpr std::uint32_t cmykComponents = 4;
 constexpr std::size_t smallestSegment = 2;
 
 bool isFrame(std::uint8_t marker) {
@@ -95,6 +97,10 @@ bool walkJpeg(const Bytes& file, ImageCheck& check) {
         }
         if (!file.holds(at, 2) || segment < smallestSegment || !file.holds(at, segment))
             return refuse(check, "a JPEG segment reaches past the end of the file");
+        // DevIL hands CMYK over as RGBA without applying the black: the colours come out wrong.
+        if (isFrame(marker) && segment > frameComponentsOffset &&
+            file.u8(at + frameComponentsOffset) == cmykComponents)
+            return refuse(check, "a four-component (CMYK) JPEG, whose black DevIL leaves out");
         at += segment;
         if (marker == startOfScan)
             at = endOfScan(file, at);
