@@ -801,6 +801,9 @@ TEST(TextureFormats, WhatRealEncodersWriteIsDrawnInItsColour) {
     const char* const pcxLayout =
         "could not be decoded as an image (its structure is damaged: a PCX pixel layout DevIL "
         "does not read)";
+    const char* const textLine =
+        "could not be decoded as an image (its structure is damaged: a text PNM line longer than "
+        "DevIL reads (179 characters))";
     const char* const leftOut =
         "was decoded with a pixel layout that does not add up; it is left out";
     // Every file but these is drawn in the colour or the grey. These are refused on purpose:
@@ -834,14 +837,14 @@ TEST(TextureFormats, WhatRealEncodersWriteIsDrawnInItsColour) {
         // DevIL reads 16-bit binary PNM samples but says they take one byte.
         {"ppm-raw16.ppm", false, leftOut},
         {"pgm-raw16.pgm", false, leftOut},
+        // DevIL cuts a text line at its buffer's end, splitting a sample and writing past the
+        // picture: every sample on one line is refused before it sees the file.
+        {"pgm-plain-one-line.pgm", true, textLine},
+        {"ppm-plain-one-line.ppm", true, textLine},
     };
-    // The text maps whose samples stand on one line belong to the text PNM walk's own test.
-    const std::set<std::string> elsewhere = {"pgm-plain-one-line.pgm", "ppm-plain-one-line.ppm"};
     std::set<std::string> seenRefusals;
     for (const auto& entry : fs::directory_iterator(sourceDir() / "tests/pictures")) {
         const std::string file = entry.path().filename().string();
-        if (elsewhere.contains(file))
-            continue;
         SCOPED_TRACE(file);
         const ProcessResult drawn = quad.draw(file, readFile(entry.path()));
         const auto reason = std::find_if(std::begin(refused), std::end(refused),
