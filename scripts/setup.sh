@@ -11,6 +11,7 @@ packages=(
   libgtest-dev xvfb xauth xdotool valgrind libgl1-mesa-dri glslang-tools
   clang libclang-rt-14-dev
   dpkg-dev desktop-file-utils lintian appstream libx11-dev
+  gcovr
 )
 missing=()
 for package in "${packages[@]}"; do
