@@ -619,19 +619,82 @@ TEST(EngineConfig, RejectsWhatIsNotA32BitInteger) {
     }
 }
 
-TEST(DebugOutput, FormatsCoreAndAmdMessages) {
-    EXPECT_EQ(formatDebugOutput(GL_DEBUG_SOURCE_API, GL_DEBUG_TYPE_ERROR, 1280,
-                                GL_DEBUG_SEVERITY_HIGH, "T"),
-              "OpenGL Error: T [Source = API, Type = Error, Severity = High, ID = 1280]");
-    EXPECT_EQ(formatDebugOutput(GL_DEBUG_SOURCE_SHADER_COMPILER, GL_DEBUG_TYPE_PERFORMANCE,
-                                4294967295u, GL_DEBUG_SEVERITY_NOTIFICATION, "slow"),
-              "OpenGL Error: slow [Source = Shader Compiler, Type = Performance, "
-              "Severity = Unknown, ID = 4294967295]");
-    // The AMD path passes its category as both source and type.
-    for (const auto& [category, names] :
-         {std::pair<GLenum, std::string>{0x9149, "API, Type = Unknown"},
-          {0x914D, "Unknown, Type = Performance"},
-          {0x914E, "Shader Compiler, Type = Unknown"}})
-        EXPECT_EQ(formatDebugOutput(category, category, 7, 0x9147, "m"),
-                  "OpenGL Error: m [Source = " + names + ", Severity = Medium, ID = 7]");
+// Every name a driver message can carry, core and AMD (whose category is both source and type).
+TEST(DebugOutput, EverySourceTypeAndSeverityIsNamed) {
+    struct Row {
+        GLenum source, type, severity;
+        const char* names;
+    };
+    const Row rows[] = {
+        {GL_DEBUG_SOURCE_API, GL_DEBUG_TYPE_ERROR, GL_DEBUG_SEVERITY_HIGH,
+         "Source = API, Type = Error, Severity = High"},
+        {GL_DEBUG_SOURCE_WINDOW_SYSTEM, GL_DEBUG_TYPE_DEPRECATED_BEHAVIOR, GL_DEBUG_SEVERITY_MEDIUM,
+         "Source = Window System, Type = Deprecated Behavior, Severity = Medium"},
+        {GL_DEBUG_SOURCE_SHADER_COMPILER, GL_DEBUG_TYPE_UNDEFINED_BEHAVIOR, GL_DEBUG_SEVERITY_LOW,
+         "Source = Shader Compiler, Type = Undefined Behavior, Severity = Low"},
+        {GL_DEBUG_SOURCE_THIRD_PARTY, GL_DEBUG_TYPE_PORTABILITY, GL_DEBUG_SEVERITY_NOTIFICATION,
+         "Source = Third Party, Type = Portability, Severity = Unknown"},
+        {GL_DEBUG_SOURCE_APPLICATION, GL_DEBUG_TYPE_PERFORMANCE, 0x9147,
+         "Source = Application, Type = Performance, Severity = Medium"},
+        {GL_DEBUG_SOURCE_OTHER, GL_DEBUG_TYPE_OTHER, 0x9148,
+         "Source = Other, Type = Other, Severity = Low"},
+        {0, 0, 0, "Source = Unknown, Type = Unknown, Severity = Unknown"},
+        {0x9149, 0x9149, 0x9146, "Source = API, Type = Unknown, Severity = High"},
+        {0x914A, 0x914A, 0, "Source = Window System, Type = Unknown, Severity = Unknown"},
+        {0x914B, 0x914B, 0, "Source = Unknown, Type = Deprecated Behavior, Severity = Unknown"},
+        {0x914C, 0x914C, 0, "Source = Unknown, Type = Undefined Behavior, Severity = Unknown"},
+        {0x914D, 0x914D, 0, "Source = Unknown, Type = Performance, Severity = Unknown"},
+        {0x914E, 0x914E, 0, "Source = Shader Compiler, Type = Unknown, Severity = Unknown"},
+        {0x914F, 0x914F, 0, "Source = Application, Type = Unknown, Severity = Unknown"},
+        {0x9150, 0x9150, 0, "Source = Other, Type = Other, Severity = Unknown"},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(formatDebugOutput(row.source, row.type, 7, row.severity, "m"),
+                  std::string("OpenGL Error: m [") + row.names + ", ID = 7]");
+    EXPECT_EQ(formatDebugOutput(0, 0, 4294967295u, 0, "slow"),
+              "OpenGL Error: slow [Source = Unknown, Type = Unknown, Severity = Unknown, "
+              "ID = 4294967295]");
+}
+
+// Each option alone answers on standard output with status 0 before any window opens; with a
+// second argument, or unknown, it is refused on standard error with the usage, status 2.
+TEST(CommandLine, EveryOptionAloneAndWithASecondArgument) {
+    using namespace testing_support;
+    const std::string usage = "usage: zephrane [--help | --version]\n";
+    struct Row {
+        std::vector<std::string> arguments;
+        int status;
+        std::string out, err; // out: how it starts
+    };
+    const Row rows[] = {
+        {{"--help"}, 0, "Zephrane: fly a jet", ""},
+        {{"-h"}, 0, "Zephrane: fly a jet", ""},
+        {{"--version"}, 0, "zephrane " ZEPHRANE_TEST_VERSION "\n", ""},
+        {{"--help", "x"}, 2, "", "zephrane: --help takes no further arguments\n" + usage},
+        {{"-h", "-h"}, 2, "", "zephrane: -h takes no further arguments\n" + usage},
+        {{"--version", "--help"},
+         2,
+         "",
+         "zephrane: --version takes no further arguments\n" + usage},
+        {{"--verbose"}, 2, "", "zephrane: unknown option --verbose\n" + usage},
+        {{"x", "--help"}, 2, "", "zephrane: unknown option x\n" + usage},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.arguments.front() + (row.arguments.size() > 1 ? " ..." : ""));
+        std::vector<std::string> argv{"/usr/bin/env",    "-u",
+                                      "DISPLAY",         "-u",
+                                      "WAYLAND_DISPLAY", (binaryDir() / "zephrane").string()};
+        argv.insert(argv.end(), row.arguments.begin(), row.arguments.end());
+        const ProcessResult result = runProcess(argv, sourceDir(), "", 20);
+        EXPECT_EQ(result.exitCode, row.status);
+        EXPECT_TRUE(row.out.empty() ? result.out.empty() : result.out.starts_with(row.out))
+            << result.out;
+        EXPECT_EQ(result.err, row.err);
+    }
+    // The help names every option it takes.
+    const std::string help =
+        runProcess({(binaryDir() / "zephrane").string(), "-h"}, sourceDir()).out;
+    for (const char* line : {"\n  -h, --help     show this text and end\n",
+                             "\n      --version  show the version and end\n"})
+        EXPECT_NE(help.find(line), std::string::npos) << line;
 }
