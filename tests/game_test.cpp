@@ -9,6 +9,7 @@
 #include "platform/GamepadMapping.h"
 #include "platform/GlfwGamepad.h"
 #include "platform/PlayerControls.h"
+#include "platform/WindowFit.h"
 #include "scene/CameraComponent.h"
 #include "scene/CameraView.h"
 #include "scene/Frustum.h"
@@ -697,4 +698,29 @@ TEST(CommandLine, EveryOptionAloneAndWithASecondArgument) {
     for (const char* line : {"\n  -h, --help     show this text and end\n",
                              "\n      --version  show the version and end\n"})
         EXPECT_NE(help.find(line), std::string::npos) << line;
+}
+
+// The picture's shape inside any window: bars at the sides of a wider window, above and below in
+// a taller one, none at the exact shape; sizes whose products pass 32 bits; a minimised window.
+TEST(WindowFit, LetterboxForWiderTallerExactAndEmptyWindows) {
+    struct Row {
+        int width, height, aspectWidth, aspectHeight;
+        Letterbox box;
+    };
+    const Row rows[] = {
+        {800, 600, 800, 600, {0, 0, 800, 600}},
+        {1001, 600, 800, 600, {100, 0, 800, 600}},
+        {800, 1001, 800, 600, {0, 200, 800, 600}},
+        {801, 601, 800, 600, {0, 0, 801, 601}},
+        {60000, 50000, 50000, 40000, {0, 1000, 60000, 48000}},
+        {50000, 60000, 40000, 50000, {1000, 0, 48000, 60000}},
+        {0, 600, 800, 600, {}},
+        {800, 0, 800, 600, {}},
+        {-1, 600, 800, 600, {}},
+    };
+    for (const Row& row : rows) {
+        const Letterbox box = fitLetterbox(row.width, row.height, row.aspectWidth, row.aspectHeight);
+        EXPECT_TRUE(box == row.box) << row.width << "x" << row.height << ": " << box.x << " "
+                                    << box.y << " " << box.width << " " << box.height;
+    }
 }

@@ -265,6 +265,25 @@ TEST_F(ReplayGame, FreeCameraTakesTheKeysUntilOneIsPressedAgain) {
     EXPECT_LE(replay.state["player"]["speed"].asFloat(), 70.0f + 15.0f * 0.5f);
 }
 
+// Every render switch pressed again after its one-second cooldown gives the same picture as a
+// flight where none was pressed; pressed once, the picture differs. (F4 and F5 leave the texture
+// filters the loaders chose for their own, so they are not among them.)
+TEST_F(ReplayGame, EveryRenderSwitchComesBackWhenPressedAgain) {
+    const std::string switches = "F2 F3 F6 F8 F9";
+    const Replay plain = runReplay(dir, "plain", "2 0.05\nshot once\n50 0.05\nshot back\n");
+    const Replay pressed =
+        runReplay(dir, "pressed",
+                  "1 0.05 " + switches + "\n1 0.05\nshot once\n24 0.05\n1 0.05 " + switches +
+                      "\n25 0.05\nshot back\n");
+    ASSERT_ENDED(plain);
+    ASSERT_ENDED(pressed);
+    EXPECT_EQ(pressed.state["switches"], plain.state["switches"]);
+    EXPECT_NE(readPicture(pressed.shots / "once.png").rgb,
+              readPicture(plain.shots / "once.png").rgb);
+    EXPECT_EQ(readPicture(pressed.shots / "back.png").rgb,
+              readPicture(plain.shots / "back.png").rgb);
+}
+
 // Down into the target's crater, round to face it, one rocket; the script ends two frames after
 // the frame that moves the target. (What a hit scores and where the target goes is GameRules'.)
 TEST_F(ReplayGame, DiveFireAndHitTheTarget) {
