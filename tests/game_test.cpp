@@ -10,6 +10,7 @@
 #include "platform/GlfwGamepad.h"
 #include "platform/PlayerControls.h"
 #include "platform/WindowFit.h"
+#include "scene/Camera.h"
 #include "scene/CameraComponent.h"
 #include "scene/CameraView.h"
 #include "scene/Frustum.h"
@@ -719,8 +720,45 @@ TEST(WindowFit, LetterboxForWiderTallerExactAndEmptyWindows) {
         {-1, 600, 800, 600, {}},
     };
     for (const Row& row : rows) {
-        const Letterbox box = fitLetterbox(row.width, row.height, row.aspectWidth, row.aspectHeight);
+        const Letterbox box =
+            fitLetterbox(row.width, row.height, row.aspectWidth, row.aspectHeight);
         EXPECT_TRUE(box == row.box) << row.width << "x" << row.height << ": " << box.x << " "
                                     << box.y << " " << box.width << " " << box.height;
+    }
+}
+
+// The free camera, half a second per key from the origin looking along -z: W/S forward and back,
+// A/D left and right, UP tilts down and DOWN up, LEFT turns left and RIGHT right (70 degrees a
+// second); the eye follows one unit behind, world +y up.
+TEST(FreeCamera, EachKeyMovesOrTurnsTheWayTheHelpScreenSays) {
+    const float turned = std::sin(0.61086525f); // half a second at 70 degrees a second
+    struct Row {
+        InputAction key;
+        glm::vec3 position, forward;
+    };
+    const Row rows[] = {
+        {KeyW, {0.0f, 0.0f, -20.0f}, {0.0f, 0.0f, -1.0f}},
+        {KeyS, {0.0f, 0.0f, 20.0f}, {0.0f, 0.0f, -1.0f}},
+        {KeyA, {-20.0f, 0.0f, 0.0f}, {0.0f, 0.0f, -1.0f}},
+        {KeyD, {20.0f, 0.0f, 0.0f}, {0.0f, 0.0f, -1.0f}},
+        {KeyUp, {}, {0.0f, -turned, -std::cos(0.61086525f)}},
+        {KeyDown, {}, {0.0f, turned, -std::cos(0.61086525f)}},
+        {KeyLeft, {}, {-turned, 0.0f, -std::cos(0.61086525f)}},
+        {KeyRight, {}, {turned, 0.0f, -std::cos(0.61086525f)}},
+    };
+    for (const Row& row : rows) {
+        Camera camera{glm::mat4(1.0f)};
+        CameraComponent eye{glm::mat4(1.0f)};
+        camera.setCameraComponent(&eye);
+        camera.onAction(row.key, 0.5f);
+        const glm::mat4& placed = camera.getModelMatrix();
+        const glm::vec3 forward = -glm::vec3(placed[2]);
+        EXPECT_LT(glm::distance(glm::vec3(placed[3]), row.position), 1e-4f) << row.key;
+        EXPECT_LT(glm::distance(forward, row.forward), 1e-4f) << row.key;
+        EXPECT_LT(glm::distance(glm::vec3(eye.eyeMatrix[3]), row.position - forward), 1e-4f)
+            << row.key;
+        // The view puts the object one unit straight ahead of the eye.
+        const glm::vec4 ahead = eye.view * glm::vec4(row.position, 1.0f);
+        EXPECT_LT(glm::distance(glm::vec3(ahead), glm::vec3(0.0f, 0.0f, -1.0f)), 1e-4f) << row.key;
     }
 }
