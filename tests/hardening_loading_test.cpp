@@ -588,6 +588,62 @@ TEST_F(TextureLoad, LowerCaseDdsAndOtherImagesGoThroughDevilWithTrilinearMipChai
     EXPECT_EQ(texels, topRowFirst);
 }
 
+// The preview tool's options at each limit are taken and a picture is written; just past it, or
+// without a value, they are refused before anything is drawn, naming the option, status 2.
+TEST(PreviewOptions, EachLimitJustInsideIsTakenAndJustPastIsRefused) {
+    const fs::path preview = binaryDir() / "tools" / "preview" / "zephrane-preview";
+    ZEPHRANE_REQUIRE(fs::exists(preview), "needs the preview tool");
+    TempDir dir;
+    fs::create_directory_symlink(sourceDir() / "Shader", dir.path() / "Shader");
+    writeFile(dir.path() / "quad.obj", readFile(sourceDir() / "tests/data/models/quad.obj"));
+    struct Row {
+        std::vector<std::string> options;
+        std::string refusal; // empty: taken
+    };
+    const Row rows[] = {
+        {{"--size", "4096x1"}, ""},
+        {{"--size", "1x4096"}, ""},
+        {{"--size", "4097x1"}, "bad value '4097x1' for --size"},
+        {{"--size", "1x4097"}, "bad value '1x4097' for --size"},
+        {{"--size", "0x1"}, "bad value '0x1' for --size"},
+        {{"--size", "1x0"}, "bad value '1x0' for --size"},
+        {{"--pitch", "89"}, ""},
+        {{"--pitch", "-89"}, ""},
+        {{"--pitch", "89.01"}, "bad value '89.01' for --pitch"},
+        {{"--pitch", "-89.01"}, "bad value '-89.01' for --pitch"},
+        {{"--distance", "1000"}, ""},
+        {{"--distance", "0.001"}, ""},
+        {{"--distance", "1000.1"}, "bad value '1000.1' for --distance"},
+        {{"--distance", "0"}, "bad value '0' for --distance"},
+        {{"--yaw", "-720"}, ""},
+        {{"--yaw", "nan"}, "bad value 'nan' for --yaw"},
+        {{"--local-transform", "jet"}, ""},
+        {{"--local-transform", "rocket"}, ""},
+        {{"--local-transform", "none"}, ""},
+        {{"--local-transform", "Jet"}, "bad value 'Jet' for --local-transform"},
+        {{"--yaw"}, "--yaw needs a value"},
+        {{"--zoom", "2"}, "unknown option --zoom"},
+        {{"extra.png"}, "expected a model path and an output file, got 3 plain argument(s)"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.options.front() + " " + row.options.back());
+        std::vector<std::string> argv{preview.string(), "quad.obj", "shot.png"};
+        if (row.options.front() != "--size")
+            argv.insert(argv.end(), {"--size", "8x8"});
+        argv.insert(argv.end(), row.options.begin(), row.options.end());
+        fs::remove(dir.path() / "shot.png");
+        const ProcessResult run = runProcess(argv, dir.path());
+        if (row.refusal.empty()) {
+            EXPECT_EQ(run.exitCode, 0) << run.err;
+            EXPECT_TRUE(fs::exists(dir.path() / "shot.png"));
+        } else {
+            EXPECT_EQ(run.exitCode, 2);
+            EXPECT_TRUE(run.err.starts_with("zephrane-preview: " + row.refusal + "\nusage: "))
+                << run.err;
+        }
+    }
+}
+
 // Every format a texture may use, drawn by the preview tool on a quad whose material names it
 // (the game's own model and texture loading), in the colour it holds; the same file one structure
 // short ends the tool with the line saying why.
