@@ -125,6 +125,13 @@ TEST(ReplayScript, RejectsBadLinesNamingThem) {
     for (const char* number : {"-3 0.01", "1.5 0.01", "99999999999999999999 0.01", "5 -0.1",
                                "5 nan", "5 inf", "5 1e9", "5 0.01s", "5 +0.1"})
         cases.emplace_back(number + std::string("\n"), "line 1:");
+    // A shot name is a file name: 1 to 64 of a-z, A-Z, 0-9, - and _; the characters beside
+    // each range in ASCII are refused.
+    for (const std::string& name :
+         {std::string(65, 'a'), std::string("a`"), std::string("a{"), std::string("a@"),
+          std::string("a["), std::string("a/"), std::string("a:"), std::string("a.")})
+        cases.emplace_back("5 0.01\nshot " + name + "\n", "line 2: shot name \"" + name + "\"");
+    EXPECT_TRUE(parse("5 0.01\nshot " + std::string(64, 'z') + "\nshot azAZ09-_\n"));
     for (const auto& [text, message] : cases) {
         std::string error;
         EXPECT_FALSE(parse(text, &error)) << text;
