@@ -149,7 +149,8 @@ def line_mutants(line, shell):
     for pattern, replacement, kind in (SHELL_OPERATORS if shell else CPP_OPERATORS):
         for m in pattern.finditer(code):
             found.append((kind, line[:m.start()] + replacement + line[m.end():]))
-    for m in NUMBER.finditer(code):
+    pure_virtual = re.search(r"\)\s*(?:const\s*)?(?:override\s*)?=\s*0;", code)
+    for m in NUMBER.finditer(code if not pure_virtual else ""):
         text = m.group(1)
         if shell and not re.match(r".*(?:exit|return|-[a-z]{2}|\(\(|timeout) *$", code[:m.start()]):
             continue
@@ -200,7 +201,7 @@ def place_files(place):
 
 
 def generate(per_place, number, out):
-    entries = []
+    by_place = []
     for place in PLACES:
         rng = random.Random(f"{number}:{place}")
         lines = []
@@ -219,22 +220,26 @@ def generate(per_place, number, out):
                 if text.count(line) == 1:
                     lines.append((path, index + 1, line, shell))
         rng.shuffle(lines)
-        chosen = 0
-        for path, number_, line, shell in lines:
-            if chosen == 4 * per_place:
+        entries = []
+        for path, line_number, line, shell in lines:
+            if len(entries) == 4 * per_place:
                 break
             options = line_mutants(line, shell)
             if not options:
                 continue
             kind, new = rng.choice(options)
-            chosen += 1
             name = place.split("/")[-1].replace(".sh", "")
             entries.append(
-                f"== gen-{name}-{chosen}: {kind} at {path}:{number_}\nplace: {place}\n"
-                f"file: {path}\n- {line}\n+ {new}\n")
+                f"== gen-{name}-{len(entries) + 1}: {kind} at {path}:{line_number}\n"
+                f"place: {place}\nfile: {path}\n- {line}\n+ {new}\n")
+        by_place.append(entries)
+    # Place by place in turn, so that every place is reached early in the run.
+    interleaved = [entry for rank in range(4 * per_place) for entries in by_place
+                   if rank < len(entries) for entry in [entries[rank]]]
     with open(out, "w", encoding="utf-8") as listing:
         listing.write(f"# Generated mutants, {per_place} a place once built (number {number}).\n\n")
-        listing.write("\n".join(entries))
+        listing.write("\n".join(interleaved))
+
 
 # ---------------------------------------------------------------------------------------------
 # Which programs run a line

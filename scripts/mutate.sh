@@ -92,7 +92,12 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S "$tree" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
 log=$scratch/last.log
-build_tree() { cmake --build "$build" >"$log" 2>&1; }
+# With targets, only those (and the game and its tools, which tests start) are built.
+build_tree() {
+  local targets=()
+  [ $# -eq 0 ] || targets=(--target "$@" zephrane zephrane-replay zephrane-preview zephrane-resgen)
+  cmake --build "$build" "${targets[@]}" >"$log" 2>&1
+}
 export SDL_AUDIODRIVER=dummy
 xvfb=(xvfb-run -a -s "-screen 0 1920x1080x24 -noreset")
 started=$(date +%s)
@@ -129,26 +134,33 @@ for p, names in json.load(open(sys.argv[1])).items():
   python3 scripts/mutants.py coverage-map "$coverage_map" "$scratch"/coverage/*.json
 fi
 
-# The tests of the programs that execute FILE:LINE (every program with --all-tests), quick ones
-# first, stopping at the first failure. Prints the failed test; status 1 when one failed.
-run_tests() {
-  local map=$coverage_map selected
+# The programs that execute FILE:LINE (every program with --all-tests), quick ones first: one
+# line each, the program's name, a tab, a CTest regex of its tests.
+select_programs() {
+  local map=$coverage_map
   if [ $all_tests -eq 1 ]; then
     map=$scratch/no-map.json
     echo '{}' >"$map"
   fi
-  selected=$(python3 scripts/mutants.py select "$map" "$programs" "$1" "$2")
-  [ -n "$selected" ] || return 2
+  python3 scripts/mutants.py select "$map" "$programs" "$1" "$2" |
+    { if [ $memcheck -eq 1 ]; then cat; else grep -v '^memcheck_test'$'\t' || true; fi; }
+}
+# The build targets those programs need: all of them for the installation's checks.
+targets_of() {
+  cut -f 1 <<<"$1" | grep -qx install || cut -f 1 <<<"$1"
+}
+# Runs the selected programs' tests, stopping at the first failure; prints the failed test and
+# returns 1 when one failed.
+run_tests() {
   local program regex
   while IFS=$'\t' read -r program regex; do
-    [ $memcheck -eq 1 ] || [ "$program" != memcheck_test ] || continue
     if ! (cd "$tree" && "${xvfb[@]}" ctest --test-dir "$build" -j2 --stop-on-failure -R "$regex" \
       >"$log" 2>&1); then
       sed -n 's/^.*Test *#[0-9]*: \([^ ]*\) .*\*\*\*.*$/\1/p;s/^.*Test *#[0-9]*: \([^ ]*\) .*Failed.*$/\1/p' \
         "$log" | head -n 1
       return 1
     fi
-  done <<<"$selected"
+  done <<<"$1"
 }
 
 if [ $baseline -eq 1 ]; then
@@ -188,17 +200,17 @@ for dir in $(ls "$entries" | sort -n); do
          $0 == minus { found++; print plus; next } { print }
          END { exit found != 1 }' "$original" >"$tree/$file"; then
       line=$(MINUS=$(<"$e/minus") awk '$0 == ENVIRON["MINUS"] { print NR; exit }' "$original")
+      selected=$(select_programs "$file" "$line")
       if [[ $file == *.sh ]] && ! bash -n "$tree/$file" 2>"$log"; then
         status="build failed" note="bash -n"
-      elif ! build_tree; then
+      elif ! build_tree $(targets_of "$selected"); then
         status="build failed" note="see the entry"
+      elif [ -z "$selected" ]; then
+        status="survived" note="no test executes the line"
+      elif failed=$(run_tests "$selected"); then
+        status="survived" note="run: $(cut -f 1 <<<"$selected" | paste -sd ' ')"
       else
-        failed=$(run_tests "$file" "$line") && code=0 || code=$?
-        case $code in
-          0) status="survived" note="" ;;
-          2) status="survived" note="no test executes the line" ;;
-          *) status="killed" note="by ${failed:-a test}" ;;
-        esac
+        status="killed" note="by ${failed:-a test}"
       fi
     else
       status="not applied" note="the - line is not exactly one line of $file"
