@@ -596,51 +596,47 @@ TEST(PreviewOptions, EachLimitJustInsideIsTakenAndJustPastIsRefused) {
     TempDir dir;
     fs::create_directory_symlink(sourceDir() / "Shader", dir.path() / "Shader");
     writeFile(dir.path() / "quad.obj", readFile(sourceDir() / "tests/data/models/quad.obj"));
-    struct Row {
-        std::vector<std::string> options;
-        std::string refusal; // empty: taken
+    auto run = [&](std::vector<std::string> options) {
+        std::vector<std::string> argv{preview.string(), "quad.obj", "shot.png", "--size", "8x8"};
+        argv.insert(argv.end(), options.begin(), options.end());
+        fs::remove(dir.path() / "shot.png");
+        return runProcess(argv, dir.path());
     };
-    const Row rows[] = {
-        {{"--size", "4096x1"}, ""},
-        {{"--size", "1x4096"}, ""},
-        {{"--size", "4097x1"}, "bad value '4097x1' for --size"},
-        {{"--size", "1x4097"}, "bad value '1x4097' for --size"},
-        {{"--size", "0x1"}, "bad value '0x1' for --size"},
-        {{"--size", "1x0"}, "bad value '1x0' for --size"},
-        {{"--pitch", "89"}, ""},
-        {{"--pitch", "-89"}, ""},
-        {{"--pitch", "89.01"}, "bad value '89.01' for --pitch"},
-        {{"--pitch", "-89.01"}, "bad value '-89.01' for --pitch"},
-        {{"--distance", "1000"}, ""},
-        {{"--distance", "0.001"}, ""},
-        {{"--distance", "1000.1"}, "bad value '1000.1' for --distance"},
-        {{"--distance", "0"}, "bad value '0' for --distance"},
-        {{"--yaw", "-720"}, ""},
-        {{"--yaw", "nan"}, "bad value 'nan' for --yaw"},
-        {{"--local-transform", "jet"}, ""},
-        {{"--local-transform", "rocket"}, ""},
-        {{"--local-transform", "none"}, ""},
-        {{"--local-transform", "Jet"}, "bad value 'Jet' for --local-transform"},
+    using Pair = std::pair<std::string, std::string>;
+    for (const auto& [option, value] : {Pair{"--size", "4096x1"},
+                                        {"--size", "1x4096"},
+                                        {"--pitch", "89"},
+                                        {"--pitch", "-89"},
+                                        {"--distance", "1000"},
+                                        {"--distance", "0.001"},
+                                        {"--yaw", "-720"},
+                                        {"--local-transform", "jet"},
+                                        {"--local-transform", "rocket"},
+                                        {"--local-transform", "none"}}) {
+        const ProcessResult taken = run({option, value});
+        EXPECT_EQ(taken.exitCode, 0) << option << " " << value << ": " << taken.err;
+        EXPECT_TRUE(fs::exists(dir.path() / "shot.png")) << option << " " << value;
+    }
+    std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
         {{"--yaw"}, "--yaw needs a value"},
         {{"--zoom", "2"}, "unknown option --zoom"},
-        {{"extra.png"}, "expected a model path and an output file, got 3 plain argument(s)"},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.options.front() + " " + row.options.back());
-        std::vector<std::string> argv{preview.string(), "quad.obj", "shot.png"};
-        if (row.options.front() != "--size")
-            argv.insert(argv.end(), {"--size", "8x8"});
-        argv.insert(argv.end(), row.options.begin(), row.options.end());
-        fs::remove(dir.path() / "shot.png");
-        const ProcessResult run = runProcess(argv, dir.path());
-        if (row.refusal.empty()) {
-            EXPECT_EQ(run.exitCode, 0) << run.err;
-            EXPECT_TRUE(fs::exists(dir.path() / "shot.png"));
-        } else {
-            EXPECT_EQ(run.exitCode, 2);
-            EXPECT_TRUE(run.err.starts_with("zephrane-preview: " + row.refusal + "\nusage: "))
-                << run.err;
-        }
+        {{"extra.png"}, "expected a model path and an output file, got 3 plain argument(s)"}};
+    for (const auto& [option, value] : {Pair{"--size", "4097x1"},
+                                        {"--size", "1x4097"},
+                                        {"--size", "0x1"},
+                                        {"--size", "1x0"},
+                                        {"--pitch", "89.01"},
+                                        {"--pitch", "-89.01"},
+                                        {"--distance", "1000.1"},
+                                        {"--distance", "0"},
+                                        {"--yaw", "nan"},
+                                        {"--local-transform", "Jet"}})
+        refused.push_back({{option, value}, "bad value '" + value + "' for " + option});
+    for (const auto& [options, message] : refused) {
+        const ProcessResult result = run(options);
+        EXPECT_EQ(result.exitCode, 2) << message;
+        EXPECT_TRUE(result.err.starts_with("zephrane-preview: " + message + "\nusage: "))
+            << result.err;
     }
 }
 
