@@ -195,9 +195,10 @@ def line_mutants(line, shell):
 def place_files(place):
     if os.path.isfile(place):
         return [place]
-    listed = subprocess.run(["git", "ls-files", place], check=True, capture_output=True,
-                            text=True).stdout.split()
-    return sorted(f for f in listed if f.endswith((".cpp", ".h")))
+    found = []
+    for root, _, files in os.walk(place):
+        found += [os.path.join(root, f) for f in files if f.endswith((".cpp", ".h"))]
+    return sorted(found)
 
 
 def generate(per_place, number, out):

@@ -109,8 +109,10 @@ python3 scripts/mutants.py programs "$build" >"$programs"
 
 # ---------------------------------------------------------------------------------------------
 # Which programs execute which line: a coverage build of the same tree, each program's tests
-# run alone, gcovr's line report kept per program. Made once per commit.
-coverage_map=$scratch/coverage-$commit.json
+# run alone, gcovr's line report kept per program.
+# Kept while the code and the tests stay the same (a change of the scripts or lists keeps it).
+coverage_map=$scratch/coverage-$(git rev-parse HEAD:src HEAD:tools HEAD:tests HEAD:CMakeLists.txt |
+  sha1sum | cut -c 1-12).json
 coverage_build=$scratch/coverage-build
 if [ $all_tests -eq 0 ] && [ ! -f "$coverage_map" ]; then
   echo "mutate: the coverage build tells which programs execute each line"
