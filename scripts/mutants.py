@@ -201,7 +201,28 @@ def place_files(place):
     return sorted(found)
 
 
+def known_equivalents(path="scripts/mutations/equivalent.list"):
+    """(file, line, replacement) -> why no behaviour can show it, from the list of generated
+    mutants found to be equivalent (the entry format of mutate.sh, each with "equivalent:")."""
+    known = {}
+    try:
+        with open(path, encoding="utf-8") as source:
+            blocks = source.read().split("\n\n")
+    except OSError:
+        return known
+    for block in blocks:
+        fields = {}
+        for line in block.split("\n"):
+            for key in ("file: ", "- ", "+ ", "equivalent: "):
+                if line.startswith(key):
+                    fields[key] = line[len(key):]
+        if len(fields) == 4:
+            known[(fields["file: "], fields["- "], fields["+ "])] = fields["equivalent: "]
+    return known
+
+
 def generate(per_place, number, out):
+    equivalents = known_equivalents()
     by_place = []
     for place in PLACES:
         rng = random.Random(f"{number}:{place}")
@@ -230,9 +251,11 @@ def generate(per_place, number, out):
                 continue
             kind, new = rng.choice(options)
             name = place.split("/")[-1].replace(".sh", "")
+            why = equivalents.get((path, line, new))
             entries.append(
                 f"== gen-{name}-{len(entries) + 1}: {kind} at {path}:{line_number}\n"
-                f"place: {place}\nfile: {path}\n- {line}\n+ {new}\n")
+                f"place: {place}\nfile: {path}\n- {line}\n+ {new}\n" +
+                (f"equivalent: {why}\n" if why else ""))
         by_place.append(entries)
     # Place by place in turn, so that every place is reached early in the run.
     interleaved = [entry for rank in range(4 * per_place) for entries in by_place

@@ -16,7 +16,8 @@
 #   bash scripts/mutate.sh [options] [LIST.txt ...]    (no list: every scripts/mutations/*.txt)
 #     --generate N        also N generated mutants in every place (scripts/mutants.py: each
 #                         folder of src/, tools/replay, tools/preview, packaging/zephrane.sh,
-#                         scripts/play.sh); one that does not build is dropped and counted apart
+#                         scripts/play.sh); one that does not build is dropped and counted apart;
+#                         one listed in scripts/mutations/equivalent.list is shown with its reason
 #     --seed S            the number that picks the generated lines (default 1)
 #     --only ID[,ID...]   run only these entries
 #     --memcheck          also run the valgrind memcheck test (slow; left out by default)
