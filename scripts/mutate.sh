@@ -130,10 +130,8 @@ if [ $all_tests -eq 0 ] && [ ! -f "$coverage_map" ]; then
     gcovr --root "$tree" --object-directory "$coverage_build" --json \
       --output "$scratch/coverage/$program.json" "$coverage_build" >/dev/null 2>&1
     echo "mutate: coverage of $program"
-  done < <(python3 -c 'import json, sys
-for p, names in json.load(open(sys.argv[1])).items():
-    print(p + "\t^(" + "|".join(n.replace(".", "\\.") for n in names) + ")$")' \
-    "$scratch/coverage-programs.json")
+  done < <(echo '{}' >"$scratch/no-map.json" &&
+    python3 scripts/mutants.py select "$scratch/no-map.json" "$scratch/coverage-programs.json" - 0)
   python3 scripts/mutants.py coverage-map "$coverage_map" "$scratch"/coverage/*.json
 fi
 
