@@ -30,12 +30,12 @@ def main(argv):
         totals[1] += entry["line_total"]
         totals[2] += entry["branch_covered"]
         totals[3] += entry["branch_total"]
-    print(f"coverage: {'folder':<10} {'lines':>16} {'branches':>16}")
+    print(f"coverage: {'folder':<13} {'lines':>18} {'branches':>18}")
     for folder, (lines, line_total, branches, branch_total) in sorted(folders.items()):
         line_share = percent(lines, line_total)
         branch_share = percent(branches, branch_total)
         under = line_share < LINE_GOAL or branch_share < BRANCH_GOAL
-        print(f"coverage: src/{folder:<6} {lines:5}/{line_total:<5} {line_share:5.1f}% "
+        print(f"coverage: {'src/' + folder:<13} {lines:5}/{line_total:<5} {line_share:5.1f}% "
               f"{branches:5}/{branch_total:<5} {branch_share:5.1f}%"
               f"{'  under the goal' if under else ''}")
     print(f"coverage: goal {LINE_GOAL:.0f}% of lines and {BRANCH_GOAL:.0f}% of branches per folder")
