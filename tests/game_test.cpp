@@ -742,3 +742,23 @@ TEST(FreeCamera, EachKeyMovesOrTurnsTheWayTheHelpScreenSays) {
             << row.key;
     }
 }
+
+// The camera sees from 0.1 to 1000 units ahead, 45 degrees above and below the view axis, and
+// as far to the sides as the aspect ratio widens that: each limit just inside and just past.
+TEST(CameraProjection, NearFarAndSideLimits) {
+    const glm::mat4 projection = cameraProjection(2.0f);
+    auto visible = [&](glm::vec3 point) {
+        const glm::vec4 clip = projection * glm::vec4(point, 1.0f);
+        return std::fabs(clip.x) <= clip.w && std::fabs(clip.y) <= clip.w &&
+               std::fabs(clip.z) <= clip.w;
+    };
+    for (const auto& [point, seen] : {std::pair{glm::vec3(0.0f, 0.0f, -0.101f), true},
+                                      {glm::vec3(0.0f, 0.0f, -0.099f), false},
+                                      {glm::vec3(0.0f, 0.0f, -999.0f), true},
+                                      {glm::vec3(0.0f, 0.0f, -1001.0f), false},
+                                      {glm::vec3(0.0f, 9.9f, -10.0f), true},
+                                      {glm::vec3(0.0f, -10.1f, -10.0f), false},
+                                      {glm::vec3(19.9f, 0.0f, -10.0f), true},
+                                      {glm::vec3(-20.1f, 0.0f, -10.0f), false}})
+        EXPECT_EQ(visible(point), seen) << glm::to_string(point);
+}
