@@ -322,9 +322,10 @@ def select(map_file, programs_file, path, line):
         suite = json.load(source)
     key = f"{path}:{line}"
     if path.endswith(".sh"):
-        # No counters in a shell script: the programs whose tests name it.
-        name = os.path.basename(path)
-        chosen = [p for p in suite if name in test_source(p)]
+        # No counters in a shell script: the programs whose tests name it or its installed
+        # command (games/NAME), else every program.
+        names = (os.path.basename(path), "games/" + os.path.basename(path).removesuffix(".sh"))
+        chosen = [p for p in suite if any(n in test_source(p) for n in names)] or list(suite)
     else:
         chosen = [p for p in suite if key not in lines or p in lines[key]]
     for program in chosen:
