@@ -130,7 +130,8 @@ Defined definedFor(O outcome, const std::string& file) {
     case O::ImageRefused:
         return {-1, &ProcessResult::err, file + " could not be decoded as an image"};
     case O::FontRefused:
-        return {1, &ProcessResult::out, "ERROR::FREETYPE: Failed to load font\n"};
+        return {1, &ProcessResult::out,
+                "ERROR::FREETYPE: Failed to load font\nERROR::FREETYTPE: Failed to load Glyph\n"};
     case O::Plays:
         break;
     }
