@@ -11,46 +11,61 @@
 #   + <its replacement>
 #   equivalent: <why no test can see it>      (optional: listed, not run, not counted)
 #
+#   place: <folder or script>                 (generated entries: where the line is)
+#
 #   bash scripts/mutate.sh [options] [LIST.txt ...]    (no list: every scripts/mutations/*.txt)
+#     --generate N        also N generated mutants in every place (scripts/mutants.py: each
+#                         folder of src/, tools/replay, tools/preview, packaging/zephrane.sh,
+#                         scripts/play.sh); one that does not build is dropped and counted apart;
+#                         one listed in scripts/mutations/equivalent.list is shown with its reason
+#     --seed S            the number that picks the generated lines (default 1)
 #     --only ID[,ID...]   run only these entries
 #     --memcheck          also run the valgrind memcheck test (slow; left out by default)
 #     --no-baseline       skip the run of the unchanged tree (only when it is known to pass)
+#     --all-tests         run every test on a mutant, not only the programs that execute its line
 #     --result FILE       where the result goes (default scripts/mutations/RESULT.txt)
 #
-# Not part of CI: it takes most of an hour. The scratch tree and its build live in
+# Not part of CI. The scratch tree mirrors the commit HEAD names (uncommitted edits are not
+# measured; files that are gone are removed) plus the generated data; it and its builds live in
 # build-mutate/ (ZEPHRANE_MUTATE_DIR), kept between runs so that the next run builds
-# incrementally. Needs what scripts/setup.sh installs and generates (Resources/).
+# incrementally. A coverage build of the scratch tree tells which test programs execute each
+# line (kept per commit); a mutant runs only those, quick programs first, and a line no
+# program executes survives without a run. Needs what scripts/setup.sh installs and generates.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$(pwd)
 
-only="" memcheck=0 baseline=1 result=scripts/mutations/RESULT.txt lists=()
+only="" memcheck=0 baseline=1 result=scripts/mutations/RESULT.txt lists=() generate=0 number=1
+all_tests=0
 while [ $# -gt 0 ]; do
   case $1 in
+    --generate) generate=$2; shift 2 ;;
+    --seed) number=$2; shift 2 ;;
     --only) only=",$2,"; shift 2 ;;
     --memcheck) memcheck=1; shift ;;
     --no-baseline) baseline=0; shift ;;
+    --all-tests) all_tests=1; shift ;;
     --result) result=$2; shift 2 ;;
     -*) echo "mutate: unknown option $1" >&2; exit 2 ;;
     *) lists+=("$1"); shift ;;
   esac
 done
+[[ $generate =~ ^[0-9]+$ ]] || { echo "mutate: --generate wants a count, not $generate" >&2; exit 2; }
 [ ${#lists[@]} -gt 0 ] || lists=(scripts/mutations/*.txt)
 [ -f Resources/.generated ] || { echo "mutate: run bash scripts/setup.sh first" >&2; exit 2; }
+git diff --quiet HEAD || echo "mutate: uncommitted edits are not measured; the run is of HEAD" >&2
 
 scratch=${ZEPHRANE_MUTATE_DIR:-$repo/build-mutate}
 tree=$scratch/tree
 build=$tree/build
 entries=$scratch/entries
+commit=$(git rev-parse --short HEAD)
 mkdir -p "$tree"
-
-# The tree as committed (with uncommitted edits) plus the generated data. Only files whose
-# content changed are copied (and so get a new time), so the next build is incremental.
-sync_file() {
-  cmp -s "$1" "$tree/$1" || { mkdir -p "$tree/$(dirname "$1")" && cp "$1" "$tree/$1"; }
-}
-git ls-files | while IFS= read -r f; do [ -f "$f" ] && sync_file "$f"; done
-find Resources -type f | while IFS= read -r f; do sync_file "$f"; done
+python3 scripts/mutants.py mirror "$tree"
+if [ "$generate" -gt 0 ]; then
+  lists+=("$scratch/generated.txt")
+  (cd "$tree" && python3 scripts/mutants.py generate "$generate" "$number" "$scratch/generated.txt")
+fi
 
 # Entries, one folder each: id, what, file, minus, plus, equivalent.
 rm -rf "$entries" && mkdir -p "$entries"
@@ -69,6 +84,7 @@ awk -v dir="$entries" '
   inside && /^- / { field("minus", substr($0, 3)); next }
   inside && /^\+ / { field("plus", substr($0, 3)); next }
   inside && /^equivalent: / { field("equivalent", substr($0, 13)); next }
+  inside && /^place: / { field("place", substr($0, 8)); next }
   inside { print FILENAME ": cannot read line: " $0 > "/dev/stderr"; bad = 1 }
   END { exit bad }
 ' "${lists[@]}"
@@ -77,51 +93,101 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S "$tree" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
 log=$scratch/last.log
-build_tree() { cmake --build "$build" >"$log" 2>&1; }
-
-exclude='^$'
-[ $memcheck -eq 1 ] || exclude='^Memcheck\.'
+# With targets, only those (and the game and its tools, which tests start) are built.
+build_tree() {
+  local targets=()
+  [ $# -eq 0 ] || targets=(--target "$@" zephrane zephrane-replay zephrane-preview zephrane-resgen)
+  cmake --build "$build" "${targets[@]}" >"$log" 2>&1
+}
 export SDL_AUDIODRIVER=dummy
-# The regular stage, cheap programs first so that most mutants die within seconds; the first
-# failure ends the run. Prints the first failed test.
+xvfb=(xvfb-run -a -s "-screen 0 1920x1080x24 -noreset")
+started=$(date +%s)
+
+echo "mutate: building the scratch tree in $tree"
+build_tree || { cat "$log"; echo "mutate: the unchanged tree does not build" >&2; exit 1; }
+programs=$scratch/programs.json
+python3 scripts/mutants.py programs "$build" >"$programs"
+
+# ---------------------------------------------------------------------------------------------
+# Which programs execute which line: a coverage build of the same tree, each program's tests
+# run alone, gcovr's line report kept per program.
+# Kept while the code and the tests stay the same (a change of the scripts or lists keeps it).
+coverage_map=$scratch/coverage-$(git rev-parse HEAD:src HEAD:tools HEAD:tests HEAD:CMakeLists.txt |
+  sha1sum | cut -c 1-12).json
+coverage_build=$scratch/coverage-build
+if [ $all_tests -eq 0 ] && [ ! -f "$coverage_map" ]; then
+  echo "mutate: the coverage build tells which programs execute each line"
+  [ -f "$coverage_build/CMakeCache.txt" ] || cmake -S "$tree" -B "$coverage_build" -G Ninja \
+    -DCMAKE_BUILD_TYPE=Debug -DZEPHRANE_COVERAGE=ON >/dev/null
+  cmake --build "$coverage_build" >"$log" 2>&1 || { cat "$log"; exit 1; }
+  rm -rf "$scratch/coverage" && mkdir -p "$scratch/coverage"
+  python3 scripts/mutants.py programs "$coverage_build" >"$scratch/coverage-programs.json"
+  while IFS=$'\t' read -r program regex; do
+    [ $memcheck -eq 1 ] || [ "$program" != memcheck_test ] || continue
+    find "$coverage_build" -name '*.gcda' -delete
+    (cd "$tree" && "${xvfb[@]}" ctest --test-dir "$coverage_build" -j2 -R "$regex" >"$log" 2>&1) ||
+      echo "mutate: $program fails in the coverage build; its coverage counts as it ran" >&2
+    gcovr --root "$tree" --object-directory "$coverage_build" --json \
+      --output "$scratch/coverage/$program.json" "$coverage_build" >/dev/null 2>&1
+    echo "mutate: coverage of $program"
+  done < <(echo '{}' >"$scratch/no-map.json" &&
+    python3 scripts/mutants.py select "$scratch/no-map.json" "$scratch/coverage-programs.json" - 0)
+  python3 scripts/mutants.py coverage-map "$coverage_map" "$scratch"/coverage/*.json
+fi
+
+# The programs that execute FILE:LINE (every program with --all-tests), quick ones first: one
+# line each, the program's name, a tab, a CTest regex of its tests.
+select_programs() {
+  local map=$coverage_map
+  if [ $all_tests -eq 1 ]; then
+    map=$scratch/no-map.json
+    echo '{}' >"$map"
+  fi
+  python3 scripts/mutants.py select "$map" "$programs" "$1" "$2" |
+    { if [ $memcheck -eq 1 ]; then cat; else grep -v '^memcheck_test'$'\t' || true; fi; }
+}
+# The build targets those programs need: all of them for the installation's checks.
+targets_of() {
+  cut -f 1 <<<"$1" | grep -qx install || cut -f 1 <<<"$1"
+}
+# Runs the selected programs' tests, stopping at the first failure; prints the failed test and
+# returns 1 when one failed.
 run_tests() {
-  local pass
-  for pass in quick slow; do
-    local select=(-E "$slow_tests|$exclude")
-    [ $pass = quick ] || select=(-R "$slow_tests" -E "$exclude")
-    if ! (cd "$tree" && xvfb-run -a -s "-screen 0 1920x1080x24 -noreset" \
-      ctest --test-dir "$build" -j2 --stop-on-failure "${select[@]}" >"$log" 2>&1); then
+  local program regex
+  while IFS=$'\t' read -r program regex; do
+    if ! (cd "$tree" && "${xvfb[@]}" ctest --test-dir "$build" -j2 --stop-on-failure -R "$regex" \
+      >"$log" 2>&1); then
       sed -n 's/^.*Test *#[0-9]*: \([^ ]*\) .*\*\*\*.*$/\1/p;s/^.*Test *#[0-9]*: \([^ ]*\) .*Failed.*$/\1/p' \
         "$log" | head -n 1
       return 1
     fi
-  done
+  done <<<"$1"
 }
-# The programs that start the game or the generator (seconds to minutes each).
-slow_tests='^(RunTimeFiles|HandEditedData|ReplayGame|GeneratedResources|Playability|Install|Memcheck|RunningGame)'
 
-echo "mutate: building the scratch tree in $tree"
-build_tree || { cat "$log"; echo "mutate: the unchanged tree does not build" >&2; exit 1; }
 if [ $baseline -eq 1 ]; then
   echo "mutate: the unchanged tree's tests"
-  if failed=$(run_tests); then :; else
-    echo "mutate: the unchanged tree fails $failed; nothing to measure (see $log)" >&2
+  if (cd "$tree" && "${xvfb[@]}" ctest --test-dir "$build" -j2 \
+    -E "$([ $memcheck -eq 1 ] && echo '^$' || echo '^Memcheck\.')" >"$log" 2>&1); then :; else
+    echo "mutate: the unchanged tree fails a test; nothing to measure (see $log)" >&2
     exit 1
   fi
 fi
 
-mkdir -p "$(dirname "$result")"
-{
-  echo "# Mutation run of $(git rev-parse --short HEAD)$(git diff --quiet HEAD || echo ' (with edits)')," \
-    "$(date -u '+%Y-%m-%d %H:%M UTC')"
-  echo "# lists: ${lists[*]}${only:+; only $only}; memcheck $([ $memcheck -eq 1 ] && echo in || echo left out)"
-} >"$result"
-killed=0 counted=0 broken=0 started=$(date +%s)
+# ---------------------------------------------------------------------------------------------
+# The entries, one at a time.
+body=$scratch/result-body
+: >"$body"
+declare -A place_done place_killed place_survived place_equivalent place_broken
+killed=0 counted=0 broken=0
 for dir in $(ls "$entries" | sort -n); do
   e=$entries/$dir
   id=$(<"$e/id")
   [ -z "$only" ] || [[ $only == *",$id,"* ]] || continue
-  file=$(<"$e/file") what=$(<"$e/what")
+  file=$(<"$e/file") what=$(<"$e/what") place=""
+  [ ! -f "$e/place" ] || place=$(<"$e/place")
+  if [ -n "$place" ]; then
+    [ "${place_done[$place]:-0}" -lt "$generate" ] || continue
+  fi
   t0=$(date +%s)
   if [ -f "$e/equivalent" ]; then
     status="equivalent" note=$(<"$e/equivalent")
@@ -134,10 +200,16 @@ for dir in $(ls "$entries" | sort -n); do
          BEGIN { minus = ENVIRON["MINUS"]; plus = ENVIRON["PLUS"] }
          $0 == minus { found++; print plus; next } { print }
          END { exit found != 1 }' "$original" >"$tree/$file"; then
-      if ! build_tree; then
+      line=$(MINUS=$(<"$e/minus") awk '$0 == ENVIRON["MINUS"] { print NR; exit }' "$original")
+      selected=$(select_programs "$file" "$line")
+      if [[ $file == *.sh ]] && ! bash -n "$tree/$file" 2>"$log"; then
+        status="build failed" note="bash -n"
+      elif ! build_tree $(targets_of "$selected"); then
         status="build failed" note="see the entry"
-      elif failed=$(run_tests); then
-        status="survived" note=""
+      elif [ -z "$selected" ]; then
+        status="survived" note="no test executes the line"
+      elif failed=$(run_tests "$selected"); then
+        status="survived" note="run: $(cut -f 1 <<<"$selected" | paste -sd ' ')"
       else
         status="killed" note="by ${failed:-a test}"
       fi
@@ -147,20 +219,51 @@ for dir in $(ls "$entries" | sort -n); do
     # Back to the original text, newer than any object built from the mutant.
     cp "$original" "$tree/$file" && touch "$tree/$file"
   fi
+  # A generated mutant that does not build is dropped from the sample and counted apart.
+  if [ -n "$place" ] && [ "$status" = "build failed" ]; then
+    status="not built"
+    place_broken[$place]=$((${place_broken[$place]:-0} + 1))
+  elif [ -n "$place" ]; then
+    place_done[$place]=$((${place_done[$place]:-0} + 1))
+    case $status in
+      killed) place_killed[$place]=$((${place_killed[$place]:-0} + 1)) ;;
+      survived) place_survived[$place]=$((${place_survived[$place]:-0} + 1)) ;;
+      equivalent) place_equivalent[$place]=$((${place_equivalent[$place]:-0} + 1)) ;;
+    esac
+  fi
   case $status in
     killed) killed=$((killed + 1)); counted=$((counted + 1)) ;;
     survived) counted=$((counted + 1)) ;;
     "build failed") counted=$((counted + 1)); broken=$((broken + 1)) ;;
     "not applied") broken=$((broken + 1)) ;;
   esac
-  line=$(printf '%-12s %-28s %4ss  %s%s' "$status" "$id" $(($(date +%s) - t0)) "$what" \
-    "${note:+ ($note)}")
-  echo "$line" | tee -a "$result"
+  printf '%-12s %-28s %4ss  %s%s\n' "$status" "$id" $(($(date +%s) - t0)) "$what" \
+    "${note:+ ($note)}" | tee -a "$body"
 done
 build_tree || true
+
+# ---------------------------------------------------------------------------------------------
+# The result: what was run where first, the entries, the generated sample by place, the score.
 minutes=$((($(date +%s) - started + 59) / 60))
+mkdir -p "$(dirname "$result")"
 {
-  echo "# $minutes minutes; score $((counted ? 100 * killed / counted : 0)) %"
+  echo "# Mutation run of $commit, $(date -u '+%Y-%m-%d %H:%M UTC'), $minutes minutes of wall" \
+    "time on $(nproc) cores; generated: $generate a place (--seed $number); baseline" \
+    "$([ $baseline -eq 1 ] && echo run || echo 'not run (--no-baseline)')"
+  echo "# lists: ${lists[*]#"$scratch/"}${only:+; only $only}; memcheck" \
+    "$([ $memcheck -eq 1 ] && echo in || echo left out);" \
+    "$([ $all_tests -eq 1 ] && echo 'every test on each mutant' || echo 'only the programs that execute the line')"
+  cat "$body"
+  if [ "$generate" -gt 0 ]; then
+    echo "# generated sample by place: killed, survived, equivalent, not built (dropped)"
+    for place in src/app src/audio src/formats src/game src/platform src/render src/scene \
+      src/text tools/replay tools/preview packaging/zephrane.sh scripts/play.sh; do
+      printf '#   %-22s %3d %3d %3d %3d\n' "$place" "${place_killed[$place]:-0}" \
+        "${place_survived[$place]:-0}" "${place_equivalent[$place]:-0}" "${place_broken[$place]:-0}"
+    done
+  fi
+  echo "# score $((counted ? 100 * killed / counted : 0)) %"
   echo "killed $killed of $counted"
-} | tee -a "$result"
+} >"$result"
+tail -n 2 "$result"
 [ $broken -eq 0 ] || { echo "mutate: $broken entries did not apply or build" >&2; exit 1; }

@@ -12,6 +12,7 @@ packages=(
   clang libclang-rt-14-dev
   dpkg-dev desktop-file-utils lintian appstream libx11-dev
   imagemagick netpbm libtiff-tools libjpeg-turbo-progs gifsicle python3-pil # tools/make-test-pictures.sh
+  gcovr
 )
 missing=()
 for package in "${packages[@]}"; do

@@ -18,16 +18,22 @@ echo "test: regular build"
 
 # The sanitizer stage. Leak checking stays off: the game keeps its objects (and the GL driver
 # its own) until the process ends by design; every other report fails the test that caused it.
+# It also counts lines and branches (gcov) for the coverage table printed after it.
 sanitize_dir="$build_dir-sanitize"
-if [ ! -f "$sanitize_dir/CMakeCache.txt" ]; then
-  cmake -S . -B "$sanitize_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZEPHRANE_SANITIZE=ON
-fi
+cmake -S . -B "$sanitize_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZEPHRANE_SANITIZE=ON \
+  -DZEPHRANE_COVERAGE=ON >/dev/null
 cmake --build "$sanitize_dir"
+find "$sanitize_dir" -name '*.gcda' -delete
 echo "test: sanitizer build"
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1:strict_string_checks=1 \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 ZEPHRANE_SANITIZED=1 \
   "${xvfb[@]}" ctest --test-dir "$sanitize_dir" --output-on-failure -j2
+
+# Coverage per folder of src/ by the sanitizer stage's tests (README: "Coverage").
+gcovr --root . --filter 'src/' --exclude-throw-branches --exclude-unreachable-branches \
+  --json-summary "$sanitize_dir/coverage.json" "$sanitize_dir" >/dev/null
+python3 scripts/coverage.py "$sanitize_dir/coverage.json"
 
 # Lines of C++, GLSL, shell, Python and CMake: the tests should stay at a quarter to a third of
 # the code they test.

@@ -99,6 +99,12 @@ TEST(SoundEngine, PlaysMusicAndOverlappingEffectsAndReportsBadFilesOnce) {
     engine->play2D((dir.path() / "tune.mp3").string(), true);
     SDL_Delay(1000);
     EXPECT_EQ(Mix_PlayingMusic(), 1) << "the looped sound ended";
+    // The same tune as an effect plays once and stops.
+    engine->play2D((dir.path() / "tune.mp3").string(), false);
+    EXPECT_EQ(Mix_Playing(-1), 1);
+    for (int waited = 0; waited < 50 && Mix_Playing(-1) > 0; ++waited)
+        SDL_Delay(100);
+    EXPECT_EQ(Mix_Playing(-1), 0) << "the effect never stopped";
 }
 
 // The loudness settings at their edges and past them, as the mixer holds them (0 to 128, 128 the

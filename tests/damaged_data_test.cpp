@@ -9,9 +9,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <csignal>
 #include <cstdlib>
 #include <optional>
 #include <ostream>
@@ -126,7 +130,8 @@ Defined definedFor(O outcome, const std::string& file) {
     case O::ImageRefused:
         return {-1, &ProcessResult::err, file + " could not be decoded as an image"};
     case O::FontRefused:
-        return {1, &ProcessResult::out, "ERROR::FREETYPE: Failed to load font\n"};
+        return {1, &ProcessResult::out,
+                "ERROR::FREETYPE: Failed to load font\nERROR::FREETYTPE: Failed to load Glyph\n"};
     case O::Plays:
         break;
     }
@@ -196,6 +201,44 @@ TEST(HandEditedData, ShadersThatDoNotLinkEndTheGame) {
     EXPECT_EQ(run.exitCode, -1);
     EXPECT_EQ(run.err.rfind("Failed to link program\n", 0), 0u) << run.err;
     EXPECT_TRUE(run.out.ends_with("\nPress Enter to continue . . .\n")) << run.out;
+}
+
+// Ctrl+C or SIGTERM while the game waits for a key at its console (standard input a FIFO it holds
+// open itself, so no end of input comes) ends the wait: a failed start and a shader failure end
+// with their own status, a missing texture lets the game go on to its normal end.
+TEST(HandEditedData, ASignalDuringEveryConsoleWaitEndsIt) {
+    ZEPHRANE_REQUIRE(std::getenv("DISPLAY"), "needs a display");
+    struct Row {
+        const char* file;
+        const char* content; // nullptr: the file is missing
+        const char* prompt;  // what the game says before it waits
+        int status;
+    };
+    const Row rows[] = {
+        {"config.js", "{\"width\": \"800\"}", "Press Enter to continue . . .\n", -1},
+        {"Shader/texture_l.vert", nullptr, "Press Enter to continue . . .\n", 1},
+        {"Resources/textures/jet.DDS", nullptr, "Don't forget to read the FAQ !\n", 1},
+    };
+    for (const Row& row : rows)
+        for (const int signal : {SIGINT, SIGTERM}) {
+            SCOPED_TRACE(std::string(row.file) + (signal == SIGINT ? " SIGINT" : " SIGTERM"));
+            TempDir tree;
+            mirrorRunTimeTree(tree.path(), row.file);
+            if (row.content)
+                writeFile(tree.path() / row.file, row.content);
+            else if (std::string(row.file) != "config.js")
+                writeFile(tree.path() / "config.js", "{\"width\": 320, \"height\": 160}\n");
+            ASSERT_EQ(mkfifo((tree.path() / "console").c_str(), 0600), 0);
+            ChildProcess game(
+                {"/bin/sh", "-c", "exec \"$0\" <>console", (binaryDir() / "zephrane").string()},
+                tree.path(), {{"SDL_AUDIODRIVER", "dummy"}});
+            ASSERT_TRUE(game.waitForOutput(row.prompt, 60)) << game.output();
+            // The prompt is written just before the read starts; a signal before it would
+            // only test the frame loop.
+            usleep(300000);
+            kill(game.pid(), signal);
+            EXPECT_EQ(game.wait(30), row.status) << game.output();
+        }
 }
 
 // "Resources/models/SSD+WE.obj" becomes "Resources_models_SSD_WE_obj".

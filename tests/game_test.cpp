@@ -9,6 +9,8 @@
 #include "platform/GamepadMapping.h"
 #include "platform/GlfwGamepad.h"
 #include "platform/PlayerControls.h"
+#include "platform/WindowFit.h"
+#include "scene/Camera.h"
 #include "scene/CameraComponent.h"
 #include "scene/CameraView.h"
 #include "scene/Frustum.h"
@@ -22,6 +24,7 @@
 #include <cmath>
 #include <limits>
 #include <set>
+#include <tuple>
 
 namespace {
 
@@ -619,19 +622,143 @@ TEST(EngineConfig, RejectsWhatIsNotA32BitInteger) {
     }
 }
 
-TEST(DebugOutput, FormatsCoreAndAmdMessages) {
-    EXPECT_EQ(formatDebugOutput(GL_DEBUG_SOURCE_API, GL_DEBUG_TYPE_ERROR, 1280,
-                                GL_DEBUG_SEVERITY_HIGH, "T"),
-              "OpenGL Error: T [Source = API, Type = Error, Severity = High, ID = 1280]");
-    EXPECT_EQ(formatDebugOutput(GL_DEBUG_SOURCE_SHADER_COMPILER, GL_DEBUG_TYPE_PERFORMANCE,
-                                4294967295u, GL_DEBUG_SEVERITY_NOTIFICATION, "slow"),
-              "OpenGL Error: slow [Source = Shader Compiler, Type = Performance, "
-              "Severity = Unknown, ID = 4294967295]");
-    // The AMD path passes its category as both source and type.
-    for (const auto& [category, names] :
-         {std::pair<GLenum, std::string>{0x9149, "API, Type = Unknown"},
-          {0x914D, "Unknown, Type = Performance"},
-          {0x914E, "Shader Compiler, Type = Unknown"}})
-        EXPECT_EQ(formatDebugOutput(category, category, 7, 0x9147, "m"),
-                  "OpenGL Error: m [Source = " + names + ", Severity = Medium, ID = 7]");
+// Every name a driver message can carry, core and AMD (whose category is both source and type).
+TEST(DebugOutput, EverySourceTypeAndSeverityIsNamed) {
+    using Row = std::tuple<GLenum, GLenum, GLenum, std::string>;
+    // clang-format off
+    for (const auto& [source, type, severity, names] : {
+        Row{GL_DEBUG_SOURCE_API, GL_DEBUG_TYPE_ERROR, GL_DEBUG_SEVERITY_HIGH, "API, Type = Error, Severity = High"},
+        Row{GL_DEBUG_SOURCE_WINDOW_SYSTEM, GL_DEBUG_TYPE_DEPRECATED_BEHAVIOR, GL_DEBUG_SEVERITY_MEDIUM, "Window System, Type = Deprecated Behavior, Severity = Medium"},
+        Row{GL_DEBUG_SOURCE_SHADER_COMPILER, GL_DEBUG_TYPE_UNDEFINED_BEHAVIOR, GL_DEBUG_SEVERITY_LOW, "Shader Compiler, Type = Undefined Behavior, Severity = Low"},
+        Row{GL_DEBUG_SOURCE_THIRD_PARTY, GL_DEBUG_TYPE_PORTABILITY, GL_DEBUG_SEVERITY_NOTIFICATION, "Third Party, Type = Portability, Severity = Unknown"},
+        Row{GL_DEBUG_SOURCE_APPLICATION, GL_DEBUG_TYPE_PERFORMANCE, 0x9147, "Application, Type = Performance, Severity = Medium"},
+        Row{GL_DEBUG_SOURCE_OTHER, GL_DEBUG_TYPE_OTHER, 0x9148, "Other, Type = Other, Severity = Low"},
+        Row{0, 0, 0, "Unknown, Type = Unknown, Severity = Unknown"},
+        Row{0x9149, 0x9149, 0x9146, "API, Type = Unknown, Severity = High"},
+        Row{0x914A, 0x914A, 0, "Window System, Type = Unknown, Severity = Unknown"},
+        Row{0x914B, 0x914B, 0, "Unknown, Type = Deprecated Behavior, Severity = Unknown"},
+        Row{0x914C, 0x914C, 0, "Unknown, Type = Undefined Behavior, Severity = Unknown"},
+        Row{0x914D, 0x914D, 0, "Unknown, Type = Performance, Severity = Unknown"},
+        Row{0x914E, 0x914E, 0, "Shader Compiler, Type = Unknown, Severity = Unknown"},
+        Row{0x914F, 0x914F, 0, "Application, Type = Unknown, Severity = Unknown"},
+        Row{0x9150, 0x9150, 0, "Other, Type = Other, Severity = Unknown"}})
+        EXPECT_EQ(formatDebugOutput(source, type, 4294967295u, severity, "m"),
+                  "OpenGL Error: m [Source = " + names + ", ID = 4294967295]");
+    // clang-format on
+}
+
+// Each option alone answers on standard output with status 0 before any window opens; with a
+// second argument, or unknown, it is refused on standard error with the usage, status 2.
+TEST(CommandLine, EveryOptionAloneAndWithASecondArgument) {
+    using namespace testing_support;
+    const std::string usage = "usage: zephrane [--help | --version]\n";
+    struct Row {
+        std::vector<std::string> arguments;
+        int status;
+        std::string out, err; // out: how it starts
+    };
+    const Row rows[] = {
+        {{"--help"}, 0, "Zephrane: fly a jet", ""},
+        {{"-h"}, 0, "Zephrane: fly a jet", ""},
+        {{"--version"}, 0, "zephrane " ZEPHRANE_TEST_VERSION "\n", ""},
+        {{"--help", "x"}, 2, "", "zephrane: --help takes no further arguments\n" + usage},
+        {{"-h", "-h"}, 2, "", "zephrane: -h takes no further arguments\n" + usage},
+        {{"--version", "--help"},
+         2,
+         "",
+         "zephrane: --version takes no further arguments\n" + usage},
+        {{"--verbose"}, 2, "", "zephrane: unknown option --verbose\n" + usage},
+        {{"x", "--help"}, 2, "", "zephrane: unknown option x\n" + usage},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.arguments.front() + (row.arguments.size() > 1 ? " ..." : ""));
+        std::vector<std::string> argv{"/usr/bin/env",    "-u",
+                                      "DISPLAY",         "-u",
+                                      "WAYLAND_DISPLAY", (binaryDir() / "zephrane").string()};
+        argv.insert(argv.end(), row.arguments.begin(), row.arguments.end());
+        const ProcessResult result = runProcess(argv, sourceDir(), "", 20);
+        EXPECT_EQ(result.exitCode, row.status);
+        EXPECT_TRUE(row.out.empty() ? result.out.empty() : result.out.starts_with(row.out))
+            << result.out;
+        EXPECT_EQ(result.err, row.err);
+    }
+}
+
+// The picture's shape inside any window: bars at the sides of a wider window, above and below in
+// a taller one, none at the exact shape; sizes whose products pass 32 bits; a minimised window.
+TEST(WindowFit, LetterboxForWiderTallerExactAndEmptyWindows) {
+    struct Row {
+        int width, height, aspectWidth, aspectHeight;
+        Letterbox box;
+    };
+    const Row rows[] = {
+        {800, 600, 800, 600, {0, 0, 800, 600}},
+        {1001, 600, 800, 600, {100, 0, 800, 600}},
+        {800, 1001, 800, 600, {0, 200, 800, 600}},
+        {801, 601, 800, 600, {0, 0, 801, 601}},
+        {60000, 50000, 50000, 40000, {0, 1000, 60000, 48000}},
+        {50000, 60000, 40000, 50000, {1000, 0, 48000, 60000}},
+        {0, 600, 800, 600, {}},
+        {800, 0, 800, 600, {}},
+        {-1, 600, 800, 600, {}},
+    };
+    for (const Row& row : rows) {
+        const Letterbox box =
+            fitLetterbox(row.width, row.height, row.aspectWidth, row.aspectHeight);
+        EXPECT_TRUE(box == row.box) << row.width << "x" << row.height << ": " << box.x << " "
+                                    << box.y << " " << box.width << " " << box.height;
+    }
+}
+
+// The free camera, half a second per key from the origin looking along -z: W/S forward and back,
+// A/D left and right, UP tilts down and DOWN up, LEFT turns left and RIGHT right (70 degrees a
+// second); the eye follows one unit behind, world +y up.
+TEST(FreeCamera, EachKeyMovesOrTurnsTheWayTheHelpScreenSays) {
+    const float turned = std::sin(0.61086525f); // half a second at 70 degrees a second
+    struct Row {
+        InputAction key;
+        glm::vec3 position, forward;
+    };
+    const Row rows[] = {
+        {KeyW, {0.0f, 0.0f, -20.0f}, {0.0f, 0.0f, -1.0f}},
+        {KeyS, {0.0f, 0.0f, 20.0f}, {0.0f, 0.0f, -1.0f}},
+        {KeyA, {-20.0f, 0.0f, 0.0f}, {0.0f, 0.0f, -1.0f}},
+        {KeyD, {20.0f, 0.0f, 0.0f}, {0.0f, 0.0f, -1.0f}},
+        {KeyUp, {}, {0.0f, -turned, -std::cos(0.61086525f)}},
+        {KeyDown, {}, {0.0f, turned, -std::cos(0.61086525f)}},
+        {KeyLeft, {}, {-turned, 0.0f, -std::cos(0.61086525f)}},
+        {KeyRight, {}, {turned, 0.0f, -std::cos(0.61086525f)}},
+    };
+    for (const Row& row : rows) {
+        Camera camera{glm::mat4(1.0f)};
+        CameraComponent eye{glm::mat4(1.0f)};
+        camera.setCameraComponent(&eye);
+        camera.onAction(row.key, 0.5f);
+        const glm::mat4& placed = camera.getModelMatrix();
+        const glm::vec3 forward = -glm::vec3(placed[2]);
+        EXPECT_LT(glm::distance(glm::vec3(placed[3]), row.position), 1e-4f) << row.key;
+        EXPECT_LT(glm::distance(forward, row.forward), 1e-4f) << row.key;
+        EXPECT_LT(glm::distance(glm::vec3(eye.eyeMatrix[3]), row.position - forward), 1e-4f)
+            << row.key;
+    }
+}
+
+// The camera sees from 0.1 to 1000 units ahead, 45 degrees above and below the view axis, and
+// as far to the sides as the aspect ratio widens that: each limit just inside and just past.
+TEST(CameraProjection, NearFarAndSideLimits) {
+    const glm::mat4 projection = cameraProjection(2.0f);
+    auto visible = [&](glm::vec3 point) {
+        const glm::vec4 clip = projection * glm::vec4(point, 1.0f);
+        return std::fabs(clip.x) <= clip.w && std::fabs(clip.y) <= clip.w &&
+               std::fabs(clip.z) <= clip.w;
+    };
+    for (const auto& [point, seen] : {std::pair{glm::vec3(0.0f, 0.0f, -0.101f), true},
+                                      {glm::vec3(0.0f, 0.0f, -0.099f), false},
+                                      {glm::vec3(0.0f, 0.0f, -999.0f), true},
+                                      {glm::vec3(0.0f, 0.0f, -1001.0f), false},
+                                      {glm::vec3(0.0f, 9.9f, -10.0f), true},
+                                      {glm::vec3(0.0f, -10.1f, -10.0f), false},
+                                      {glm::vec3(19.9f, 0.0f, -10.0f), true},
+                                      {glm::vec3(-20.1f, 0.0f, -10.0f), false}})
+        EXPECT_EQ(visible(point), seen) << glm::to_string(point);
 }

@@ -625,6 +625,58 @@ TEST_F(TextureLoad, LowerCaseDdsAndOtherImagesGoThroughDevilWithTrilinearMipChai
     EXPECT_EQ(texels, topRowFirst);
 }
 
+// The preview tool's options at each limit are taken and a picture is written; just past it, or
+// without a value, they are refused before anything is drawn, naming the option, status 2.
+TEST(PreviewOptions, EachLimitJustInsideIsTakenAndJustPastIsRefused) {
+    const fs::path preview = binaryDir() / "tools" / "preview" / "zephrane-preview";
+    ZEPHRANE_REQUIRE(fs::exists(preview), "needs the preview tool");
+    TempDir dir;
+    fs::create_directory_symlink(sourceDir() / "Shader", dir.path() / "Shader");
+    writeFile(dir.path() / "quad.obj", readFile(sourceDir() / "tests/data/models/quad.obj"));
+    auto run = [&](std::vector<std::string> options) {
+        std::vector<std::string> argv{preview.string(), "quad.obj", "shot.png", "--size", "8x8"};
+        argv.insert(argv.end(), options.begin(), options.end());
+        fs::remove(dir.path() / "shot.png");
+        return runProcess(argv, dir.path());
+    };
+    using Pair = std::pair<std::string, std::string>;
+    for (const auto& [option, value] : {Pair{"--size", "4096x1"},
+                                        {"--size", "1x4096"},
+                                        {"--pitch", "89"},
+                                        {"--pitch", "-89"},
+                                        {"--distance", "1000"},
+                                        {"--distance", "0.001"},
+                                        {"--yaw", "-720"},
+                                        {"--local-transform", "jet"},
+                                        {"--local-transform", "rocket"},
+                                        {"--local-transform", "none"}}) {
+        const ProcessResult taken = run({option, value});
+        EXPECT_EQ(taken.exitCode, 0) << option << " " << value << ": " << taken.err;
+        EXPECT_TRUE(fs::exists(dir.path() / "shot.png")) << option << " " << value;
+    }
+    std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
+        {{"--yaw"}, "--yaw needs a value"},
+        {{"--zoom", "2"}, "unknown option --zoom"},
+        {{"extra.png"}, "expected a model path and an output file, got 3 plain argument(s)"}};
+    for (const auto& [option, value] : {Pair{"--size", "4097x1"},
+                                        {"--size", "1x4097"},
+                                        {"--size", "0x1"},
+                                        {"--size", "1x0"},
+                                        {"--pitch", "89.01"},
+                                        {"--pitch", "-89.01"},
+                                        {"--distance", "1000.1"},
+                                        {"--distance", "0"},
+                                        {"--yaw", "nan"},
+                                        {"--local-transform", "Jet"}})
+        refused.push_back({{option, value}, "bad value '" + value + "' for " + option});
+    for (const auto& [options, message] : refused) {
+        const ProcessResult result = run(options);
+        EXPECT_EQ(result.exitCode, 2) << message;
+        EXPECT_TRUE(result.err.starts_with("zephrane-preview: " + message + "\nusage: "))
+            << result.err;
+    }
+}
+
 namespace {
 
 // Whether two drawn colours agree within a tolerance per channel.

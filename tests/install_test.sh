@@ -144,6 +144,11 @@ check_launcher() {
   out=$(env -u DISPLAY "$game" --bogus 2>&1 >/dev/null) || status=$?
   [[ $status:$out == "2:zephrane: unknown option --bogus"$'\n'"usage: zephrane"* ]] \
     || fail "--bogus: status $status, $out"
+  # A launcher without its game and data beside it says so and fails by itself.
+  mkdir -p "$work/bare/games" && cp "$game" "$work/bare/games/"
+  out=$("$work/bare/games/zephrane" 2>&1) && status=0 || status=$?
+  [[ $status:$out == "1:zephrane: incomplete installation: $work/bare/lib/games/zephrane/zephrane or"* ]] \
+    || fail "a bare launcher: status $status, $out"
 
   local settings=$work/home/.config/zephrane
   mkdir -p "$work/elsewhere" "$work/runtime" "$settings" "$work/xdg/zephrane"
@@ -182,14 +187,16 @@ check_launcher() {
   [ -z "$(find "$prefix" -path '*zephrane*')" ] || fail "uninstall.sh left the game's folders"
   [ -f "$settings/keys.js" ] || fail "uninstall.sh removed the player's settings"
 
-  # scripts/play.sh in a copy of the repository's root: a missing shader, then Ctrl+C while the
-  # scene is being assembled (the game in the foreground takes it itself and ends normally).
+  # scripts/play.sh in a copy of the repository's root, started as the README says (its build in
+  # build/): a missing shader, then Ctrl+C while the scene is being assembled (the game in the
+  # foreground takes it itself and ends normally).
   local root=$work/root
   mkdir -p "$root/scripts"
   cp scripts/play.sh "$root/scripts/" && echo true >"$root/scripts/setup.sh"
   cp -r Shader "$root/" && ln -s "$(pwd)/Resources" "$(pwd)/config.js" "$root/"
+  ln -s "$build_dir" "$root/build"
   play() {
-    setsid env --default-signal=INT SDL_AUDIODRIVER=dummy ZEPHRANE_BUILD_DIR="$build_dir" \
+    setsid env --default-signal=INT -u ZEPHRANE_BUILD_DIR SDL_AUDIODRIVER=dummy \
       bash "$root/scripts/play.sh" </dev/null >"$work/$1.log" 2>&1 &
     launcher=$!
   }

@@ -125,6 +125,13 @@ TEST(ReplayScript, RejectsBadLinesNamingThem) {
     for (const char* number : {"-3 0.01", "1.5 0.01", "99999999999999999999 0.01", "5 -0.1",
                                "5 nan", "5 inf", "5 1e9", "5 0.01s", "5 +0.1"})
         cases.emplace_back(number + std::string("\n"), "line 1:");
+    // A shot name is a file name: 1 to 64 of a-z, A-Z, 0-9, - and _; the characters beside
+    // each range in ASCII are refused.
+    for (const std::string& name :
+         {std::string(65, 'a'), std::string("a`"), std::string("a{"), std::string("a@"),
+          std::string("a["), std::string("a/"), std::string("a:"), std::string("a.")})
+        cases.emplace_back("5 0.01\nshot " + name + "\n", "line 2: shot name \"" + name + "\"");
+    EXPECT_TRUE(parse("5 0.01\nshot " + std::string(64, 'z') + "\nshot azAZ09-_\n"));
     for (const auto& [text, message] : cases) {
         std::string error;
         EXPECT_FALSE(parse(text, &error)) << text;
@@ -263,6 +270,25 @@ TEST_F(ReplayGame, FreeCameraTakesTheKeysUntilOneIsPressedAgain) {
     EXPECT_EQ(replay.state["player"]["position"][1].asFloat(), 0.0f);
     EXPECT_GT(replay.state["player"]["speed"].asFloat(), 70.0f);
     EXPECT_LE(replay.state["player"]["speed"].asFloat(), 70.0f + 15.0f * 0.5f);
+}
+
+// Every render switch pressed again after its one-second cooldown gives the same picture as a
+// flight where none was pressed; pressed once, the picture differs. (F4 and F5 leave the texture
+// filters the loaders chose for their own, so they are not among them.)
+TEST_F(ReplayGame, EveryRenderSwitchComesBackWhenPressedAgain) {
+    const std::string switches = "F2 F3 F6 F8 F9";
+    const Replay plain = runReplay(dir, "plain", "2 0.05\nshot once\n50 0.05\nshot back\n");
+    const Replay pressed =
+        runReplay(dir, "pressed",
+                  "1 0.05 " + switches + "\n1 0.05\nshot once\n24 0.05\n1 0.05 " + switches +
+                      "\n25 0.05\nshot back\n");
+    ASSERT_ENDED(plain);
+    ASSERT_ENDED(pressed);
+    EXPECT_EQ(pressed.state["switches"], plain.state["switches"]);
+    EXPECT_NE(readPicture(pressed.shots / "once.png").rgb,
+              readPicture(plain.shots / "once.png").rgb);
+    EXPECT_EQ(readPicture(pressed.shots / "back.png").rgb,
+              readPicture(plain.shots / "back.png").rgb);
 }
 
 // Down into the target's crater, round to face it, one rocket; the script ends two frames after

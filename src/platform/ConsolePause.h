@@ -6,5 +6,6 @@
 void consolePause();
 
 // Reads one character from standard input (for the texture loader's "could not be opened").
-// Returns at once at end of input.
+// Returns at once at end of input, and once SIGINT or SIGTERM came (ShutdownSignal); a signal
+// during the read ends it too.
 void waitForCharacter();

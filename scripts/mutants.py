@@ -1,0 +1,353 @@
+#!/usr/bin/env python3
+"""Helpers of scripts/mutate.sh (Python's standard library only).
+
+  mirror TREE               makes TREE hold exactly the files of HEAD plus Resources/ (files
+                            that are gone are removed; unchanged files keep their times, so the
+                            next build is incremental); TREE/build is left alone
+  generate N RANDOM OUT     writes a list of generated mutants to OUT: for every place (each
+                            folder of src/ and the product-facing tools and scripts) the lines
+                            are shuffled by the number RANDOM and one standard mutation is made
+                            per line, 4 * N candidates a place (mutate.sh keeps the first N
+                            that build)
+  programs BUILD            prints the test programs of a build's CTest suite as JSON
+  coverage-map OUT JSON...  merges gcovr's per-program JSON reports into a map of the lines
+                            each program executes
+  select MAP PROGRAMS FILE LINE
+                            prints the programs that execute FILE:LINE and their tests, quick
+                            ones first; all programs when the line is not in the map (a shell
+                            script, a constant the compiler folds)
+"""
+import io
+import json
+import os
+import random
+import re
+import subprocess
+import sys
+import tarfile
+
+# ---------------------------------------------------------------------------------------------
+# Mirroring the commit
+
+def mirror(tree):
+    data = subprocess.run(["git", "archive", "--format=tar", "HEAD"], check=True,
+                          capture_output=True).stdout
+    wanted = {}
+    with tarfile.open(fileobj=io.BytesIO(data)) as archive:
+        for member in archive.getmembers():
+            if member.isfile():
+                wanted[member.name] = (archive.extractfile(member).read(), member.mode)
+            elif member.issym():
+                wanted[member.name] = ("link", member.linkname)
+    for root, _, files in os.walk("Resources"):
+        for name in files:
+            path = os.path.join(root, name)
+            with open(path, "rb") as source:
+                wanted[path] = (source.read(), 0o644)
+    copied = removed = 0
+    for name, (content, mode) in wanted.items():
+        target = os.path.join(tree, name)
+        if content == "link":
+            if os.path.islink(target) and os.readlink(target) == mode:
+                continue
+            if os.path.lexists(target):
+                os.remove(target)
+            os.makedirs(os.path.dirname(target), exist_ok=True)
+            os.symlink(mode, target)
+            copied += 1
+            continue
+        try:
+            with open(target, "rb") as present:
+                if present.read() == content and not os.path.islink(target):
+                    continue
+        except OSError:
+            pass
+        if os.path.lexists(target):
+            os.remove(target)
+        os.makedirs(os.path.dirname(target), exist_ok=True)
+        with open(target, "wb") as out:
+            out.write(content)
+        os.chmod(target, mode & 0o777)
+        copied += 1
+    for root, dirs, files in os.walk(tree, topdown=True):
+        if root == tree:
+            dirs[:] = [d for d in dirs if d != "build"]
+        for name in files + [d for d in dirs if os.path.islink(os.path.join(root, d))]:
+            path = os.path.join(root, name)
+            if os.path.relpath(path, tree) not in wanted:
+                os.remove(path)
+                removed += 1
+    for root, dirs, files in os.walk(tree, topdown=False):
+        if root != tree and not os.path.relpath(root, tree).startswith("build") \
+                and not os.listdir(root):
+            os.rmdir(root)
+    head = subprocess.run(["git", "rev-parse", "--short", "HEAD"], check=True,
+                          capture_output=True, text=True).stdout.strip()
+    print(f"mutate: scratch tree at {head}: {copied} files written, {removed} removed")
+
+# ---------------------------------------------------------------------------------------------
+# Generating mutants
+
+# Every folder of src/ and the tools and scripts a player or packager runs.
+PLACES = ["src/app", "src/audio", "src/formats", "src/game", "src/platform", "src/render",
+          "src/scene", "src/text", "tools/replay", "tools/preview", "packaging/zephrane.sh",
+          "scripts/play.sh"]
+
+STRING = re.compile(r'"(?:[^"\\]|\\.)*"' + r"|'(?:[^'\\]|\\.)*'")
+NUMBER = re.compile(r"(?<![\w.])(\d+\.\d*f?|\d+)(?![\w.])")
+
+
+def code_part(line, shell):
+    """The line with strings blanked and its comment cut, so operators are only found in code."""
+    masked = STRING.sub(lambda m: m.group(0)[0] + " " * (len(m.group(0)) - 2) + m.group(0)[-1],
+                        line)
+    cut = masked.find("#" if shell else "//")
+    if shell:
+        # '#' starts a comment only at a word's start ($# and ${x#y} are code).
+        cut = next((m.start() for m in re.finditer(r"(?:^|\s)#", masked)), -1)
+    return masked if cut < 0 else masked[:cut] + " " * (len(masked) - cut)
+
+
+def swaps(table):
+    return [(re.compile(pattern), replacement, kind) for pattern, replacement, kind in table]
+
+
+CPP_OPERATORS = swaps([
+    (r" < ", " <= ", "relational boundary"), (r" <= ", " < ", "relational boundary"),
+    (r" > ", " >= ", "relational boundary"), (r" >= ", " > ", "relational boundary"),
+    (r" == ", " != ", "negated condition"), (r" != ", " == ", "negated condition"),
+    (r"!(?=[\w(])", "", "dropped !"),
+    (r" && ", " || ", "logical"), (r" \|\| ", " && ", "logical"),
+    (r" \+ ", " - ", "arithmetic"), (r" - ", " + ", "arithmetic"),
+    (r" \* ", " / ", "arithmetic"), (r" / ", " * ", "arithmetic"),
+    (r"\btrue\b", "false", "true/false"), (r"\bfalse\b", "true", "true/false"),
+])
+SHELL_OPERATORS = swaps([
+    (r" -lt ", " -le ", "relational boundary"), (r" -le ", " -lt ", "relational boundary"),
+    (r" -gt ", " -ge ", "relational boundary"), (r" -ge ", " -gt ", "relational boundary"),
+    (r" -eq ", " -ne ", "negated condition"), (r" -ne ", " -eq ", "negated condition"),
+    (r" = ", " != ", "negated condition"), (r" != ", " = ", "negated condition"),
+    (r" -z ", " -n ", "negated condition"), (r" -n ", " -z ", "negated condition"),
+    (r"! ", "", "dropped !"),
+    (r" && ", " || ", "logical"), (r" \|\| ", " && ", "logical"),
+    (r"\btrue\b", "false", "true/false"), (r"\bfalse\b", "true", "true/false"),
+])
+CPP_CALL = re.compile(r"^(\s*)[\w:.>\-\[\]]+(?:<[\w:, ]*>)?\(.*\);\s*$")
+SHELL_SKIP = re.compile(
+    r"^\s*(?:#|$|\}|\{|;;|(?:if|elif|while|for|until|case|fi|done|esac|then|else|do)\b|.*\)$|"
+    r".*\(\) *\{)")
+
+
+def line_mutants(line, shell):
+    """Every standard mutation of one line: (kind, new line)."""
+    code = code_part(line, shell)
+    stripped = code.strip()
+    if not stripped or (not shell and (stripped.startswith(("#", "*", "/*")) or
+                                       "static_assert" in code)):
+        return []
+    found = []
+    for pattern, replacement, kind in (SHELL_OPERATORS if shell else CPP_OPERATORS):
+        for m in pattern.finditer(code):
+            found.append((kind, line[:m.start()] + replacement + line[m.end():]))
+    pure_virtual = re.search(r"\)\s*(?:const\s*)?(?:override\s*)?=\s*0;", code)
+    for m in NUMBER.finditer(code if not pure_virtual else ""):
+        text = m.group(1)
+        if shell and not re.match(r".*(?:exit|return|-[a-z]{2}|\(\(|timeout) *$", code[:m.start()]):
+            continue
+        if "." in text:
+            value = float(text.rstrip("f"))
+            changed = [repr(value + 1), repr(value * 2)] if value else [repr(1.0)]
+            suffix = "f" if text.endswith("f") else ""
+            options = [c + suffix for c in changed]
+        else:
+            value = int(text)
+            options = [str(value + 1)] + ([str(value * 2)] if value else [])
+        for option in options:
+            found.append(("literal", line[:m.start()] + option + line[m.end():]))
+    for m in STRING.finditer(line):
+        if m.start() >= len(code.rstrip()) or code[m.start()] not in "\"'":
+            continue
+        inner = m.group(0)
+        letters = [i for i, c in enumerate(inner) if c.isalpha() and inner[i - 1] != "\\"
+                   and i not in (0, len(inner) - 1)]
+        for i in letters[:1] + letters[len(letters) // 2:len(letters) // 2 + 1]:
+            c = inner[i]
+            changed = chr(ord(c) + 1) if c not in "zZ" else chr(ord(c) - 1)
+            found.append(("string character", line[:m.start() + i] + changed +
+                          line[m.start() + i + 1:]))
+    if shell:
+        assignment = re.match(r"^\s*(?:local|readonly|export)?\s*\w+=", line)
+        continued = line.rstrip().endswith(("\\", "|", "&&", "||", "("))
+        if not SHELL_SKIP.match(line) and not assignment and not continued:
+            indent = re.match(r"^\s*", line).group(0)
+            found.append(("call removed", indent + ":"))
+    else:
+        call = CPP_CALL.match(code)
+        if call and not re.match(r"^\s*(?:return|delete|throw|case|else|using)\b", code) \
+                and "=" not in code.split("(")[0]:
+            found.append(("call removed", call.group(1) + "{}"))
+        ret = re.match(r"^(\s*return )(.+);\s*$", code)
+        if ret and ret.group(2).strip() not in ("{}", "true", "false"):
+            found.append(("return value", ret.group(1) + "{};"))
+    return [(kind, new) for kind, new in found if new != line]
+
+
+def place_files(place):
+    if os.path.isfile(place):
+        return [place]
+    found = []
+    for root, _, files in os.walk(place):
+        found += [os.path.join(root, f) for f in files if f.endswith((".cpp", ".h"))]
+    return sorted(found)
+
+
+def known_equivalents(path="scripts/mutations/equivalent.list"):
+    """(file, line, replacement) -> why no behaviour can show it, from the list of generated
+    mutants found to be equivalent (the entry format of mutate.sh, each with "equivalent:")."""
+    known = {}
+    try:
+        with open(path, encoding="utf-8") as source:
+            blocks = source.read().split("\n\n")
+    except OSError:
+        return known
+    for block in blocks:
+        fields = {}
+        for line in block.split("\n"):
+            for key in ("file: ", "- ", "+ ", "equivalent: "):
+                if line.startswith(key):
+                    fields[key] = line[len(key):]
+        if len(fields) == 4:
+            known[(fields["file: "], fields["- "], fields["+ "])] = fields["equivalent: "]
+    return known
+
+
+def generate(per_place, number, out):
+    equivalents = known_equivalents()
+    by_place = []
+    for place in PLACES:
+        rng = random.Random(f"{number}:{place}")
+        lines = []
+        for path in place_files(place):
+            shell = path.endswith(".sh")
+            with open(path, encoding="utf-8") as source:
+                text = source.read().split("\n")
+            in_block = False
+            for index, line in enumerate(text):
+                if not shell and "/*" in line and "*/" not in line:
+                    in_block = True
+                if in_block:
+                    in_block = "*/" not in line
+                    continue
+                # Only lines that occur once can be found again by the list's exact match.
+                if text.count(line) == 1:
+                    lines.append((path, index + 1, line, shell))
+        rng.shuffle(lines)
+        entries = []
+        for path, line_number, line, shell in lines:
+            if len(entries) == 4 * per_place:
+                break
+            options = line_mutants(line, shell)
+            if not options:
+                continue
+            kind, new = rng.choice(options)
+            name = place.split("/")[-1].replace(".sh", "")
+            why = equivalents.get((path, line, new))
+            entries.append(
+                f"== gen-{name}-{len(entries) + 1}: {kind} at {path}:{line_number}\n"
+                f"place: {place}\nfile: {path}\n- {line}\n+ {new}\n" +
+                (f"equivalent: {why}\n" if why else ""))
+        by_place.append(entries)
+    # Place by place in turn, so that every place is reached early in the run.
+    interleaved = [entry for rank in range(4 * per_place) for entries in by_place
+                   if rank < len(entries) for entry in [entries[rank]]]
+    with open(out, "w", encoding="utf-8") as listing:
+        listing.write(f"# Generated mutants, {per_place} a place once built (number {number}).\n\n")
+        listing.write("\n".join(interleaved))
+
+
+# ---------------------------------------------------------------------------------------------
+# Which programs run a line
+
+# Quick programs first: their whole run takes seconds; the game's end-to-end runs take minutes.
+ORDER = ["game_test", "audio_test", "render_model_test", "hardening_loading_test",
+         "resources_test", "damaged_data_test", "image_fuzzer_replay", "model_fuzzer_replay",
+         "config_fuzzer_replay", "replay_game_test", "game_keyboard_e2e_test", "desktop_test",
+         "install"]
+
+
+def programs(build):
+    shown = json.loads(subprocess.run(["ctest", "--test-dir", build, "--show-only=json-v1"],
+                                      check=True, capture_output=True, text=True).stdout)
+    grouped = {}
+    for test in shown["tests"]:
+        command = test.get("command") or ["?"]
+        program = "install" if test["name"].startswith("Install.") else \
+            os.path.basename(command[0])
+        grouped.setdefault(program, []).append(test["name"])
+    rank = {name: i for i, name in enumerate(ORDER)}
+    return dict(sorted(grouped.items(), key=lambda item: (rank.get(item[0], 50), item[0])))
+
+
+def coverage_map(out, reports):
+    lines = {}
+    for report in reports:
+        program = os.path.basename(report).removesuffix(".json")
+        with open(report, encoding="utf-8") as source:
+            data = json.load(source)
+        for entry in data["files"]:
+            for line in entry["lines"]:
+                key = f"{entry['file']}:{line['line_number']}"
+                lines.setdefault(key, [])
+                if line["count"] > 0:
+                    lines[key].append(program)
+    with open(out, "w", encoding="utf-8") as target:
+        json.dump(lines, target)
+
+
+def test_source(program):
+    path = "tests/install_test.sh" if program == "install" else f"tests/{program}.cpp"
+    try:
+        with open(path, encoding="utf-8") as source:
+            return source.read()
+    except OSError:
+        return ""
+
+
+def select(map_file, programs_file, path, line):
+    """One line per program to run, quick ones first: its name, a tab, a CTest regex of its
+    tests. No line at all: no test executes the line."""
+    with open(map_file, encoding="utf-8") as source:
+        lines = json.load(source)
+    with open(programs_file, encoding="utf-8") as source:
+        suite = json.load(source)
+    key = f"{path}:{line}"
+    if path.endswith(".sh"):
+        # No counters in a shell script: the programs whose tests name it or its installed
+        # command (games/NAME), else every program.
+        names = (os.path.basename(path), "games/" + os.path.basename(path).removesuffix(".sh"))
+        chosen = [p for p in suite if any(n in test_source(p) for n in names)] or list(suite)
+    else:
+        chosen = [p for p in suite if key not in lines or p in lines[key]]
+    for program in chosen:
+        names = "|".join(re.sub(r"([.+*?()\[\]^$|])", r"\\\1", n) for n in suite[program])
+        print(f"{program}\t^({names})$")
+
+
+def main(argv):
+    command = argv[1] if len(argv) > 1 else ""
+    if command == "mirror" and len(argv) == 3:
+        mirror(argv[2])
+    elif command == "generate" and len(argv) == 5:
+        generate(int(argv[2]), argv[3], argv[4])
+    elif command == "programs" and len(argv) == 3:
+        print(json.dumps(programs(argv[2])))
+    elif command == "coverage-map" and len(argv) >= 4:
+        coverage_map(argv[2], argv[3:])
+    elif command == "select" and len(argv) == 6:
+        select(argv[2], argv[3], argv[4], argv[5])
+    else:
+        sys.exit(__doc__)
+
+
+if __name__ == "__main__":
+    main(sys.argv)
