@@ -182,7 +182,9 @@ TEST_F(ReplayGame, RefusesBadScriptsAndOptionsBeforeTheGameStarts) {
         {{"good.replay", "--memory-log", "no/such/dir/memory.log"},
          "zephrane-replay: cannot write no/such/dir/memory.log\n"},
         {{"--benchmark", "--memory-log", "memory.log"},
-         "zephrane-replay: --benchmark takes only a script\n"},
+         "zephrane-replay: --benchmark takes only a script and --screenshots\n"},
+        {{"--benchmark", "good.replay", "--screenshots", "no/such/dir"},
+         "zephrane-replay: no/such/dir is not a directory\n"},
     };
     for (auto [args, message] : cases) {
         args.insert(args.begin(), replayProgram().string());
