@@ -381,10 +381,9 @@ TEST_F(ReplayGame, HalfScaleKeepsThePictureAndItsTextSharp) {
     ASSERT_EQ(std::pair(halfPicture.width, halfPicture.height), std::pair(1600, 800));
     ASSERT_EQ(std::pair(fullPicture.width, fullPicture.height), std::pair(1600, 800));
     const auto [meanError, farShare] = farApart(halfPicture, fullPicture);
-    EXPECT_LT(meanError, 3.0) << "far apart: " << farShare;
-    EXPECT_LT(farShare, 0.01) << "mean difference: " << meanError;
+    EXPECT_LT(meanError, 1.0) << "far apart: " << farShare;
+    EXPECT_LT(farShare, 0.005) << "mean difference: " << meanError;
     EXPECT_GT(sameInk(halfPicture, fullPicture), 0.95);
-    if (std::getenv("SHOW")) std::cerr << meanError << " " << farShare << " " << sameInk(halfPicture, fullPicture) << "\n";
 
     const Replay refused = runReplay(dir, "refused", "1 0.05\n",
                                      gameFolder(dir, "at-101", config + R"(, "renderscale": 101})"));
