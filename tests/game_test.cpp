@@ -692,6 +692,9 @@ TEST(RenderScaleControl, FollowsSlowAndFastFramesWithinItsFloorAndFull) {
     for (size_t i = 1; i < fast.size(); ++i)
         EXPECT_LE(fast[i] - fast[i - 1], RenderScaleControl::largestRaise) << "frame " << i;
     EXPECT_EQ(fast.back(), 100);
+    // A little past the target, where a display synchronised to that rate keeps it, it holds.
+    feed(control, 1.05 * target, 3.0);
+    EXPECT_EQ(control.scale(), 100);
     // A few overruns among many quick frames are no reason to lower it.
     for (int i = 0; i < 60; ++i)
         control.frameTook(i % 20 == 0 ? 2 * target : 0.5 * target);

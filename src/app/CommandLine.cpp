@@ -27,6 +27,8 @@ const char* const help =
     "  config.js             window settings: width, height, fullscreen, refreshrate,\n"
     "                        openglmajor, openglminor, fitwindow (1: the picture follows the\n"
     "                        window's size, with black bars)\n"
+    "                        renderscale (25 to 100) and targetfps (0: off) trade the\n"
+    "                        scene's sharpness for frame rate when the game is slow\n"
     "  gamecontrollerdb.txt  extra gamepad mappings, when present\n"
     "  Shader/, Resources/   shaders, models, textures, font and sounds\n"
     "A player's own config.js and gamecontrollerdb.txt in $XDG_CONFIG_HOME/zephrane/ (else\n"

@@ -20,8 +20,9 @@ bool RenderScaleControl::frameTook(double seconds) {
         return false;
 
     const auto frames = window.size();
-    const auto overruns =
-        std::count_if(window.begin(), window.end(), [&](double s) { return s > targetSeconds; });
+    const auto overruns = std::count_if(window.begin(), window.end(), [&](double s) {
+        return s > overrunTolerance * targetSeconds;
+    });
     // The time nine frames in ten stayed under.
     const auto rank = window.begin() + std::ptrdiff_t(std::ceil(0.9 * double(frames))) - 1;
     std::nth_element(window.begin(), rank, window.end());

@@ -8,7 +8,8 @@
 //
 // Without a target the scale stays at the floor. With one, it starts at 100 and decides at most
 // once per decision period (half a second of fed frame time) from the frames fed since the last
-// decision: it lowers the scale when more than a tenth of them overran the target's frame time,
+// decision: it lowers the scale when more than a tenth of them overran the target's frame time
+// by more than a tenth (a display's own pacing jitters around the target and is no reason),
 // raises it when nine tenths of them took less than the raise threshold (a share of the target's
 // frame time), and otherwise leaves it alone; the gap between the two is the hysteresis that keeps
 // the picture from pumping. A step aims at the pixel count the measured times ask for (the frame
@@ -19,6 +20,7 @@ public:
     static constexpr int fullScale = 100;             // percent
     static constexpr double decisionSeconds = 0.5;    // at most one change per this much time
     static constexpr double slowShare = 0.10;         // overrunning frames that lower the scale
+    static constexpr double overrunTolerance = 1.10;  // of the target's frame time
     static constexpr double raiseThreshold = 0.70;    // of the target's frame time
     static constexpr double aimShare = 0.80;          // a step aims at this share of the target
     static constexpr int minimumStep = 5;             // percent
