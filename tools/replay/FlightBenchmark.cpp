@@ -515,6 +515,12 @@ int runFlightBenchmark(const fs::path& scriptPath, const std::optional<fs::path>
     const StartupFigures gameStartup = measureStartup("game");
     const StartupFigures emptyStartup = measureStartup("empty");
 
+    // This process's window, for the empty frames; it also keeps the X server from resetting
+    // (and dropping the next flight's connection) whenever a flight ends.
+    Engine engine; // its window lives until the process ends
+    if (engine.init() != 0)
+        return 1;
+
     // The flights, each in a process of its own (its peak memory is its own), taking turns so
     // that a machine's drift reaches them all alike.
     const fs::path workDir = makeTempDir("zephrane-flight");
@@ -524,6 +530,8 @@ int runFlightBenchmark(const fs::path& scriptPath, const std::optional<fs::path>
     }
     std::vector<FlightRun> runs[variantCount];
     bool allRan = true;
+    for (const Variant& variant : variants)
+        allRan = prepareFlightDir(workDir / variant.fileStem, variant) && allRan;
     for (int round = 0; round < flightRounds; ++round)
         for (int v = 0; v < variantCount; ++v) {
             const Variant& variant = variants[v];
@@ -533,7 +541,6 @@ int runFlightBenchmark(const fs::path& scriptPath, const std::optional<fs::path>
             std::cerr << "benchmark: flight " << variant.name << ", round " << round + 1 << " of "
                       << flightRounds << ", " << script->frameCount() << " frames\n";
             const bool ran =
-                prepareFlightDir(dir, variant) &&
                 spawnSelf({"zephrane-replay", "--probe-flight", dir.string(),
                            fs::absolute(scriptPath).string(), resultFile.string(),
                            (workDir / (variant.fileStem + ".png")).string()},
@@ -542,7 +549,9 @@ int runFlightBenchmark(const fs::path& scriptPath, const std::optional<fs::path>
             if (run)
                 runs[v].push_back(std::move(*run));
             else
-                allRan = false;
+                std::cerr << "benchmark: that flight failed" << (ran ? " to write its figures" : "")
+                          << "\n";
+            allRan = allRan && run;
         }
     VariantFigures figures[variantCount];
     for (int v = 0; v < variantCount; ++v)
@@ -565,9 +574,6 @@ int runFlightBenchmark(const fs::path& scriptPath, const std::optional<fs::path>
     // Empty frames (clear and swap only) on a window of this process, as many as a flight had.
     const long flightFrames = runs[0].empty() ? 0 : long(runs[0][0].frameMs.size());
     std::cerr << "benchmark: " << flightFrames << " empty frames\n";
-    Engine engine; // its window lives until the process ends
-    if (engine.init() != 0)
-        return 1;
     glfwSwapInterval(0);
     glViewport(0, 0, canvasWidth, canvasHeight);
     int width = 0, height = 0;
