@@ -627,20 +627,19 @@ TEST(EngineConfig, RenderScaleAndTargetTakeWholeNumbersInTheirRanges) {
     ASSERT_TRUE(defaults);
     EXPECT_EQ(std::pair(defaults->renderScale, defaults->targetFps), std::pair(100, 0));
     const std::tuple<const char*, const char*, int> accepted[] = {
-        {"renderscale", "25", 25},  {"renderscale", "100", 100}, {"renderscale", "50.0", 50},
-        {"targetfps", "0", 0},      {"targetfps", "60", 60},     {"targetfps", "1000", 1000}};
+        {"renderscale", "25", 25}, {"renderscale", "100", 100}, {"renderscale", "50.0", 50},
+        {"targetfps", "0", 0},     {"targetfps", "60", 60},     {"targetfps", "1000", 1000}};
     for (const auto& [key, value, read] : accepted) {
         const auto config = parse("{\"" + std::string(key) + "\": " + value + "}");
         ASSERT_TRUE(config) << key << ": " << value;
-        EXPECT_EQ(std::string(key) == "renderscale" ? config->renderScale : config->targetFps,
-                  read)
+        EXPECT_EQ(std::string(key) == "renderscale" ? config->renderScale : config->targetFps, read)
             << key << ": " << value;
     }
     const std::pair<const char*, const char*> refused[] = {
-        {"renderscale", "24"},   {"renderscale", "101"},  {"renderscale", "0"},
-        {"renderscale", "50.5"}, {"renderscale", "true"}, {"renderscale", "null"},
+        {"renderscale", "24"},     {"renderscale", "101"},  {"renderscale", "0"},
+        {"renderscale", "50.5"},   {"renderscale", "true"}, {"renderscale", "null"},
         {"renderscale", "\"50\""}, {"renderscale", "1e10"}, {"targetfps", "-1"},
-        {"targetfps", "1001"},   {"targetfps", "59.9"},   {"targetfps", "[60]"}};
+        {"targetfps", "1001"},     {"targetfps", "59.9"},   {"targetfps", "[60]"}};
     for (const auto& [key, value] : refused) {
         std::string errors;
         EXPECT_FALSE(parse("{\"" + std::string(key) + "\": " + value + "}", &errors))

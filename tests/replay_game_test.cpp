@@ -385,8 +385,8 @@ TEST_F(ReplayGame, HalfScaleKeepsThePictureAndItsTextSharp) {
     EXPECT_LT(farShare, 0.005) << "mean difference: " << meanError;
     EXPECT_GT(sameInk(halfPicture, fullPicture), 0.95);
 
-    const Replay refused = runReplay(dir, "refused", "1 0.05\n",
-                                     gameFolder(dir, "at-101", config + R"(, "renderscale": 101})"));
+    const Replay refused = runReplay(
+        dir, "refused", "1 0.05\n", gameFolder(dir, "at-101", config + R"(, "renderscale": 101})"));
     EXPECT_EQ(refused.process.exitCode, -1) << refused.process.err;
     EXPECT_NE(refused.process.out.find(
                   "* Value of \"renderscale\" must be a whole number from 25 to 100\n"),

@@ -162,7 +162,8 @@ void Engine::mainLoop() {
         if (scaleControl.hasTarget()) {
             const auto wallNow = WallClock::now();
             if (frameStart && drewScene)
-                scaleControl.frameTook(std::chrono::duration<double>(wallNow - *frameStart).count());
+                scaleControl.frameTook(
+                    std::chrono::duration<double>(wallNow - *frameStart).count());
             frameStart = wallNow;
         }
         const double now = clock.now();
@@ -200,9 +201,14 @@ void Engine::mainLoop() {
             glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
             if (acceptSwitch(GLFW_KEY_F2, performanceCooldown))
                 performanceOutput = !performanceOutput;
-            const PerformanceFigures figures{deltaTime,        wireframe,  transparency,
-                                             bilinearSampling, mipmapMode, frustumCulling,
-                                             componentsDrawn,  scaleControl.scale(),
+            const PerformanceFigures figures{deltaTime,
+                                             wireframe,
+                                             transparency,
+                                             bilinearSampling,
+                                             mipmapMode,
+                                             frustumCulling,
+                                             componentsDrawn,
+                                             scaleControl.scale(),
                                              scaleControl.hasTarget()};
             drawOverlay(textShader, performanceOutput, figures, game->points, game->level,
                         game->timeLeft);

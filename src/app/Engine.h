@@ -1,8 +1,8 @@
 #pragma once
 
+#include "app/RenderScaleControl.h"
 #include "platform/FrameSource.h"
 #include "platform/GamepadState.h"
-#include "app/RenderScaleControl.h"
 #include "platform/WindowFit.h"
 #include "render/SceneScaler.h"
 

@@ -9,8 +9,8 @@
 
 namespace {
 
-constexpr int lowestRenderScale = 25; // percent; below it the picture is too coarse to fly by
-constexpr int fullRenderScale = 100;  // percent
+constexpr int lowestRenderScale = 25;  // percent; below it the picture is too coarse to fly by
+constexpr int fullRenderScale = 100;   // percent
 constexpr int highestTargetFps = 1000; // frames a second
 
 // Reads one integer key, leaving `value` at its default when the key is missing. Values the

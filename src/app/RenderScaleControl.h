@@ -17,14 +17,14 @@
 // the floor and 100.
 class RenderScaleControl {
 public:
-    static constexpr int fullScale = 100;             // percent
-    static constexpr double decisionSeconds = 0.5;    // at most one change per this much time
-    static constexpr double slowShare = 0.10;         // overrunning frames that lower the scale
-    static constexpr double overrunTolerance = 1.10;  // of the target's frame time
-    static constexpr double raiseThreshold = 0.70;    // of the target's frame time
-    static constexpr double aimShare = 0.80;          // a step aims at this share of the target
-    static constexpr int minimumStep = 5;             // percent
-    static constexpr int largestRaise = 15;           // percent; lowering may go further at once
+    static constexpr int fullScale = 100;            // percent
+    static constexpr double decisionSeconds = 0.5;   // at most one change per this much time
+    static constexpr double slowShare = 0.10;        // overrunning frames that lower the scale
+    static constexpr double overrunTolerance = 1.10; // of the target's frame time
+    static constexpr double raiseThreshold = 0.70;   // of the target's frame time
+    static constexpr double aimShare = 0.80;         // a step aims at this share of the target
+    static constexpr int minimumStep = 5;            // percent
+    static constexpr int largestRaise = 15;          // percent; lowering may go further at once
 
     // `floorScale` 25..100, `targetFps` 0 (no target) or more.
     RenderScaleControl(int floorScale, int targetFps);

@@ -19,8 +19,9 @@ GLenum windowDepthFormat() {
                                           GL_FRAMEBUFFER_ATTACHMENT_STENCIL_SIZE, &stencilBits);
     if (stencilBits > 0)
         return depthBits == 32 ? GL_DEPTH32F_STENCIL8 : GL_DEPTH24_STENCIL8;
-    return depthBits == 32 ? GL_DEPTH_COMPONENT32 : depthBits == 16 ? GL_DEPTH_COMPONENT16
-                                                                    : GL_DEPTH_COMPONENT24;
+    return depthBits == 32   ? GL_DEPTH_COMPONENT32
+           : depthBits == 16 ? GL_DEPTH_COMPONENT16
+                             : GL_DEPTH_COMPONENT24;
 }
 
 } // namespace
@@ -73,10 +74,10 @@ void SceneScaler::resize(int newWidth, int newHeight) {
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
     if (first) {
         glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour);
-        const GLenum attachment = depthStorage == GL_DEPTH24_STENCIL8 ||
-                                          depthStorage == GL_DEPTH32F_STENCIL8
-                                      ? GL_DEPTH_STENCIL_ATTACHMENT
-                                      : GL_DEPTH_ATTACHMENT;
+        const GLenum attachment =
+            depthStorage == GL_DEPTH24_STENCIL8 || depthStorage == GL_DEPTH32F_STENCIL8
+                ? GL_DEPTH_STENCIL_ATTACHMENT
+                : GL_DEPTH_ATTACHMENT;
         glFramebufferRenderbuffer(GL_FRAMEBUFFER, attachment, GL_RENDERBUFFER, depth);
     }
     assert(glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE &&

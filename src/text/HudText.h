@@ -13,8 +13,8 @@ struct PerformanceFigures {
     int mipmapMode = 0;
     bool frustumCulling = false;
     int componentsDrawn = 0;
-    int renderScale = 100;     // percent, the scene's share of the picture's width and height
-    bool scaleTarget = false;  // a frame-rate target moves the scale
+    int renderScale = 100;    // percent, the scene's share of the picture's width and height
+    bool scaleTarget = false; // a frame-rate target moves the scale
 };
 
 // Frames per second from one frame time; 0 for a frame time of zero or less.

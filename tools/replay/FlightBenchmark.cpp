@@ -3,8 +3,8 @@
 #include "MemoryLog.h"
 #include "PictureDifference.h"
 #include "ReplayScript.h"
-#include "ScriptedFrameSource.h"
 #include "Screenshot.h"
+#include "ScriptedFrameSource.h"
 #include "app/Engine.h"
 #include "app/Zephrane.h"
 
@@ -36,9 +36,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int startupRuns = 3;    // per start-up figure; the median is reported
+constexpr int startupRuns = 3;     // per start-up figure; the median is reported
 constexpr long pictureFrame = 900; // the frame every flight keeps a picture of (15 s in)
-constexpr int canvasWidth = 1600; // the benchmark's window, as config.js asks for it
+constexpr int canvasWidth = 1600;  // the benchmark's window, as config.js asks for it
 constexpr int canvasHeight = 800;
 constexpr double nanosecondsPerMillisecond = 1e6;
 constexpr double kibPerMib = 1024.0;
@@ -214,9 +214,9 @@ std::optional<ProbeResult> probeOnce(const std::string& mode, const fs::path& ca
     environment.push_back(shaderCacheVariable + std::string("=") + cacheDir.string());
 
     const long long start = monotonicNow();
-    spawnSelf({"zephrane-replay", "--probe-startup", mode, std::to_string(start),
-               resultFile.string()},
-              environment);
+    spawnSelf(
+        {"zephrane-replay", "--probe-startup", mode, std::to_string(start), resultFile.string()},
+        environment);
     std::ifstream in(resultFile);
     long long nanoseconds = 0;
     ProbeResult result;
@@ -397,12 +397,11 @@ struct Variant {
     std::string name, fileStem;
     int renderScale, targetFps;
 };
-const Variant variants[] = {{"100", "scale-100", 100, 0},
-                            {"50", "scale-50", 50, 0},
-                            {"target 60", "target-60", 25, 60}};
+const Variant variants[] = {
+    {"100", "scale-100", 100, 0}, {"50", "scale-50", 50, 0}, {"target 60", "target-60", 25, 60}};
 constexpr int variantCount = 3;
-constexpr int flightRounds = 2;          // the three take turns this often; frames are pooled
-constexpr double settleSeconds = 2.0;    // the target's frames are judged after this much wall time
+constexpr int flightRounds = 2;       // the three take turns this often; frames are pooled
+constexpr double settleSeconds = 2.0; // the target's frames are judged after this much wall time
 constexpr int jpegQuality = 85;
 
 struct FlightRun {
@@ -540,11 +539,10 @@ int runFlightBenchmark(const fs::path& scriptPath, const std::optional<fs::path>
             fs::remove(resultFile, fsError);
             std::cerr << "benchmark: flight " << variant.name << ", round " << round + 1 << " of "
                       << flightRounds << ", " << script->frameCount() << " frames\n";
-            const bool ran =
-                spawnSelf({"zephrane-replay", "--probe-flight", dir.string(),
-                           fs::absolute(scriptPath).string(), resultFile.string(),
-                           (workDir / (variant.fileStem + ".png")).string()},
-                          currentEnvironment());
+            const bool ran = spawnSelf({"zephrane-replay", "--probe-flight", dir.string(),
+                                        fs::absolute(scriptPath).string(), resultFile.string(),
+                                        (workDir / (variant.fileStem + ".png")).string()},
+                                       currentEnvironment());
             auto run = ran ? readFlight(resultFile) : std::nullopt;
             if (run)
                 runs[v].push_back(std::move(*run));
@@ -624,19 +622,28 @@ int runFlightBenchmark(const fs::path& scriptPath, const std::optional<fs::path>
         << ms(emptyStartup.coldMs) << " |\n";
     out << "| start-up to first frame, warm | " << ms(gameStartup.warmMs) << " | - | - | - | - | "
         << ms(emptyStartup.warmMs) << " |\n";
-    line("frame time, median", [](auto& f) { return f.frames.median; }, 2, " ms", ms(empty.median));
-    line("frame time, p95", [](auto& f) { return f.frames.p95; }, 2, " ms", ms(empty.p95));
-    line("frame time, p99", [](auto& f) { return f.frames.p99; }, 2, " ms", ms(empty.p99));
-    line("frame time, max", [](auto& f) { return f.frames.max; }, 2, " ms", ms(empty.max));
-    line("p99 / median", [](auto& f) { return f.frames.median > 0 ? f.frames.p99 / f.frames.median : 0; },
-         2, "", "-");
-    line("CPU per frame, update", [](auto& f) { return f.frames.cpuUpdate; }, 3, " ms", "-");
-    line("CPU per frame, draw submission", [](auto& f) { return f.frames.cpuDraw; }, 3, " ms",
-         "-");
-    line("CPU per frame, whole frame", [](auto& f) { return f.frames.cpuFrame; }, 3, " ms",
-         fixed(empty.cpuFrame, 3) + " ms");
-    line("peak resident memory", [](auto& f) { return double(f.peakKib) / kibPerMib; }, 1, " MiB",
-         fixed(double(emptyStartup.peakKib) / kibPerMib, 1) + " MiB");
+    line(
+        "frame time, median", [](auto& f) { return f.frames.median; }, 2, " ms", ms(empty.median));
+    line(
+        "frame time, p95", [](auto& f) { return f.frames.p95; }, 2, " ms", ms(empty.p95));
+    line(
+        "frame time, p99", [](auto& f) { return f.frames.p99; }, 2, " ms", ms(empty.p99));
+    line(
+        "frame time, max", [](auto& f) { return f.frames.max; }, 2, " ms", ms(empty.max));
+    line(
+        "p99 / median",
+        [](auto& f) { return f.frames.median > 0 ? f.frames.p99 / f.frames.median : 0; }, 2, "",
+        "-");
+    line(
+        "CPU per frame, update", [](auto& f) { return f.frames.cpuUpdate; }, 3, " ms", "-");
+    line(
+        "CPU per frame, draw submission", [](auto& f) { return f.frames.cpuDraw; }, 3, " ms", "-");
+    line(
+        "CPU per frame, whole frame", [](auto& f) { return f.frames.cpuFrame; }, 3, " ms",
+        fixed(empty.cpuFrame, 3) + " ms");
+    line(
+        "peak resident memory", [](auto& f) { return double(f.peakKib) / kibPerMib; }, 1, " MiB",
+        fixed(double(emptyStartup.peakKib) / kibPerMib, 1) + " MiB");
     out << "\n- target 60: after the first " << fixed(settleSeconds, 0) << " s, "
         << fixed(100.0 * figures[2].withinTarget, 1)
         << " % of the frames took at most 1/60 s or were drawn at the floor; the scale in use "

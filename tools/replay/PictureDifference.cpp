@@ -24,8 +24,7 @@ struct Picture {
 Picture load(const std::filesystem::path& file) {
     Picture picture;
     int stored = 0;
-    picture.rgb.reset(
-        stbi_load(file.c_str(), &picture.width, &picture.height, &stored, channels));
+    picture.rgb.reset(stbi_load(file.c_str(), &picture.width, &picture.height, &stored, channels));
     return picture;
 }
 
@@ -72,15 +71,16 @@ std::optional<PictureDifference> comparePictures(const std::filesystem::path& pi
             mx /= n;
             my /= n;
             const double vx = xx / n - mx * mx, vy = yy / n - my * my, cov = xy / n - mx * my;
-            ssimSum += (2 * mx * my + c1) * (2 * cov + c2) /
-                       ((mx * mx + my * my + c1) * (vx + vy + c2));
+            ssimSum +=
+                (2 * mx * my + c1) * (2 * cov + c2) / ((mx * mx + my * my + c1) * (vx + vy + c2));
             ++blocks;
         }
     difference.ssim = blocks > 0 ? ssimSum / blocks : 0.0;
     return difference;
 }
 
-bool writeJpegCopy(const std::filesystem::path& from, const std::filesystem::path& to, int quality) {
+bool writeJpegCopy(const std::filesystem::path& from, const std::filesystem::path& to,
+                   int quality) {
     const Picture picture = load(from);
     if (!picture.rgb)
         return false;
