@@ -12,6 +12,15 @@
     // OpenGL version of the core-profile context.
     "openglmajor": 4,
     "openglminor": 3,
+    // When the game is slow (no graphics driver, a virtual machine, remote desktop): the scene's
+    // share of the picture's width and height in percent, 25 to 100. Below 100 the scene is drawn
+    // smaller and scaled up, softer but faster; the text stays sharp. 100 (shipped) draws it at
+    // full size.
+    "renderscale": 100,
+    // Frames a second the game tries to keep; 0 (shipped) is off. Otherwise it lowers the scale,
+    // down to "renderscale" (so set that below 100 too: 60 here and 50 there are a good start),
+    // while frames are slower than that, and raises it again up to 100 when there is room.
+    "targetfps": 0,
     // 1 keeps the whole picture at any window size: resized, maximised or full screen, the
     // scene and the HUD fill the largest part of the window with the shape of width x height,
     // centred, with black bars. 0 draws 1600 x 800 pixels at the lower left, whatever the

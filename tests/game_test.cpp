@@ -6,6 +6,7 @@
 #include "app/DebugOutput.h"
 #include "app/EngineConfig.h"
 #include "app/InputHandler.h"
+#include "app/RenderScaleControl.h"
 #include "platform/GamepadMapping.h"
 #include "platform/GlfwGamepad.h"
 #include "platform/PlayerControls.h"
@@ -761,4 +762,84 @@ TEST(CameraProjection, NearFarAndSideLimits) {
                                       {glm::vec3(19.9f, 0.0f, -10.0f), true},
                                       {glm::vec3(-20.1f, 0.0f, -10.0f), false}})
         EXPECT_EQ(visible(point), seen) << glm::to_string(point);
+}
+
+// The render scale and the frame-rate target take whole numbers in their ranges and nothing else;
+// a refusal names the key.
+TEST(EngineConfig, RenderScaleAndTargetTakeWholeNumbersInTheirRanges) {
+    const auto defaults = parse("{}");
+    ASSERT_TRUE(defaults);
+    EXPECT_EQ(std::pair(defaults->renderScale, defaults->targetFps), std::pair(100, 0));
+    const std::tuple<const char*, const char*, int> accepted[] = {
+        {"renderscale", "25", 25}, {"renderscale", "100", 100}, {"renderscale", "50.0", 50},
+        {"targetfps", "0", 0},     {"targetfps", "60", 60},     {"targetfps", "1000", 1000}};
+    for (const auto& [key, value, read] : accepted) {
+        const auto config = parse("{\"" + std::string(key) + "\": " + value + "}");
+        ASSERT_TRUE(config) << key << ": " << value;
+        EXPECT_EQ(std::string(key) == "renderscale" ? config->renderScale : config->targetFps, read)
+            << key << ": " << value;
+    }
+    const std::pair<const char*, const char*> refused[] = {
+        {"renderscale", "24"},     {"renderscale", "101"},  {"renderscale", "0"},
+        {"renderscale", "50.5"},   {"renderscale", "true"}, {"renderscale", "null"},
+        {"renderscale", "\"50\""}, {"renderscale", "1e10"}, {"targetfps", "-1"},
+        {"targetfps", "1001"},     {"targetfps", "59.9"},   {"targetfps", "[60]"}};
+    for (const auto& [key, value] : refused) {
+        std::string errors;
+        EXPECT_FALSE(parse("{\"" + std::string(key) + "\": " + value + "}", &errors))
+            << key << ": " << value;
+        const std::string range = std::string(key) == "renderscale" ? "25 to 100" : "0 to 1000";
+        EXPECT_EQ(errors, "* Value of \"" + std::string(key) + "\" must be a whole number from " +
+                              range + "\n")
+            << key << ": " << value;
+    }
+}
+
+// The controller, fed made-up frame times: it steps down while frames overrun the target, comes
+// back up when they have room, holds in between, never decides twice within half a second, and
+// stays within its floor and 100. Without a target it keeps the configured scale.
+TEST(RenderScaleControl, FollowsSlowAndFastFramesWithinItsFloorAndFull) {
+    constexpr double target = 1.0 / 60;
+    // Feeds frames of `seconds` for `total` seconds of frames; returns the scale after each.
+    auto feed = [](RenderScaleControl& control, double seconds, double total) {
+        std::vector<int> scales;
+        for (double fed = 0; fed < total - 1e-9; fed += seconds) {
+            control.frameTook(seconds);
+            scales.push_back(control.scale());
+        }
+        return scales;
+    };
+    RenderScaleControl fixed(40, 0);
+    feed(fixed, 0.1, 5.0);
+    EXPECT_EQ(fixed.scale(), 40);
+    EXPECT_FALSE(fixed.hasTarget());
+
+    RenderScaleControl control(30, 60);
+    EXPECT_EQ(control.scale(), 100);
+    // Slow: a quarter of a second changes nothing yet, then it goes down, all the way to the
+    // floor and no further, changing at most once per half second of frames.
+    const std::vector<int> slow = feed(control, 3 * target, 6.0);
+    EXPECT_EQ(slow[int(0.25 / (3 * target))], 100);
+    EXPECT_LT(slow[int(0.6 / (3 * target))], 100);
+    EXPECT_EQ(slow.back(), 30);
+    int changes = 0;
+    for (size_t i = 1; i < slow.size(); ++i)
+        changes += slow[i] != slow[i - 1];
+    EXPECT_LE(changes, int(6.0 / RenderScaleControl::decisionSeconds));
+    EXPECT_GE(changes, 2) << "steps, not a jump to the floor and back";
+    // Between the raise threshold and the target it holds.
+    feed(control, 0.85 * target, 3.0);
+    EXPECT_EQ(control.scale(), 30);
+    // Fast frames bring it back to 100, not past it, in steps of at most the largest raise.
+    const std::vector<int> fast = feed(control, 0.2 * target, 6.0);
+    for (size_t i = 1; i < fast.size(); ++i)
+        EXPECT_LE(fast[i] - fast[i - 1], RenderScaleControl::largestRaise) << "frame " << i;
+    EXPECT_EQ(fast.back(), 100);
+    // A little past the target, where a display synchronised to that rate keeps it, it holds.
+    feed(control, 1.05 * target, 3.0);
+    EXPECT_EQ(control.scale(), 100);
+    // A few overruns among many quick frames are no reason to lower it.
+    for (int i = 0; i < 60; ++i)
+        control.frameTook(i % 20 == 0 ? 2 * target : 0.5 * target);
+    EXPECT_EQ(control.scale(), 100);
 }

@@ -266,6 +266,14 @@ TEST(PerformanceLine, ShowsEachSwitchAndTruncatedFrameFigures) {
                                    "Cull: on. Components drawn: 12");
     EXPECT_EQ(performanceLine(off), "FPS: 62. ms: 16. Wiref: on. Transp: off. TSQ: bil. "
                                     "MipMap: lin. Cull: off. Components drawn: 0");
+    // The render scale is added only when it is not 100 or a frame-rate target moves it.
+    off.renderScale = 50;
+    EXPECT_EQ(performanceLine(off), "FPS: 62. ms: 16. Wiref: on. Transp: off. TSQ: bil. "
+                                    "MipMap: lin. Cull: off. Components drawn: 0 Scale: 50%");
+    off.renderScale = 100;
+    off.scaleTarget = true;
+    EXPECT_EQ(performanceLine(off), "FPS: 62. ms: 16. Wiref: on. Transp: off. TSQ: bil. "
+                                    "MipMap: lin. Cull: off. Components drawn: 0 Scale: 100%");
     // The mip-map word follows the mode modulo 3.
     for (const auto& [mode, words] :
          {std::pair{2, "MipMap: off. "}, std::pair{3, "MipMap: lin. "},

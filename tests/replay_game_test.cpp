@@ -58,6 +58,59 @@ protected:
     return looksLikeReference(readPicture(screenshot), "replay/" + name, 8, 0.005);
 }
 
+// A folder of the game's own, with the repository's shaders and data and `config` as config.js.
+fs::path gameFolder(const TempDir& dir, const std::string& name, const std::string& config) {
+    const fs::path folder = dir.path() / name;
+    fs::create_directories(folder);
+    for (const char* linked : {"Shader", "Resources"})
+        fs::create_directory_symlink(sourceDir() / linked, folder / linked);
+    writeFile(folder / "config.js", config);
+    return folder;
+}
+
+// Two pictures of one size, averaged down by 8: the mean difference of a channel (of 255) and
+// the share of pixels with a channel more than 24 apart.
+std::pair<double, double> farApart(const RgbPicture& a, const RgbPicture& b) {
+    constexpr int shrink = 8, far = 24;
+    const int width = a.width / shrink, height = a.height / shrink;
+    double errorSum = 0;
+    long farPixels = 0;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            bool isFar = false;
+            for (int c = 0; c < 3; ++c) {
+                int sumA = 0, sumB = 0;
+                for (int dy = 0; dy < shrink; ++dy)
+                    for (int dx = 0; dx < shrink; ++dx) {
+                        sumA += a.at(x * shrink + dx, y * shrink + dy)[c];
+                        sumB += b.at(x * shrink + dx, y * shrink + dy)[c];
+                    }
+                const int difference = std::abs(sumA - sumB) / (shrink * shrink);
+                errorSum += difference;
+                isFar = isFar || difference > far;
+            }
+            farPixels += isFar;
+        }
+    const double pixels = double(width) * height;
+    return {errorSum / (3 * pixels), double(farPixels) / pixels};
+}
+
+// Of the pixels in the text's own colours (the green points line, the red clock) at the lower
+// left of either picture, the share that both pictures have there.
+double sameInk(const RgbPicture& a, const RgbPicture& b) {
+    auto ink = [](const unsigned char* p) {
+        return (p[1] >= 250 && p[0] <= 40 && p[2] <= 40) ||
+               (p[0] >= 250 && p[1] <= 10 && p[2] <= 10);
+    };
+    long both = 0, either = 0;
+    for (int y = a.height - 100; y < a.height; ++y)
+        for (int x = 0; x < 320; ++x) {
+            both += ink(a.at(x, y)) && ink(b.at(x, y));
+            either += ink(a.at(x, y)) || ink(b.at(x, y));
+        }
+    return either > 0 ? double(both) / double(either) : 0.0;
+}
+
 #define ASSERT_ENDED(replay)                                                                       \
     ASSERT_EQ((replay).process.exitCode, 1) << (replay).process.out << (replay).process.err
 
@@ -189,7 +242,9 @@ TEST_F(ReplayGame, RefusesBadScriptsAndOptionsBeforeTheGameStarts) {
         {{"good.replay", "--memory-log", "no/such/dir/memory.log"},
          "zephrane-replay: cannot write no/such/dir/memory.log\n"},
         {{"--benchmark", "--memory-log", "memory.log"},
-         "zephrane-replay: --benchmark takes only a script\n"},
+         "zephrane-replay: --benchmark takes only a script and --screenshots\n"},
+        {{"--benchmark", "good.replay", "--screenshots", "no/such/dir"},
+         "zephrane-replay: no/such/dir is not a directory\n"},
     };
     for (auto [args, message] : cases) {
         args.insert(args.begin(), replayProgram().string());
@@ -332,4 +387,35 @@ TEST_F(ReplayGame, CrashIntoAnEnemyJetEndsTheGameAndCullingDrawsLessLookingAway)
     const std::vector<unsigned char> cheat = readPicture(replay.shots / "cheat.png").rgb;
     EXPECT_GT(std::count_if(cheat.begin(), cheat.end(), [](unsigned char c) { return c > 64; }),
               long(cheat.size() / 2));
+}
+
+// At a render scale of 50 the scene is drawn at half the width and height and scaled up: the
+// picture is the full one a little softer (a black, shifted or unscaled one is far from it),
+// while the overlay, drawn afterwards at full size, puts its text on the very same pixels. A
+// scale outside 25 to 100 stops the start with a line naming it.
+TEST_F(ReplayGame, HalfScaleKeepsThePictureAndItsTextSharp) {
+    const std::string script = "28 0.05 UP\n100 0.05\nshot scene\n2 0.05\n";
+    const std::string config = R"({"width": 1600, "height": 800, "fitwindow": 1)";
+    const Replay full = runReplay(dir, "full", script, gameFolder(dir, "at-100", config + "}"));
+    const Replay half = runReplay(dir, "half", script,
+                                  gameFolder(dir, "at-50", config + R"(, "renderscale": 50})"));
+    ASSERT_ENDED(full);
+    ASSERT_ENDED(half);
+    EXPECT_EQ(half.process.out.find("Type = Error"), std::string::npos) << half.process.out;
+    const RgbPicture fullPicture = readPicture(full.shots / "scene.png");
+    const RgbPicture halfPicture = readPicture(half.shots / "scene.png");
+    ASSERT_EQ(std::pair(halfPicture.width, halfPicture.height), std::pair(1600, 800));
+    ASSERT_EQ(std::pair(fullPicture.width, fullPicture.height), std::pair(1600, 800));
+    const auto [meanError, farShare] = farApart(halfPicture, fullPicture);
+    EXPECT_LT(meanError, 1.0) << "far apart: " << farShare;
+    EXPECT_LT(farShare, 0.005) << "mean difference: " << meanError;
+    EXPECT_GT(sameInk(halfPicture, fullPicture), 0.95);
+
+    const Replay refused = runReplay(
+        dir, "refused", "1 0.05\n", gameFolder(dir, "at-101", config + R"(, "renderscale": 101})"));
+    EXPECT_EQ(refused.process.exitCode, -1) << refused.process.err;
+    EXPECT_NE(refused.process.out.find(
+                  "* Value of \"renderscale\" must be a whole number from 25 to 100\n"),
+              std::string::npos)
+        << refused.process.out;
 }

@@ -20,6 +20,7 @@
 #include <glm/gtc/matrix_transform.hpp>
 #include <glm/gtc/type_ptr.hpp>
 
+#include <chrono>
 #include <fstream>
 #include <iostream>
 #include <optional>
@@ -73,6 +74,7 @@ int Engine::init() {
     windowFit = config->fitWindow == 1;
     configuredWidth = config->width;
     configuredHeight = config->height;
+    scaleControl = RenderScaleControl(config->renderScale, config->targetFps);
 
     if (!glfwInit()) {
         std::cout << "GLFW failed." << std::endl;
@@ -170,8 +172,19 @@ void Engine::mainLoop() {
     initTextRenderer();
 
     int componentsDrawn = 0; // lives for the whole loop: help frames show the last count
+    // The scale controller measures wall time, whatever clock the game's time comes from.
+    using WallClock = std::chrono::steady_clock;
+    std::optional<WallClock::time_point> frameStart;
+    bool drewScene = false; // in the last frame; help frames would tell it nothing
     for (long frameIndex = 0; !glfwWindowShouldClose(window); ++frameIndex) {
         // Time
+        if (scaleControl.hasTarget()) {
+            const auto wallNow = WallClock::now();
+            if (frameStart && drewScene)
+                scaleControl.frameTook(
+                    std::chrono::duration<double>(wallNow - *frameStart).count());
+            frameStart = wallNow;
+        }
         const double now = clock.now();
         const float deltaTime = float(now - previousTime);
         previousTime = now;
@@ -194,13 +207,14 @@ void Engine::mainLoop() {
             toggleMute();
         input->poll(keys, deltaTime);
 
+        drewScene = !helpScreen;
         if (helpScreen) {
             // The game stands still: no update, no draw, its clock does not run.
             drawHelpScreen(textShader, bindings);
         } else {
             // Update and draw
             game->update(deltaTime);
-            componentsDrawn = game->draw(frustumCulling);
+            drawScene(componentsDrawn);
             applyRenderSwitches();
 
             // Overlay: always filled and normally blended, whatever the switches say.
@@ -208,9 +222,15 @@ void Engine::mainLoop() {
             glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
             if (acceptSwitch(GLFW_KEY_F2, performanceCooldown))
                 performanceOutput = !performanceOutput;
-            const PerformanceFigures figures{deltaTime,        wireframe,  transparency,
-                                             bilinearSampling, mipmapMode, frustumCulling,
-                                             componentsDrawn};
+            const PerformanceFigures figures{deltaTime,
+                                             wireframe,
+                                             transparency,
+                                             bilinearSampling,
+                                             mipmapMode,
+                                             frustumCulling,
+                                             componentsDrawn,
+                                             scaleControl.scale(),
+                                             scaleControl.hasTarget()};
             drawOverlay(textShader, performanceOutput, figures, game->points, game->level,
                         game->timeLeft);
 
@@ -227,7 +247,8 @@ void Engine::mainLoop() {
 
         // Present
         if (hooks.observer)
-            hooks.observer->beforePresent(FrameInfo{frameIndex, deltaTime, componentsDrawn}, *this);
+            hooks.observer->beforePresent(
+                FrameInfo{frameIndex, deltaTime, componentsDrawn, scaleControl.scale()}, *this);
         glfwSwapBuffers(window);
         if (keys.isDown(GLFW_KEY_ESCAPE))
             glfwSetWindowShouldClose(window, GLFW_TRUE);
@@ -257,6 +278,19 @@ void Engine::fitToWindow(FramebufferWatch& framebuffer) {
     glClear(GL_COLOR_BUFFER_BIT);
     glClearColor(clearColour[0], clearColour[1], clearColour[2], clearColour[3]);
     glEnable(GL_SCISSOR_TEST);
+}
+
+// At full scale straight into the window's framebuffer, as always; below it through the scaler.
+void Engine::drawScene(int& componentsDrawn) {
+    const int scale = scaleControl.scale();
+    if (scale == RenderScaleControl::fullScale) {
+        componentsDrawn = game->draw(frustumCulling);
+        return;
+    }
+    sceneScaler.begin(windowFit ? letterbox : Letterbox{0, 0, canvasWidth, canvasHeight}, scale,
+                      letterboxed);
+    componentsDrawn = game->draw(frustumCulling);
+    sceneScaler.end();
 }
 
 void Engine::countDownCooldowns(float deltaTime) {

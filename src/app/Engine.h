@@ -1,9 +1,11 @@
 #pragma once
 
+#include "app/RenderScaleControl.h"
 #include "platform/FrameSource.h"
 #include "platform/GamepadState.h"
 #include "platform/KeyBindings.h"
 #include "platform/WindowFit.h"
+#include "render/SceneScaler.h"
 
 struct GLFWwindow;
 class InputHandler;
@@ -20,7 +22,9 @@ class GameBase;
 // mainLoop() runs frames until ESC or the window's close button, then deletes the text shader.
 // The scene and the overlay are drawn into 1600 x 800 pixels at the framebuffer's lower left;
 // with the window fit they fill the largest rectangle of the configured window's shape that fits
-// the framebuffer, centred, and follow its size.
+// the framebuffer, centred, and follow its size. Below a render scale of 100 ("renderscale", or
+// lowered by the "targetfps" controller) the scene goes through a SceneScaler; the help screen,
+// the overlay and the game-over screen are always drawn at full size.
 class Engine {
 public:
     int init();
@@ -78,4 +82,9 @@ private:
     int configuredWidth = 0, configuredHeight = 0;
     Letterbox letterbox;
     bool letterboxed = false; // bars around the picture: clears are confined to it
+
+    // The render scale ("renderscale" and "targetfps"), from init.
+    RenderScaleControl scaleControl{RenderScaleControl::fullScale, 0};
+    SceneScaler sceneScaler;
+    void drawScene(int& componentsDrawn);
 };

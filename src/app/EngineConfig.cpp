@@ -5,8 +5,13 @@
 #include <exception>
 #include <istream>
 #include <limits>
+#include <string>
 
 namespace {
+
+constexpr int lowestRenderScale = 25;  // percent; below it the picture is too coarse to fly by
+constexpr int fullRenderScale = 100;   // percent
+constexpr int highestTargetFps = 1000; // frames a second
 
 // Reads one integer key, leaving `value` at its default when the key is missing. Values the
 // JSON library converts to a 32-bit integer are accepted as it converts them (reals are cut
@@ -40,6 +45,21 @@ bool readPercent(const Json::Value& root, const char* key, int& value, std::stri
     return true;
 }
 
+// The scale keys are newer than the rest and strict: a real, a boolean or null is refused too.
+bool readBoundedInt(const Json::Value& root, const char* key, int lowest, int highest, int& value,
+                    std::string& errors) {
+    if (!root.isMember(key))
+        return true;
+    const Json::Value& item = root[key];
+    if (!item.isInt() || item.asInt() < lowest || item.asInt() > highest) {
+        errors = std::string("* Value of \"") + key + "\" must be a whole number from " +
+                 std::to_string(lowest) + " to " + std::to_string(highest) + "\n";
+        return false;
+    }
+    value = item.asInt();
+    return true;
+}
+
 } // namespace
 
 std::optional<EngineConfig> EngineConfig::parse(std::istream& in, std::string& errors) {
@@ -65,6 +85,10 @@ std::optional<EngineConfig> EngineConfig::parse(std::istream& in, std::string& e
             !readInt(root, "fitwindow", config.fitWindow, errors) ||
             !readPercent(root, "musicvolume", config.musicVolume, errors) ||
             !readPercent(root, "effectsvolume", config.effectsVolume, errors))
+            return std::nullopt;
+        if (!readBoundedInt(root, "renderscale", lowestRenderScale, fullRenderScale,
+                            config.renderScale, errors) ||
+            !readBoundedInt(root, "targetfps", 0, highestTargetFps, config.targetFps, errors))
             return std::nullopt;
     } catch (const std::exception& error) {
         errors = std::string("* ") + error.what() + "\n";

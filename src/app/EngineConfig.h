@@ -6,7 +6,8 @@
 
 // The settings read from config.js (JSON with C-style comments). Missing keys take their
 // defaults; a value that is not an integer within 32 bits, or a root that is not an object,
-// fails like a syntax error.
+// fails like a syntax error, and so does a "renderscale" or "targetfps" that is not an integer
+// within its range.
 struct EngineConfig {
     int width = 800;
     int height = 600;
@@ -22,6 +23,11 @@ struct EngineConfig {
     // parse); 100 is the sounds as they were made.
     int musicVolume = 100;
     int effectsVolume = 100;
+    // The scene's share of the drawing area's width and height, in percent (25 to 100); below
+    // 100 the scene is drawn smaller and scaled up, the HUD stays at full size. With a frame-rate
+    // target (frames a second, 0 = none, up to 1000) it is the floor the game may lower it to.
+    int renderScale = 100;
+    int targetFps = 0;
 
     // Parses a whole document. On failure returns nothing and sets `errors` to the reader's
     // formatted messages (or to one naming the offending key).

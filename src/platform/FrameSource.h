@@ -36,6 +36,7 @@ struct FrameInfo {
     long index = 0;          // 0 for the first frame
     float deltaTime = 0.0f;  // the frame time the game was given, seconds
     int componentsDrawn = 0; // as the overlay shows it; a help frame keeps the last game frame's
+    int renderScale = 100;   // percent, the scene's share of the picture's width and height
 };
 
 // Called once per frame just before the buffers are swapped; the picture of the frame is

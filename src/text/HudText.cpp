@@ -63,6 +63,8 @@ std::string performanceLine(const PerformanceFigures& figures) {
     line += std::string("MipMap: ") + mipmapWord(figures.mipmapMode) + " ";
     line += std::string("Cull: ") + onOff(figures.frustumCulling) + ".";
     line += " Components drawn: " + std::to_string(figures.componentsDrawn);
+    if (figures.renderScale != 100 || figures.scaleTarget)
+        line += " Scale: " + std::to_string(figures.renderScale) + "%";
     return line;
 }
 

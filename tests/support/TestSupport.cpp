@@ -270,7 +270,8 @@ fs::path replayProgram() {
     return binaryDir() / "tools" / "replay" / "zephrane-replay";
 }
 
-Replay runReplay(const TempDir& dir, const std::string& name, const std::string& script) {
+Replay runReplay(const TempDir& dir, const std::string& name, const std::string& script,
+                 const fs::path& cwd) {
     constexpr int replayTimeoutSeconds = 900; // CTest's limit (tests/CMakeLists.txt) ends it first
     Replay replay;
     const fs::path scriptFile = dir.path() / (name + ".replay");
@@ -280,7 +281,7 @@ Replay runReplay(const TempDir& dir, const std::string& name, const std::string&
     replay.process =
         runProcess({replayProgram().string(), scriptFile.string(), "--fast", "--screenshots",
                     replay.shots.string(), "--state", stateFile.string()},
-                   sourceDir(), "", replayTimeoutSeconds, {{"SDL_AUDIODRIVER", "dummy"}});
+                   cwd, "", replayTimeoutSeconds, {{"SDL_AUDIODRIVER", "dummy"}});
     std::istringstream stateText(readFile(stateFile));
     std::string errors;
     Json::parseFromStream(Json::CharReaderBuilder(), stateText, &replay.state, &errors);

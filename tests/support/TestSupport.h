@@ -94,14 +94,15 @@ std::string ddsFile(std::uint32_t fourCc, std::uint32_t width, std::uint32_t hei
 constexpr std::uint32_t dxt1 = 0x31545844, dxt2 = 0x32545844, dxt3 = 0x33545844, dxt5 = 0x35545844;
 
 // The replay program, and one run of a script through it from the repository root (the game's
-// working directory), as fast as it goes, with screenshots and the final state.
+// working directory, or `cwd`), as fast as it goes, with screenshots and the final state.
 std::filesystem::path replayProgram();
 struct Replay {
     ProcessResult process;
     Json::Value state;
     std::filesystem::path shots;
 };
-Replay runReplay(const TempDir& dir, const std::string& name, const std::string& script);
+Replay runReplay(const TempDir& dir, const std::string& name, const std::string& script,
+                 const std::filesystem::path& cwd = sourceDir());
 
 class ScopedWorkingDirectory {
 public:

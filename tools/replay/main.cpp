@@ -38,8 +38,9 @@ const char* const usage =
     "      the end.\n"
     "  zephrane-replay --record FILE [--state FILE] [--memory-log FILE]\n"
     "      Plays the game in a window as usual and writes what was played to FILE as a script.\n"
-    "  zephrane-replay --benchmark [SCRIPT]\n"
-    "      Runs the benchmark flight (default bench/flight.replay) and prints its table.\n"
+    "  zephrane-replay --benchmark [SCRIPT] [--screenshots DIR]\n"
+    "      Runs the benchmark flight (default bench/flight.replay) at render scale 100, at 50\n"
+    "      and with a frame-rate target, and prints their table; DIR keeps a picture of each.\n"
     "The exit status is the game's (1 after a normal end, 255 after a failed start; 0 after a\n"
     "benchmark), or 2 for bad options, scripts and output paths. Keys in scripts are the\n"
     "actions' default keys, whatever keys.js binds.\n";
@@ -104,9 +105,8 @@ std::variant<Options, int> parseOptions(const std::vector<std::string>& args) {
     if (options.record && (options.screenshots || options.fast))
         return fail("--record takes only --state and --memory-log: a recorded game is played in "
                     "real time");
-    if (options.benchmark &&
-        (options.screenshots || options.state || options.memoryLog || options.fast))
-        return fail("--benchmark takes only a script");
+    if (options.benchmark && (options.state || options.memoryLog || options.fast))
+        return fail("--benchmark takes only a script and --screenshots");
     return options;
 }
 
@@ -227,6 +227,8 @@ int main(int argc, char** argv) {
     // The benchmark's start-up measurement runs this program again in a child process.
     if (args.size() == 4 && args[0] == "--probe-startup")
         return runStartupProbe(args[1], std::atoll(args[2].c_str()), args[3]);
+    if (args.size() == 5 && args[0] == "--probe-flight")
+        return runFlightProbe(args[1], args[2], args[3], args[4]);
 
     auto parsed = parseOptions(args);
     if (const int* status = std::get_if<int>(&parsed))
@@ -234,6 +236,7 @@ int main(int argc, char** argv) {
     const Options& options = std::get<Options>(parsed);
     ParentLink::attach(); // scripts/play.sh learns from it how the demo flight ended
     if (options.benchmark)
-        return runFlightBenchmark(options.script.value_or(defaultBenchmarkScript));
+        return runFlightBenchmark(options.script.value_or(defaultBenchmarkScript),
+                                  options.screenshots);
     return runGame(options);
 }
