@@ -2,6 +2,7 @@
 
 #include <json/json.h>
 
+#include <cstring>
 #include <exception>
 #include <istream>
 #include <limits>
@@ -48,9 +49,10 @@ bool readPercent(const Json::Value& root, const char* key, int& value, std::stri
 // The scale keys are newer than the rest and strict: a real, a boolean or null is refused too.
 bool readBoundedInt(const Json::Value& root, const char* key, int lowest, int highest, int& value,
                     std::string& errors) {
-    if (!root.isMember(key))
-        return true;
-    const Json::Value& item = root[key];
+    const Json::Value* found = root.find(key, key + std::strlen(key));
+    if (!found)
+        return true; // absent: the default stays
+    const Json::Value& item = *found;
     if (!item.isInt() || item.asInt() < lowest || item.asInt() > highest) {
         errors = std::string("* Value of \"") + key + "\" must be a whole number from " +
                  std::to_string(lowest) + " to " + std::to_string(highest) + "\n";
