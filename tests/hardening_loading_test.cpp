@@ -760,16 +760,13 @@ TEST(TextureFormats, EachIsDrawnAndOneStructureShortIsRefused) {
         {"alpha", "\x8c", {0, 0, 0}}, // no colour to show: black, as a quad without texture
         // Both end colours alike, every index 0; DXT3 and DXT5 put 8 bytes of alpha first. ATI2's
         // first block is green, its second red, and blue the rest of a unit normal.
+        // clang-format off
         {"dxt1_chain", flat565Block, {206, 101, 49}},
         {"dxt3", std::string(8, '\xff') + flat565Block, {206, 101, 49}},
-        {"dxt5_chain",
-         std::string(2, '\xff') + std::string(6, '\0') + flat565Block,
-         {206, 101, 49}},
+        {"dxt5_chain", std::string("\xff\xff\0\0\0\0\0\0", 8) + flat565Block, {206, 101, 49}},
         {"ati1_chain", std::string(2, '\x8c') + std::string(6, '\0'), {140, 140, 140}},
-        {"ati2_chain",
-         std::string(2, '\x8c') + std::string(6, '\0') + std::string(2, '\x33') +
-             std::string(6, '\0'),
-         {51, 140, 229}},
+        {"ati2_chain", std::string("\x8c\x8c\0\0\0\0\0\0\x33\x33\0\0\0\0\0\0", 16), {51, 140, 229}},
+        // clang-format on
     };
     for (const auto& [kind, pixel, colour] : dds) {
         std::string bytes = corpusFile("dds_lower_case_" + std::string(kind));
@@ -805,6 +802,7 @@ TEST(TextureFormats, WhatRealEncodersWriteIsDrawnInItsColour) {
     const char* const textLine =
         "could not be decoded as an image (its structure is damaged: a text PNM line longer than "
         "DevIL reads (179 characters))";
+    const char* const bmpHeader = "could not be decoded as an image (DevIL error 0x508)";
     const char* const leftOut =
         "was decoded with a pixel layout that does not add up; it is left out";
     // Every file but these is drawn in the colour or the grey. These are refused on purpose:
@@ -816,10 +814,9 @@ TEST(TextureFormats, WhatRealEncodersWriteIsDrawnInItsColour) {
         const char* line;
     } refused[] = {
         // DevIL's BMP reader takes the 40-byte header and the OS/2 one, not V4 or V5.
-        {"bmp-v4.bmp", true, "could not be decoded as an image (DevIL error 0x508)"},
-        {"bmp-v5.bmp", true, "could not be decoded as an image (DevIL error 0x508)"},
-        {"bmp-v5-alpha-bitfields.bmp", true,
-         "could not be decoded as an image (DevIL error 0x508)"},
+        {"bmp-v4.bmp", true, bmpHeader},
+        {"bmp-v5.bmp", true, bmpHeader},
+        {"bmp-v5-alpha-bitfields.bmp", true, bmpHeader},
         // DevIL hands a CMYK JPEG over without its black: the colours would be wrong.
         {"jpg-cmyk.jpg", true,
          "could not be decoded as an image (its structure is damaged: a four-component (CMYK) "
