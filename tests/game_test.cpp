@@ -585,15 +585,10 @@ TEST(EngineConfig, DefaultsCommentsAndConversions) {
     EXPECT_EQ(fieldsOf(*commented), (std::array{1600, 800, 1, 0, 4, 3}));
     // Each key's value as the game reads it: missing is the default, present but null is 0; a
     // boolean is 0 or 1; other numbers are kept as they are (the window decides what 2 means).
-    const std::pair<const char*, int> values[] = {{"null", 0},
-                                                  {"false", 0},
-                                                  {"true", 1},
-                                                  {"2", 2},
-                                                  {"-0.9", 0},
-                                                  {"-7", -7},
-                                                  {"1.0", 1},
-                                                  {"2147483647", INT_MAX},
-                                                  {"-2147483648", INT_MIN}};
+    // clang-format off
+    const std::pair<const char*, int> values[] = {{"null", 0}, {"false", 0}, {"true", 1}, {"2", 2},
+        {"-0.9", 0}, {"-7", -7}, {"1.0", 1}, {"2147483647", INT_MAX}, {"-2147483648", INT_MIN}};
+    // clang-format on
     const char* keys[] = {"width",       "height",      "fullscreen",
                           "refreshrate", "openglmajor", "openglminor"};
     for (int k = 0; k < 6; ++k)
@@ -753,15 +748,14 @@ TEST(CameraProjection, NearFarAndSideLimits) {
         return std::fabs(clip.x) <= clip.w && std::fabs(clip.y) <= clip.w &&
                std::fabs(clip.z) <= clip.w;
     };
+    // clang-format off
     for (const auto& [point, seen] : {std::pair{glm::vec3(0.0f, 0.0f, -0.101f), true},
-                                      {glm::vec3(0.0f, 0.0f, -0.099f), false},
-                                      {glm::vec3(0.0f, 0.0f, -999.0f), true},
-                                      {glm::vec3(0.0f, 0.0f, -1001.0f), false},
-                                      {glm::vec3(0.0f, 9.9f, -10.0f), true},
-                                      {glm::vec3(0.0f, -10.1f, -10.0f), false},
-                                      {glm::vec3(19.9f, 0.0f, -10.0f), true},
-                                      {glm::vec3(-20.1f, 0.0f, -10.0f), false}})
+             {glm::vec3(0.0f, 0.0f, -0.099f), false}, {glm::vec3(0.0f, 0.0f, -999.0f), true},
+             {glm::vec3(0.0f, 0.0f, -1001.0f), false}, {glm::vec3(0.0f, 9.9f, -10.0f), true},
+             {glm::vec3(0.0f, -10.1f, -10.0f), false}, {glm::vec3(19.9f, 0.0f, -10.0f), true},
+             {glm::vec3(-20.1f, 0.0f, -10.0f), false}})
         EXPECT_EQ(visible(point), seen) << glm::to_string(point);
+    // clang-format on
 }
 
 // The render scale and the frame-rate target take whole numbers in their ranges and nothing else;

@@ -237,7 +237,6 @@ TEST(ImageCheckDecodable, DeclaredStructuresMustLieInsideTheFile) {
         {"a.tga", runLength.substr(0, runLength.size() - 1), false, "runs short of the picture"},
         {"a.tga", mapped, true, "colour map inside"},
         {"a.tga", withMap(mapped, 3), false, "colour map past the end"},
-        {"a.tga", withMap(mapped + std::string(0xFFFF * 3, '\0'), 0xFFFF), false, "negative map"},
         {"a.tga", withMap(tga(9, 2, 1, 8, {0x81, 0}), 0x8000), false, "type 9 always reads a map"},
         {"a.tga", withMap(tga(2, 1, 1, 24, {1, 2, 3}), 0xFFFF), true, "true colour: no map read"},
         {"a.bmp", bmp2x2, true, "pixels inside"},
@@ -345,12 +344,6 @@ TEST(LoadingGuards, RefusedModelLoadsNothingAndSaysWhy) {
 
 namespace {
 
-std::string littleEndian(std::uint64_t value, std::size_t bytes) {
-    std::string out;
-    for (std::size_t i = 0; i < bytes; ++i)
-        out += static_cast<char>(value >> (8 * i) & 0xFF);
-    return out;
-}
 // Binary FBX: `nested` + 1 nodes named N, one inside the next from `at` on, each holding the one
 // property `property`, with fields of `fieldBytes` bytes.
 std::string fbxNode(std::size_t at, std::size_t fieldBytes, const std::string& property,
@@ -485,11 +478,10 @@ TEST_F(TextureLoad, MissingAndHugePicturesGiveNoTextureAndALine) {
     writeTexture("huge.png", pngHead(100000, 100000));
     // Run-length data that DevIL would expand row after row over 3 gigapixels.
     writeTexture("huge.tga", tga(10, 65532, 49147, 8, {0x83, 10, 0x03, 1, 2, 3, 4}));
+    // clang-format off
     for (const auto& [name, line] : {std::pair<std::string, std::string>{"", missing},
-                                     {".", missing},
-                                     {"./", missing},
-                                     {"huge.png", " is "},
-                                     {"huge.tga", " is "}}) {
+             {".", missing}, {"./", missing}, {"huge.png", " is "}, {"huge.tga", " is "}}) {
+        // clang-format on
         ::testing::internal::CaptureStdout();
         EXPECT_EQ(Texture().load(name), 0u) << name;
         const std::string out = ::testing::internal::GetCapturedStdout();
@@ -532,6 +524,9 @@ TEST_F(TextureLoad, DdsGivesTheLevelsTheFileHoldsAndNothingBeyondIt) {
         {ddsFile(dxt5, huge[1], huge[1], huge[1], huge[1], 4096), s3tc5, {}},
         // Unknown formats and incomplete headers are refused.
         {ddsFile(dxt2, 8, 8, 64, 1, 64), 0, {}},
+        {ddsFile(dxt1 - (1 << 24), 8, 8, 64, 1, 64), 0, {}}, // DXT0, DXT4 and DXT6, beside ours
+        {ddsFile(dxt5 - (1 << 24), 8, 8, 64, 1, 64), 0, {}},
+        {ddsFile(dxt5 + (1 << 24), 8, 8, 64, 1, 64), 0, {}},
         {ddsFile(dxt5, 8, 8, 64, 1, 0).substr(0, 127), 0, {}},
         {"DDS |", 0, {}},
         {"", 0, {}},
@@ -628,46 +623,33 @@ TEST_F(TextureLoad, LowerCaseDdsAndOtherImagesGoThroughDevilWithTrilinearMipChai
 // The preview tool's options at each limit are taken and a picture is written; just past it, or
 // without a value, they are refused before anything is drawn, naming the option, status 2.
 TEST(PreviewOptions, EachLimitJustInsideIsTakenAndJustPastIsRefused) {
-    const fs::path preview = binaryDir() / "tools" / "preview" / "zephrane-preview";
-    ZEPHRANE_REQUIRE(fs::exists(preview), "needs the preview tool");
-    TempDir dir;
-    fs::create_directory_symlink(sourceDir() / "Shader", dir.path() / "Shader");
-    writeFile(dir.path() / "quad.obj", readFile(sourceDir() / "tests/data/models/quad.obj"));
+    const TexturePreview preview;
+    ZEPHRANE_REQUIRE(fs::exists(preview.program), "needs the preview tool");
     auto run = [&](std::vector<std::string> options) {
-        std::vector<std::string> argv{preview.string(), "quad.obj", "shot.png", "--size", "8x8"};
-        argv.insert(argv.end(), options.begin(), options.end());
-        fs::remove(dir.path() / "shot.png");
-        return runProcess(argv, dir.path());
+        options.insert(options.begin(), {"--size", "8x8"});
+        return preview.run(options);
     };
     using Pair = std::pair<std::string, std::string>;
-    for (const auto& [option, value] : {Pair{"--size", "4096x1"},
-                                        {"--size", "1x4096"},
-                                        {"--pitch", "89"},
-                                        {"--pitch", "-89"},
-                                        {"--distance", "1000"},
-                                        {"--distance", "0.001"},
-                                        {"--yaw", "-720"},
-                                        {"--local-transform", "jet"},
-                                        {"--local-transform", "rocket"},
-                                        {"--local-transform", "none"}}) {
+    // clang-format off
+    for (const auto& [option, value] : {Pair{"--size", "4096x1"}, {"--size", "1x4096"},
+             {"--pitch", "89"}, {"--pitch", "-89"}, {"--distance", "1000"}, {"--distance", "0.001"},
+             {"--yaw", "-720"}, {"--local-transform", "jet"}, {"--local-transform", "rocket"},
+             {"--local-transform", "none"}}) {
+        // clang-format on
         const ProcessResult taken = run({option, value});
         EXPECT_EQ(taken.exitCode, 0) << option << " " << value << ": " << taken.err;
-        EXPECT_TRUE(fs::exists(dir.path() / "shot.png")) << option << " " << value;
+        EXPECT_TRUE(preview.shotWritten()) << option << " " << value;
     }
     std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
         {{"--yaw"}, "--yaw needs a value"},
         {{"--zoom", "2"}, "unknown option --zoom"},
         {{"extra.png"}, "expected a model path and an output file, got 3 plain argument(s)"}};
-    for (const auto& [option, value] : {Pair{"--size", "4097x1"},
-                                        {"--size", "1x4097"},
-                                        {"--size", "0x1"},
-                                        {"--size", "1x0"},
-                                        {"--pitch", "89.01"},
-                                        {"--pitch", "-89.01"},
-                                        {"--distance", "1000.1"},
-                                        {"--distance", "0"},
-                                        {"--yaw", "nan"},
-                                        {"--local-transform", "Jet"}})
+    // clang-format off
+    for (const auto& [option, value] : {Pair{"--size", "4097x1"}, {"--size", "1x4097"},
+             {"--size", "0x1"}, {"--size", "1x0"}, {"--pitch", "89.01"}, {"--pitch", "-89.01"},
+             {"--distance", "1000.1"}, {"--distance", "0"}, {"--yaw", "nan"},
+             {"--local-transform", "Jet"}})
+        // clang-format on
         refused.push_back({{option, value}, "bad value '" + value + "' for " + option});
     for (const auto& [options, message] : refused) {
         const ProcessResult result = run(options);
@@ -695,52 +677,19 @@ namespace {
 // How far from its own colour the front-lit quad may show a texture (a tenth of full scale).
 constexpr double frontLight = 25.0;
 
-// Draws a texture file on a quad whose material names it, with the preview tool (the game's own
-// model and texture loading), and tells the drawn colour.
-class QuadPreview {
-public:
-    QuadPreview() {
-        fs::create_directory_symlink(sourceDir() / "Shader", dir.path() / "Shader");
-        writeFile(dir.path() / "quad.obj", readFile(sourceDir() / "tests/data/models/quad.obj"));
-    }
-    ProcessResult draw(const std::string& name, const std::string& bytes) const {
-        writeFile(dir.path() / "Resources/textures" / name, bytes);
-        writeFile(dir.path() / "shared.mtl", "newmtl wall\nmap_Kd " + name + "\n");
-        fs::remove(dir.path() / "shot.png");
-        return runProcess({preview.string(), "quad.obj", "shot.png", "--size", "16x16", "--yaw",
-                           "0", "--pitch", "0"},
-                          dir.path());
-    }
-    // The mean colour of the shot's middle 8 x 8 pixels, inside the quad; empty without a shot.
-    std::vector<double> meanColour() const {
-        const RgbPicture shot = readPicture(dir.path() / "shot.png");
-        if (shot.width == 0)
-            return {};
-        std::vector<double> mean(3, 0.0);
-        for (int y = 4; y < 12; ++y)
-            for (int x = 4; x < 12; ++x)
-                for (int channel = 0; channel < 3; ++channel)
-                    mean[channel] += shot.at(x, y)[channel] / 64.0;
-        return mean;
-    }
-    // How a flat picture of this colour is drawn (lit and shaded as any texture is).
-    std::vector<double> drawnAs(const Bytes& rgb) const {
-        Bytes pixels;
-        for (int pixel = 0; pixel < 4; ++pixel)
-            pixels.insert(pixels.end(), rgb.begin(), rgb.end());
-        const fs::path flat = dir.path() / "flat.png";
-        EXPECT_TRUE(writePng(flat, 2, 2, pixels));
-        EXPECT_EQ(draw("flat.png", readFile(flat)).exitCode, 0);
-        const std::vector<double> drawn = meanColour();
-        // Lit from the front, a texture shows nearly its own colour: the reference is one.
-        EXPECT_TRUE(sameColour(drawn, std::vector<double>(rgb.begin(), rgb.end()), frontLight));
-        return drawn;
-    }
-    const fs::path preview = binaryDir() / "tools" / "preview" / "zephrane-preview";
-
-private:
-    TempDir dir;
-};
+// How a flat picture of this colour is drawn (lit and shaded as any texture is).
+std::vector<double> drawnAs(const TexturePreview& quad, const Bytes& rgb) {
+    Bytes pixels;
+    for (int pixel = 0; pixel < 4; ++pixel)
+        pixels.insert(pixels.end(), rgb.begin(), rgb.end());
+    TempDir scratch;
+    EXPECT_TRUE(writePng(scratch.path() / "flat.png", 2, 2, pixels));
+    EXPECT_EQ(quad.draw("flat.png", readFile(scratch.path() / "flat.png")).exitCode, 0);
+    const std::vector<double> drawn = quad.meanColour();
+    // Lit from the front, a texture shows nearly its own colour: the reference is one.
+    EXPECT_TRUE(sameColour(drawn, std::vector<double>(rgb.begin(), rgb.end()), frontLight));
+    return drawn;
+}
 
 // JPEG's rounding, 16-bit colours and the CMYK round trip move a channel by a few steps; a
 // texture that is not drawn at all is far off.
@@ -752,8 +701,8 @@ constexpr std::size_t ddsHeaderBytes = 128;
 // Every format a texture may use, drawn by the preview tool in the colour it holds; the same
 // file one structure short ends the tool with the line saying why.
 TEST(TextureFormats, EachIsDrawnAndOneStructureShortIsRefused) {
-    const QuadPreview quad;
-    ZEPHRANE_REQUIRE(fs::exists(quad.preview), "needs the preview tool");
+    const TexturePreview quad;
+    ZEPHRANE_REQUIRE(fs::exists(quad.program), "needs the preview tool");
     // The colour of our corpus files, 204, 102, 51, as a PNG (and as BMP and TGA pixels store it).
     Bytes rgb, bgr;
     for (int pixel = 0; pixel < 4; ++pixel) {
@@ -762,7 +711,7 @@ TEST(TextureFormats, EachIsDrawnAndOneStructureShortIsRefused) {
     }
     TempDir scratch;
     ASSERT_TRUE(writePng(scratch.path() / "png.png", 2, 2, rgb));
-    const std::vector<double> reference = quad.drawnAs({204, 102, 51});
+    const std::vector<double> reference = drawnAs(quad, {204, 102, 51});
 
     // Our own small files (from the image fuzzer's corpus; the first byte chose the extension
     // there).
@@ -811,22 +760,19 @@ TEST(TextureFormats, EachIsDrawnAndOneStructureShortIsRefused) {
         {"alpha", "\x8c", {0, 0, 0}}, // no colour to show: black, as a quad without texture
         // Both end colours alike, every index 0; DXT3 and DXT5 put 8 bytes of alpha first. ATI2's
         // first block is green, its second red, and blue the rest of a unit normal.
+        // clang-format off
         {"dxt1_chain", flat565Block, {206, 101, 49}},
         {"dxt3", std::string(8, '\xff') + flat565Block, {206, 101, 49}},
-        {"dxt5_chain",
-         std::string(2, '\xff') + std::string(6, '\0') + flat565Block,
-         {206, 101, 49}},
+        {"dxt5_chain", std::string("\xff\xff\0\0\0\0\0\0", 8) + flat565Block, {206, 101, 49}},
         {"ati1_chain", std::string(2, '\x8c') + std::string(6, '\0'), {140, 140, 140}},
-        {"ati2_chain",
-         std::string(2, '\x8c') + std::string(6, '\0') + std::string(2, '\x33') +
-             std::string(6, '\0'),
-         {51, 140, 229}},
+        {"ati2_chain", std::string("\x8c\x8c\0\0\0\0\0\0\x33\x33\0\0\0\0\0\0", 16), {51, 140, 229}},
+        // clang-format on
     };
     for (const auto& [kind, pixel, colour] : dds) {
         std::string bytes = corpusFile("dds_lower_case_" + std::string(kind));
         for (std::size_t at = ddsHeaderBytes; at < bytes.size(); ++at)
             bytes[at] = pixel[(at - ddsHeaderBytes) % pixel.size()];
-        rows.push_back({std::string(kind) + ".dds", bytes, 1, quad.drawnAs(colour)});
+        rows.push_back({std::string(kind) + ".dds", bytes, 1, drawnAs(quad, colour)});
     }
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -846,16 +792,17 @@ TEST(TextureFormats, EachIsDrawnAndOneStructureShortIsRefused) {
 // Pictures as real encoders write them (tests/pictures, made by tools/make-test-pictures.sh), each
 // drawn in the one colour it holds, or refused with the line that says why.
 TEST(TextureFormats, WhatRealEncodersWriteIsDrawnInItsColour) {
-    const QuadPreview quad;
-    ZEPHRANE_REQUIRE(fs::exists(quad.preview), "needs the preview tool");
-    const std::vector<double> colour = quad.drawnAs({204, 102, 51}),
-                              grey = quad.drawnAs({140, 140, 140});
+    const TexturePreview quad;
+    ZEPHRANE_REQUIRE(fs::exists(quad.program), "needs the preview tool");
+    const std::vector<double> colour = drawnAs(quad, {204, 102, 51}),
+                              grey = drawnAs(quad, {140, 140, 140});
     const char* const pcxLayout =
         "could not be decoded as an image (its structure is damaged: a PCX pixel layout DevIL "
         "does not read)";
     const char* const textLine =
         "could not be decoded as an image (its structure is damaged: a text PNM line longer than "
         "DevIL reads (179 characters))";
+    const char* const bmpHeader = "could not be decoded as an image (DevIL error 0x508)";
     const char* const leftOut =
         "was decoded with a pixel layout that does not add up; it is left out";
     // Every file but these is drawn in the colour or the grey. These are refused on purpose:
@@ -867,10 +814,9 @@ TEST(TextureFormats, WhatRealEncodersWriteIsDrawnInItsColour) {
         const char* line;
     } refused[] = {
         // DevIL's BMP reader takes the 40-byte header and the OS/2 one, not V4 or V5.
-        {"bmp-v4.bmp", true, "could not be decoded as an image (DevIL error 0x508)"},
-        {"bmp-v5.bmp", true, "could not be decoded as an image (DevIL error 0x508)"},
-        {"bmp-v5-alpha-bitfields.bmp", true,
-         "could not be decoded as an image (DevIL error 0x508)"},
+        {"bmp-v4.bmp", true, bmpHeader},
+        {"bmp-v5.bmp", true, bmpHeader},
+        {"bmp-v5-alpha-bitfields.bmp", true, bmpHeader},
         // DevIL hands a CMYK JPEG over without its black: the colours would be wrong.
         {"jpg-cmyk.jpg", true,
          "could not be decoded as an image (its structure is damaged: a four-component (CMYK) "

@@ -266,6 +266,52 @@ std::string ddsFile(std::uint32_t fourCc, std::uint32_t width, std::uint32_t hei
     return bytes;
 }
 
+std::string littleEndian(std::uint64_t value, int bytes) {
+    std::string out;
+    for (int shift = 0; shift < 8 * bytes; shift += 8)
+        out += static_cast<char>(value >> shift & 0xFF);
+    return out;
+}
+
+std::string bigEndian(std::uint64_t value, int bytes) {
+    std::string out = littleEndian(value, bytes);
+    return std::string(out.rbegin(), out.rend());
+}
+
+TexturePreview::TexturePreview() : program(binaryDir() / "tools" / "preview" / "zephrane-preview") {
+    fs::create_directory_symlink(sourceDir() / "Shader", dir.path() / "Shader");
+    writeFile(dir.path() / "quad.obj", readFile(sourceDir() / "tests/data/models/quad.obj"));
+}
+
+ProcessResult TexturePreview::run(const std::vector<std::string>& options) const {
+    std::vector<std::string> argv{program.string(), "quad.obj", "shot.png"};
+    argv.insert(argv.end(), options.begin(), options.end());
+    fs::remove(dir.path() / "shot.png");
+    return runProcess(argv, dir.path());
+}
+
+ProcessResult TexturePreview::draw(const std::string& name, const std::string& bytes) const {
+    writeFile(dir.path() / "Resources/textures" / name, bytes);
+    writeFile(dir.path() / "shared.mtl", "newmtl wall\nmap_Kd " + name + "\n");
+    return run({"--size", "16x16", "--yaw", "0", "--pitch", "0"});
+}
+
+std::vector<double> TexturePreview::meanColour() const {
+    const RgbPicture shot = readPicture(dir.path() / "shot.png");
+    if (shot.width == 0)
+        return {};
+    std::vector<double> mean(3, 0.0);
+    for (int y = 4; y < 12; ++y)
+        for (int x = 4; x < 12; ++x)
+            for (int channel = 0; channel < 3; ++channel)
+                mean[channel] += shot.at(x, y)[channel] / 64.0;
+    return mean;
+}
+
+bool TexturePreview::shotWritten() const {
+    return fs::exists(dir.path() / "shot.png");
+}
+
 fs::path replayProgram() {
     return binaryDir() / "tools" / "replay" / "zephrane-replay";
 }

@@ -93,6 +93,29 @@ std::string ddsFile(std::uint32_t fourCc, std::uint32_t width, std::uint32_t hei
                     std::uint32_t linearSize, std::uint32_t mipMapCount, std::size_t dataBytes);
 constexpr std::uint32_t dxt1 = 0x31545844, dxt2 = 0x32545844, dxt3 = 0x33545844, dxt5 = 0x35545844;
 
+// Numbers as binary formats store them: the low byte first, or the high byte first.
+std::string littleEndian(std::uint64_t value, int bytes);
+std::string bigEndian(std::uint64_t value, int bytes);
+
+// The preview tool (the game's own model and texture loading) in a folder of its own, drawing
+// tests/data/models/quad.obj, whose material names the texture given.
+class TexturePreview {
+public:
+    TexturePreview();
+    // The tool on the quad, writing shot.png, with these options.
+    ProcessResult run(const std::vector<std::string>& options) const;
+    // A 16 x 16 picture of the quad seen head on, textured with these bytes as
+    // Resources/textures/NAME.
+    ProcessResult draw(const std::string& name, const std::string& bytes) const;
+    // The mean colour of the shot's middle 8 x 8 pixels, inside the quad; empty without a shot.
+    std::vector<double> meanColour() const;
+    bool shotWritten() const;
+    const std::filesystem::path program;
+
+private:
+    TempDir dir;
+};
+
 // The replay program, and one run of a script through it from the repository root (the game's
 // working directory, or `cwd`), as fast as it goes, with screenshots and the final state.
 std::filesystem::path replayProgram();
