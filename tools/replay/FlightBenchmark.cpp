@@ -280,6 +280,11 @@ std::string fixed(double value, int decimals) {
     return text;
 }
 
+// A script shorter than the usual flight (a test's) still gets its pictures compared.
+long pictureFrameOf(const ReplayScript& script) {
+    return std::min(pictureFrame, long(script.frameCount()) - 1);
+}
+
 std::string glString(GLenum name) {
     const auto* text = reinterpret_cast<const char*>(glGetString(name));
     return text ? text : "?";
@@ -342,7 +347,7 @@ int runStartupProbe(const std::string& mode, long long startNanoseconds,
 // The flight in a child process: the real game in `dir` (its config.js sets the render scale),
 // with wall time, main-thread CPU time and render scale of every frame written to `resultFile`
 // after the peak memory and the mean CPU of the update and draw passes, and the picture of frame
-// `pictureFrame` written to `picture`.
+// `pictureFrame` (or the last one of a shorter script) written to `picture`.
 int runFlightProbe(const fs::path& dir, const fs::path& scriptPath, const fs::path& resultFile,
                    const fs::path& picture) {
     std::ifstream file(scriptPath);
@@ -357,16 +362,17 @@ int runFlightProbe(const fs::path& dir, const fs::path& scriptPath, const fs::pa
 
     class PictureTaker final : public FrameObserver {
     public:
-        explicit PictureTaker(const fs::path& picture) : picture(picture) {}
-        void beforePresent(const FrameInfo& frame, const Engine&) override {
-            scales.push_back(frame.renderScale);
+        PictureTaker(const fs::path& picture, long frame) : picture(picture), frame(frame) {}
+        void beforePresent(const FrameInfo& info, const Engine&) override {
+            scales.push_back(info.renderScale);
             std::string ignored;
-            if (frame.index == pictureFrame)
+            if (info.index == frame)
                 writeScreenshot(picture, canvasWidth, canvasHeight, ignored);
         }
         const fs::path& picture;
+        const long frame;
         std::vector<int> scales;
-    } taker(picture);
+    } taker(picture, pictureFrameOf(*script));
 
     ScriptedFrameSource source(*script);
     StampingClock clock(source);
@@ -651,7 +657,7 @@ int runFlightBenchmark(const fs::path& scriptPath, const std::optional<fs::path>
         << figures[2].scaleMedian << " % (median), " << figures[2].scaleLow << " to "
         << figures[2].scaleHigh << " %\n";
     for (int v = 1; v < variantCount; ++v) {
-        out << "- picture of frame " << pictureFrame << ", " << variants[v].name
+        out << "- picture of frame " << pictureFrameOf(*script) << ", " << variants[v].name
             << " against 100: ";
         if (differences[v])
             out << "mean error " << fixed(differences[v]->meanError, 2) << " / 255, SSIM "

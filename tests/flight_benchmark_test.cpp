@@ -1,0 +1,134 @@
+// The benchmark's report, from a flight of a few frames: the figures it promises are all there
+// and agree with each other, and the pictures are written. How fast the game is, is the
+// benchmark's own business; nothing here depends on the machine's speed.
+#include "TestSupport.h"
+
+#include <cmath>
+#include <sstream>
+
+using namespace testing_support;
+namespace fs = std::filesystem;
+
+namespace {
+
+// The cells of a table row "| figure | a | b | ... |", without the figure.
+std::vector<std::string> rowCells(const std::string& report, const std::string& figure) {
+    const std::string head = "\n| " + figure + " | ";
+    const std::size_t at = report.find(head);
+    if (at == std::string::npos)
+        return {};
+    const std::size_t from = at + head.size();
+    std::istringstream row(report.substr(from, report.find('\n', from) - from));
+    std::vector<std::string> cells;
+    for (std::string cell; std::getline(row, cell, '|');)
+        cells.push_back(cell.substr(std::min(cell.size(), cell.find_first_not_of(' '))));
+    return cells;
+}
+
+double number(const std::string& cell) {
+    return std::stod(cell);
+}
+
+// How far a printed ratio of two printed figures may be from their own ratio: the rounding of
+// all three.
+double ratioTolerance(const std::string& top, const std::string& bottom) {
+    const auto halfUnit = [](const std::string& cell) {
+        const std::size_t point = cell.find('.');
+        const std::size_t digits = cell.find_first_not_of("0123456789", point + 1) - point - 1;
+        return point == std::string::npos ? 0.5 : 0.5 * std::pow(10.0, -double(digits));
+    };
+    const double ratio = number(top) / number(bottom);
+    return 0.005 + ratio * (halfUnit(top) / number(top) + halfUnit(bottom) / number(bottom));
+}
+
+} // namespace
+
+TEST(FlightBenchmark, ReportsEveryFigureOfAShortFlightAndItsPictures) {
+    TempDir dir;
+    const fs::path script = dir.path() / "short.replay";
+    const fs::path pictures = dir.path() / "pictures";
+    writeFile(script, "30 0.0166667 W\n");
+    fs::create_directories(pictures);
+    const ProcessResult run = runProcess(
+        {replayProgram().string(), "--benchmark", script.string(), "--screenshots",
+         pictures.string()},
+        sourceDir(), "", 400);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string& report = run.out;
+
+    for (const std::string& line : {
+             "\n## Benchmark flight\n\n- script: " + script.string() +
+                 ", 30 frames; window 1600 x 800\n",
+             std::string("- flights: render scale 100, render scale 50, and a target of 60 "
+                         "frames a second with the scale's floor at 25; each in its own "
+                         "process, the three taking turns, 2 rounds, frames pooled\n"),
+             std::string("- start-up: median of 3 runs from process start to the first "
+                         "presented frame; cold = empty Mesa shader cache, warm = the cache "
+                         "filled by an earlier run\n"),
+             std::string("| figure | 100 | 50 | 50 / 100 | target 60 | target / 100 | empty "
+                         "frame |\n| --- | ---: | ---: | ---: | ---: | ---: | ---: |\n"),
+             std::string("\n- target 60: after the first 2 s, "),
+         })
+        EXPECT_NE(report.find(line), std::string::npos) << line << "\nin:\n" << report;
+    EXPECT_NE(run.err.find("benchmark: flight 50, round 2 of 2, 30 frames\n"), std::string::npos)
+        << run.err;
+
+    // Every figure of every flight, its ratio to the full picture's as printed, and the
+    // percentiles in their order.
+    const char* const figures[] = {"frame time, median",
+                                   "frame time, p95",
+                                   "frame time, p99",
+                                   "frame time, max",
+                                   "p99 / median",
+                                   "CPU per frame, update",
+                                   "CPU per frame, draw submission",
+                                   "CPU per frame, whole frame",
+                                   "peak resident memory"};
+    std::vector<double> previous;
+    for (const std::string figure : figures) {
+        const auto cells = rowCells(report, figure);
+        ASSERT_EQ(cells.size(), 6u) << figure << "\n" << report;
+        const double full = number(cells[0]), half = number(cells[1]), target = number(cells[3]);
+        EXPECT_GT(full, 0.0) << figure;
+        EXPECT_NEAR(number(cells[2]), half / full, ratioTolerance(cells[1], cells[0])) << figure;
+        EXPECT_NEAR(number(cells[4]), target / full, ratioTolerance(cells[3], cells[0]))
+            << figure;
+        if (figure.rfind("frame time", 0) == 0) {
+            const std::vector<double> now = {full, half, target};
+            for (std::size_t i = 0; i < previous.size(); ++i)
+                EXPECT_LE(previous[i], now[i]) << figure << " comes before the last one";
+            previous = now;
+        }
+    }
+    const auto median = rowCells(report, "frame time, median"),
+               p99 = rowCells(report, "frame time, p99"),
+               ratio = rowCells(report, "p99 / median");
+    EXPECT_NEAR(number(ratio[0]), number(p99[0]) / number(median[0]), 0.01);
+    const auto memory = rowCells(report, "peak resident memory");
+    EXPECT_GT(number(memory[0]), 30.0);
+    EXPECT_LT(number(memory[0]), 4096.0);
+    for (const char* startup : {"start-up to first frame, cold", "start-up to first frame, warm"})
+        EXPECT_GT(number(rowCells(report, startup)[0]), 0.0) << startup;
+
+    // The same frame drawn at 50 and with the target is close to the full one; a picture that
+    // is black or missing is not.
+    for (const std::string flight : {"50", "target 60"}) {
+        const std::string head = "- picture of frame 29, " + flight + " against 100: mean error ";
+        const std::size_t at = report.find(head);
+        ASSERT_NE(at, std::string::npos) << head << "\n" << report;
+        double meanError = 0, ssim = 0;
+        ASSERT_EQ(std::sscanf(report.c_str() + at + head.size(), "%lf / 255, SSIM %lf", &meanError,
+                              &ssim),
+                  2);
+        EXPECT_LT(meanError, 12.0) << flight;
+        EXPECT_GT(ssim, 0.8) << flight;
+        EXPECT_LT(ssim, 1.0001) << flight;
+    }
+    for (const std::string stem : {"scale-100", "scale-50", "target-60"}) {
+        const fs::path jpeg = pictures / ("flight-" + stem + ".jpg");
+        EXPECT_NE(report.find(": " + jpeg.string() + "\n"), std::string::npos) << stem;
+        const RgbPicture picture = readPicture(jpeg);
+        EXPECT_EQ(picture.width, 1600) << stem;
+        EXPECT_EQ(picture.height, 800) << stem;
+    }
+}
