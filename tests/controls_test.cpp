@@ -106,30 +106,6 @@ TEST(KeyBindings, GoodFilesBindAndBadOnesNameTheirEntry) {
         EXPECT_STRNE(KeyBindings::keyName(action.defaultKey), "?") << action.name;
 }
 
-// The loudness keys: 0 to 100, missing is 100; anything else fails, naming the key.
-TEST(EngineConfig, VolumesFromZeroToHundred) {
-    const std::tuple<const char*, int, int> rows[] = {
-        {"{}", 100, 100},
-        {"{\"musicvolume\": 0, \"effectsvolume\": 100}", 0, 100},
-        {"{\"musicvolume\": 100, \"effectsvolume\": 0}", 100, 0},
-        {"{\"musicvolume\": -1}", -1, -1},
-        {"{\"effectsvolume\": 101}", -1, -1},
-        {"{\"musicvolume\": \"50\"}", -1, -1},
-    };
-    for (const auto& [text, music, effects] : rows) {
-        std::istringstream in(text);
-        std::string errors;
-        const auto config = EngineConfig::parse(in, errors);
-        EXPECT_EQ(config.has_value(), music >= 0) << text;
-        if (config) {
-            EXPECT_EQ(std::pair(config->musicVolume, config->effectsVolume),
-                      std::pair(music, effects));
-        } else { // the key's name, quoted, is in the message
-            EXPECT_NE(errors.find(std::string(text).substr(1, 13)), std::string::npos) << errors;
-        }
-    }
-}
-
 // A keys.js that does not read stops the real game before any window, as a bad config.js does.
 TEST(KeyBindings, ABadFileFailsTheStartNamingTheEntry) {
     TempDir dir;

@@ -20,8 +20,6 @@
 #include <GLFW/glfw3.h>
 #include <glm/gtx/string_cast.hpp>
 
-#include <array>
-#include <climits>
 #include <cmath>
 #include <limits>
 #include <set>
@@ -572,50 +570,40 @@ TEST(GameControls, FilterKeysAnnounceAndSetTheTextureFilters) {
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
-static std::array<int, 6> fieldsOf(const EngineConfig& config) {
-    return {config.width,       config.height,      config.fullscreen,
-            config.refreshRate, config.openglMajor, config.openglMinor};
-}
-
-TEST(EngineConfig, DefaultsCommentsAndConversions) {
-    auto commented = parse("// window\n{ /* wide */ \"width\": 1600, \"height\": 800.9,\n"
-                           "\"fullscreen\": true, \"other\": \"x\" }");
-    ASSERT_TRUE(commented); // a real number is cut toward zero
-    EXPECT_EQ(fieldsOf(*parse("{}")), (std::array{800, 600, 0, 0, 4, 3}));
-    EXPECT_EQ(fieldsOf(*commented), (std::array{1600, 800, 1, 0, 4, 3}));
-    // Each key's value as the game reads it: missing is the default, present but null is 0; a
-    // boolean is 0 or 1; other numbers are kept as they are (the window decides what 2 means).
-    // clang-format off
-    const std::pair<const char*, int> values[] = {{"null", 0}, {"false", 0}, {"true", 1}, {"2", 2},
-        {"-0.9", 0}, {"-7", -7}, {"1.0", 1}, {"2147483647", INT_MAX}, {"-2147483648", INT_MIN}};
-    // clang-format on
-    const char* keys[] = {"width",       "height",      "fullscreen",
-                          "refreshrate", "openglmajor", "openglminor"};
-    for (int k = 0; k < 6; ++k)
-        for (const auto& [value, read] : values) {
-            const auto config = parse("{\"" + std::string(keys[k]) + "\": " + value + "}");
-            ASSERT_TRUE(config) << keys[k] << ": " << value;
-            std::array defaults{800, 600, 0, 0, 4, 3};
-            defaults[static_cast<std::size_t>(k)] = read;
-            EXPECT_EQ(fieldsOf(*config), defaults) << keys[k] << ": " << value;
+// What the game reads from each config.js text of tests/data/config-values.txt (its head says
+// how the rows are written), or the errors it refuses it with.
+TEST(EngineConfig, EachTextReadsAsItsRowSays) {
+    std::istringstream lines(testing_support::readFile(testing_support::sourceDir() /
+                                                       "tests/data/config-values.txt"));
+    int rows = 0;
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t arrow = line.find(" => ");
+        if (line.empty() || line[0] == '#' || arrow == std::string::npos)
+            continue;
+        std::string text = line.substr(0, arrow), expected = line.substr(arrow + 4), errors;
+        for (std::size_t at; (at = text.find("\\n")) != std::string::npos;)
+            text.replace(at, 2, "\n");
+        const auto config = parse(text, &errors);
+        ++rows;
+        if (expected.starts_with("refused ") || expected.starts_with("error ")) {
+            EXPECT_FALSE(config) << line;
+            if (expected.starts_with("error "))
+                EXPECT_EQ(errors, expected.substr(6) + "\n") << line;
+            else
+                EXPECT_NE(errors.find(expected.substr(8)), std::string::npos) << line << errors;
+            continue;
         }
-}
-
-// Nesting deep enough to make the reader throw must still come back as a failure.
-TEST(EngineConfig, RejectsWhatIsNotA32BitInteger) {
-    std::vector<std::pair<std::string, std::string>> rejected = {
-        {"{\"openglmajor\": [4]}", "\"openglmajor\""},
-        {"[1, 2]", "must be a JSON object"},
-        {std::string(5000, '[') + std::string(5000, ']'), ""}};
-    // Numbers past the 32-bit range, however written, never escape as an exception.
-    for (const char* number :
-         {"4294967296", "2147483647.5", "-2147483648.5", "1e300", "-1e300", "9007199254740993"})
-        rejected.emplace_back("{\"height\": " + std::string(number) + "}", "\"height\"");
-    for (const auto& [text, named] : rejected) {
-        std::string errors;
-        EXPECT_FALSE(parse(text, &errors)) << text.substr(0, 40);
-        EXPECT_NE(errors.find(named), std::string::npos) << errors;
+        ASSERT_TRUE(config) << line << ": " << errors;
+        std::ostringstream read;
+        read << config->width << " " << config->height << " " << config->fullscreen << " "
+             << config->refreshRate << " " << config->openglMajor << " " << config->openglMinor
+             << " " << config->musicVolume << " " << config->effectsVolume << " "
+             << config->renderScale << " " << config->targetFps;
+        EXPECT_EQ(read.str(), expected) << line;
     }
+    EXPECT_GT(rows, 80) << "the table read whole";
+    // Nesting deep enough to make the reader throw must still come back as a failure.
+    EXPECT_FALSE(parse(std::string(5000, '[') + std::string(5000, ']')));
 }
 
 // Every name a driver message can carry, core and AMD (whose category is both source and type).
@@ -756,37 +744,6 @@ TEST(CameraProjection, NearFarAndSideLimits) {
              {glm::vec3(-20.1f, 0.0f, -10.0f), false}})
         EXPECT_EQ(visible(point), seen) << glm::to_string(point);
     // clang-format on
-}
-
-// The render scale and the frame-rate target take whole numbers in their ranges and nothing else;
-// a refusal names the key.
-TEST(EngineConfig, RenderScaleAndTargetTakeWholeNumbersInTheirRanges) {
-    const auto defaults = parse("{}");
-    ASSERT_TRUE(defaults);
-    EXPECT_EQ(std::pair(defaults->renderScale, defaults->targetFps), std::pair(100, 0));
-    const std::tuple<const char*, const char*, int> accepted[] = {
-        {"renderscale", "25", 25}, {"renderscale", "100", 100}, {"renderscale", "50.0", 50},
-        {"targetfps", "0", 0},     {"targetfps", "60", 60},     {"targetfps", "1000", 1000}};
-    for (const auto& [key, value, read] : accepted) {
-        const auto config = parse("{\"" + std::string(key) + "\": " + value + "}");
-        ASSERT_TRUE(config) << key << ": " << value;
-        EXPECT_EQ(std::string(key) == "renderscale" ? config->renderScale : config->targetFps, read)
-            << key << ": " << value;
-    }
-    const std::pair<const char*, const char*> refused[] = {
-        {"renderscale", "24"},     {"renderscale", "101"},  {"renderscale", "0"},
-        {"renderscale", "50.5"},   {"renderscale", "true"}, {"renderscale", "null"},
-        {"renderscale", "\"50\""}, {"renderscale", "1e10"}, {"targetfps", "-1"},
-        {"targetfps", "1001"},     {"targetfps", "59.9"},   {"targetfps", "[60]"}};
-    for (const auto& [key, value] : refused) {
-        std::string errors;
-        EXPECT_FALSE(parse("{\"" + std::string(key) + "\": " + value + "}", &errors))
-            << key << ": " << value;
-        const std::string range = std::string(key) == "renderscale" ? "25 to 100" : "0 to 1000";
-        EXPECT_EQ(errors, "* Value of \"" + std::string(key) + "\" must be a whole number from " +
-                              range + "\n")
-            << key << ": " << value;
-    }
 }
 
 // The controller, fed made-up frame times: it steps down while frames overrun the target, comes
