@@ -573,35 +573,28 @@ TEST(GameControls, FilterKeysAnnounceAndSetTheTextureFilters) {
 // What the game reads from each config.js text of tests/data/config-values.txt (its head says
 // how the rows are written), or the errors it refuses it with.
 TEST(EngineConfig, EachTextReadsAsItsRowSays) {
-    std::istringstream lines(testing_support::readFile(testing_support::sourceDir() /
-                                                       "tests/data/config-values.txt"));
-    int rows = 0;
-    for (std::string line; std::getline(lines, line);) {
-        const std::size_t arrow = line.find(" => ");
-        if (line.empty() || line[0] == '#' || arrow == std::string::npos)
-            continue;
-        std::string text = line.substr(0, arrow), expected = line.substr(arrow + 4), errors;
-        for (std::size_t at; (at = text.find("\\n")) != std::string::npos;)
-            text.replace(at, 2, "\n");
+    const auto rows = testing_support::tableRows("config-values.txt");
+    EXPECT_GT(rows.size(), 80u) << "the table read whole";
+    for (const auto& [text, expected] : rows) {
+        SCOPED_TRACE(text);
+        std::string errors;
         const auto config = parse(text, &errors);
-        ++rows;
         if (expected.starts_with("refused ") || expected.starts_with("error ")) {
-            EXPECT_FALSE(config) << line;
+            EXPECT_FALSE(config);
             if (expected.starts_with("error "))
-                EXPECT_EQ(errors, expected.substr(6) + "\n") << line;
+                EXPECT_EQ(errors, expected.substr(6) + "\n");
             else
-                EXPECT_NE(errors.find(expected.substr(8)), std::string::npos) << line << errors;
+                EXPECT_NE(errors.find(expected.substr(8)), std::string::npos) << errors;
             continue;
         }
-        ASSERT_TRUE(config) << line << ": " << errors;
+        ASSERT_TRUE(config) << errors;
         std::ostringstream read;
         read << config->width << " " << config->height << " " << config->fullscreen << " "
              << config->refreshRate << " " << config->openglMajor << " " << config->openglMinor
              << " " << config->musicVolume << " " << config->effectsVolume << " "
              << config->renderScale << " " << config->targetFps;
-        EXPECT_EQ(read.str(), expected) << line;
+        EXPECT_EQ(read.str(), expected);
     }
-    EXPECT_GT(rows, 80) << "the table read whole";
     // Nesting deep enough to make the reader throw must still come back as a failure.
     EXPECT_FALSE(parse(std::string(5000, '[') + std::string(5000, ']')));
 }

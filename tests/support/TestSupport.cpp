@@ -200,6 +200,21 @@ std::string readFile(const fs::path& path) {
     return content.str();
 }
 
+std::vector<std::pair<std::string, std::string>> tableRows(const std::string& name) {
+    std::vector<std::pair<std::string, std::string>> rows;
+    std::istringstream lines(readFile(sourceDir() / "tests/data" / name));
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t arrow = line.find(" => ");
+        if (arrow == std::string::npos)
+            continue;
+        std::string input = line.substr(0, arrow);
+        for (std::size_t at = 0; (at = input.find("\\n", at)) != std::string::npos; ++at)
+            input.replace(at, 2, "\n");
+        rows.emplace_back(input, line.substr(arrow + 4));
+    }
+    return rows;
+}
+
 RgbPicture readPicture(const fs::path& file) {
     RgbPicture picture;
     int channels = 0;

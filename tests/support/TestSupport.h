@@ -70,6 +70,9 @@ private:
 
 void writeFile(const std::filesystem::path& path, const std::string& content);
 std::string readFile(const std::filesystem::path& path);
+// The rows of a table in tests/data/NAME, "INPUT => EXPECTED" lines with \n in INPUT for a line
+// end; other lines (blank, or # comments) are left out, so a row may start with #.
+std::vector<std::pair<std::string, std::string>> tableRows(const std::string& name);
 
 // A picture file decoded to 8-bit RGB, top row first; no pixels when it does not decode.
 struct RgbPicture {
