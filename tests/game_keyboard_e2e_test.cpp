@@ -128,12 +128,10 @@ TEST_F(RunningGame, ReboundKeysPlayAndTheirRecordingReplaysWithoutThem) {
                          fs::is_directory(sourceDir() / "Resources" / "models"),
                      "needs zephrane-replay and the generated Resources/");
     TempDir dir;
-    for (const char* shared : {"config.js", "Shader", "Resources"})
-        fs::create_symlink(sourceDir() / shared, dir.path() / shared);
-    writeFile(dir.path() / "keys.js", "{ \"fire\": \"G\", \"mute\": \"n\" }");
+    const fs::path folder = gameFolder(dir, "game", readFile(sourceDir() / "config.js"));
+    writeFile(folder / "keys.js", "{ \"fire\": \"G\", \"mute\": \"n\" }");
     const fs::path script = dir.path() / "recorded.replay", state = dir.path() / "recorded.json";
-    start({replayProgram().string(), "--record", script.string(), "--state", state.string()},
-          dir.path());
+    start({replayProgram().string(), "--record", script.string(), "--state", state.string()}, folder);
     if (IsSkipped() || HasFatalFailure())
         return;
     keys("key", "m");

@@ -27,11 +27,7 @@
 
 namespace {
 
-struct HeldKeys final : KeyboardState {
-    HeldKeys(std::set<int> held = {}) : keys(std::move(held)) {}
-    std::set<int> keys;
-    bool isDown(int glfwKey) const override { return keys.count(glfwKey) > 0; }
-};
+using testing_support::HeldKeys;
 
 struct RecordingGame final : GameBase {
     void onAction(InputAction action, float deltaTime) override {

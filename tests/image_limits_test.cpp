@@ -328,8 +328,8 @@ TEST(FormatLimits, EachWalkAtItsLimitsFromBothSides) {
         EXPECT_EQ(sizing ? check.sizeKnown : check.decodable, sized || verdict == "passes")
             << line << " (" << check.reason << ")";
         if (verdict.starts_with("sized:")) {
-            EXPECT_EQ(verdict.substr(6), std::to_string(check.width) + "x" +
-                                             std::to_string(check.height))
+            EXPECT_EQ(verdict.substr(6),
+                      std::to_string(check.width) + "x" + std::to_string(check.height))
                 << line;
         }
         ++rows;

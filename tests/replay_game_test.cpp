@@ -58,16 +58,6 @@ protected:
     return looksLikeReference(readPicture(screenshot), "replay/" + name, 8, 0.005);
 }
 
-// A folder of the game's own, with the repository's shaders and data and `config` as config.js.
-fs::path gameFolder(const TempDir& dir, const std::string& name, const std::string& config) {
-    const fs::path folder = dir.path() / name;
-    fs::create_directories(folder);
-    for (const char* linked : {"Shader", "Resources"})
-        fs::create_directory_symlink(sourceDir() / linked, folder / linked);
-    writeFile(folder / "config.js", config);
-    return folder;
-}
-
 // Two pictures of one size, averaged down by 8: the mean difference of a channel (of 255) and
 // the share of pixels with a channel more than 24 apart.
 std::pair<double, double> farApart(const RgbPicture& a, const RgbPicture& b) {

@@ -200,6 +200,15 @@ std::string readFile(const fs::path& path) {
     return content.str();
 }
 
+fs::path gameFolder(const TempDir& dir, const std::string& name, const std::string& config) {
+    const fs::path folder = dir.path() / name;
+    fs::create_directories(folder);
+    for (const char* linked : {"Shader", "Resources"})
+        fs::create_directory_symlink(sourceDir() / linked, folder / linked);
+    writeFile(folder / "config.js", config);
+    return folder;
+}
+
 std::vector<std::pair<std::string, std::string>> tableRows(const std::string& name) {
     std::vector<std::pair<std::string, std::string>> rows;
     std::istringstream lines(readFile(sourceDir() / "tests/data" / name));
