@@ -595,29 +595,17 @@ TEST(EngineConfig, EachTextReadsAsItsRowSays) {
     EXPECT_FALSE(parse(std::string(5000, '[') + std::string(5000, ']')));
 }
 
-// Every name a driver message can carry, core and AMD (whose category is both source and type).
+// Every name a driver message can carry, core and AMD (tests/data/debug-output-names.txt).
 TEST(DebugOutput, EverySourceTypeAndSeverityIsNamed) {
-    using Row = std::tuple<GLenum, GLenum, GLenum, std::string>;
-    // clang-format off
-    for (const auto& [source, type, severity, names] : {
-        Row{GL_DEBUG_SOURCE_API, GL_DEBUG_TYPE_ERROR, GL_DEBUG_SEVERITY_HIGH, "API, Type = Error, Severity = High"},
-        Row{GL_DEBUG_SOURCE_WINDOW_SYSTEM, GL_DEBUG_TYPE_DEPRECATED_BEHAVIOR, GL_DEBUG_SEVERITY_MEDIUM, "Window System, Type = Deprecated Behavior, Severity = Medium"},
-        Row{GL_DEBUG_SOURCE_SHADER_COMPILER, GL_DEBUG_TYPE_UNDEFINED_BEHAVIOR, GL_DEBUG_SEVERITY_LOW, "Shader Compiler, Type = Undefined Behavior, Severity = Low"},
-        Row{GL_DEBUG_SOURCE_THIRD_PARTY, GL_DEBUG_TYPE_PORTABILITY, GL_DEBUG_SEVERITY_NOTIFICATION, "Third Party, Type = Portability, Severity = Unknown"},
-        Row{GL_DEBUG_SOURCE_APPLICATION, GL_DEBUG_TYPE_PERFORMANCE, 0x9147, "Application, Type = Performance, Severity = Medium"},
-        Row{GL_DEBUG_SOURCE_OTHER, GL_DEBUG_TYPE_OTHER, 0x9148, "Other, Type = Other, Severity = Low"},
-        Row{0, 0, 0, "Unknown, Type = Unknown, Severity = Unknown"},
-        Row{0x9149, 0x9149, 0x9146, "API, Type = Unknown, Severity = High"},
-        Row{0x914A, 0x914A, 0, "Window System, Type = Unknown, Severity = Unknown"},
-        Row{0x914B, 0x914B, 0, "Unknown, Type = Deprecated Behavior, Severity = Unknown"},
-        Row{0x914C, 0x914C, 0, "Unknown, Type = Undefined Behavior, Severity = Unknown"},
-        Row{0x914D, 0x914D, 0, "Unknown, Type = Performance, Severity = Unknown"},
-        Row{0x914E, 0x914E, 0, "Shader Compiler, Type = Unknown, Severity = Unknown"},
-        Row{0x914F, 0x914F, 0, "Application, Type = Unknown, Severity = Unknown"},
-        Row{0x9150, 0x9150, 0, "Other, Type = Other, Severity = Unknown"}})
+    const auto rows = testing_support::tableRows("debug-output-names.txt");
+    EXPECT_GT(rows.size(), 14u) << "the table read whole";
+    for (const auto& [numbers, names] : rows) {
+        std::istringstream in(numbers);
+        GLenum source = 0, type = 0, severity = 0;
+        in >> std::hex >> source >> type >> severity;
         EXPECT_EQ(formatDebugOutput(source, type, 4294967295u, severity, "m"),
                   "OpenGL Error: m [Source = " + names + ", ID = 4294967295]");
-    // clang-format on
+    }
 }
 
 // Each option alone answers on standard output with status 0 before any window opens; with a

@@ -216,10 +216,10 @@ std::vector<std::pair<std::string, std::string>> tableRows(const std::string& na
         const std::size_t arrow = line.find(" => ");
         if (arrow == std::string::npos)
             continue;
-        std::string input = line.substr(0, arrow);
-        for (std::size_t at = 0; (at = input.find("\\n", at)) != std::string::npos; ++at)
-            input.replace(at, 2, "\n");
-        rows.emplace_back(input, line.substr(arrow + 4));
+        rows.emplace_back(line.substr(0, arrow), line.substr(arrow + 4));
+        for (std::string* side : {&rows.back().first, &rows.back().second})
+            for (std::size_t at = 0; (at = side->find("\\n", at)) != std::string::npos; ++at)
+                side->replace(at, 2, "\n");
     }
     return rows;
 }

@@ -84,8 +84,8 @@ void writeFile(const std::filesystem::path& path, const std::string& content);
 std::filesystem::path gameFolder(const TempDir& dir, const std::string& name,
                                  const std::string& config);
 std::string readFile(const std::filesystem::path& path);
-// The rows of a table in tests/data/NAME, "INPUT => EXPECTED" lines with \n in INPUT for a line
-// end; other lines (blank, or # comments) are left out, so a row may start with #.
+// The rows of a table in tests/data/NAME, "INPUT => EXPECTED" lines with \n for a line end;
+// other lines (blank, or # comments) are left out, so a row may start with #.
 std::vector<std::pair<std::string, std::string>> tableRows(const std::string& name);
 
 // A picture file decoded to 8-bit RGB, top row first; no pixels when it does not decode.
