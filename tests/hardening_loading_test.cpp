@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <iterator>
+#include <map>
 #include <optional>
 #include <set>
 #include <sstream>
@@ -326,45 +327,35 @@ TEST_F(TextureLoad, MissingAndHugePicturesGiveNoTextureAndALine) {
 // the file holds, whatever the header says; the upload gives each listed level, in the file's
 // format, and no other. A file the reader refuses gives no texture.
 TEST_F(TextureLoad, DdsGivesTheLevelsTheFileHoldsAndNothingBeyondIt) {
-    const std::vector<std::size_t> dxt5Chain256{65536, 16384, 4096, 1024, 256, 64, 16, 16, 16, 16};
-    constexpr std::uint32_t huge[] = {0xFFFFFFFFu, 0x7FFFFFFDu};
-    constexpr GLint s3tc1 = GL_COMPRESSED_RGBA_S3TC_DXT1_EXT,
-                    s3tc3 = GL_COMPRESSED_RGBA_S3TC_DXT3_EXT,
-                    s3tc5 = GL_COMPRESSED_RGBA_S3TC_DXT5_EXT;
-    const struct {
+    const std::map<std::string, GLint> formats = {{"DXT1", GL_COMPRESSED_RGBA_S3TC_DXT1_EXT},
+                                                  {"DXT3", GL_COMPRESSED_RGBA_S3TC_DXT3_EXT},
+                                                  {"DXT5", GL_COMPRESSED_RGBA_S3TC_DXT5_EXT}};
+    struct Case {
         std::string bytes;
         GLint format; // 0: refused
         std::vector<std::size_t> levels;
-    } cases[] = {
-        // A full chain down to 1 x 1; partial blocks round up to whole 16-byte blocks.
-        {ddsFile(dxt5, 256, 256, 65536, 10, 2 * 65536), s3tc5, dxt5Chain256},
-        // A short file keeps the levels it holds whole; level 0 cut short leaves none.
-        {ddsFile(dxt5, 256, 256, 65536, 10, 65536 + 16384 + 100), s3tc5, {65536, 16384}},
-        {ddsFile(dxt1, 256, 256, 32768, 1, 100), s3tc1, {}},
-        {ddsFile(dxt1, 8, 8, 32, 1, 24), s3tc1, {}}, // a block short
-        // DXT1 blocks are 8 bytes, DXT3 16; partial blocks round up.
-        {ddsFile(dxt1, 5, 3, 16, 1, 16), s3tc1, {16}},
-        {ddsFile(dxt1, 8, 8, 32, 2, 64), s3tc1, {32, 8}},
-        {ddsFile(dxt3, 8, 8, 64, 1, 64), s3tc3, {64}},
-        // One level takes exactly the linear size, a chain twice that, whatever else follows.
-        {ddsFile(dxt5, 16, 16, 256, 1, 1000), s3tc5, {256}},
-        {ddsFile(dxt5, 16, 16, 256, 2, 1000), s3tc5, {256, 64}},
-        // No levels to upload, yet a valid file; huge header values never reach beyond it.
-        {ddsFile(dxt5, 0, 0, 256, 3, 512), s3tc5, {}},
-        {ddsFile(dxt5, 16, 16, 256, 0, 256), s3tc5, {}}, // a count of 0: a name, no image
-        {ddsFile(dxt5, 8, 8, 64, 1, 0), s3tc5, {}},      // the header alone
-        {ddsFile(dxt5, huge[0], huge[0], huge[0], huge[0], 4096), s3tc5, {}},
-        {ddsFile(dxt5, huge[1], huge[1], huge[1], huge[1], 4096), s3tc5, {}},
-        // Unknown formats and incomplete headers are refused.
-        {ddsFile(dxt2, 8, 8, 64, 1, 64), 0, {}},
-        {ddsFile(dxt1 - (1 << 24), 8, 8, 64, 1, 64), 0, {}}, // DXT0, DXT4 and DXT6, beside ours
-        {ddsFile(dxt5 - (1 << 24), 8, 8, 64, 1, 64), 0, {}},
-        {ddsFile(dxt5 + (1 << 24), 8, 8, 64, 1, 64), 0, {}},
-        {ddsFile(dxt5, 8, 8, 64, 1, 0).substr(0, 127), 0, {}},
-        {"DDS |", 0, {}},
-        {"", 0, {}},
     };
-    for (std::size_t row = 0; row < std::size(cases); ++row) {
+    std::vector<Case> cases;
+    for (const auto& [header, expected] : tableRows("dds-levels.txt")) {
+        std::istringstream fields(header), upload(expected);
+        std::string fourCc, format;
+        std::uint32_t width, height, linearSize, levelCount;
+        std::size_t dataBytes, level;
+        fields >> fourCc >> width >> height >> linearSize >> levelCount >> dataBytes;
+        Case c{ddsFile(0, width, height, linearSize, levelCount, dataBytes), 0, {}};
+        c.bytes.replace(84, 4, fourCc);
+        upload >> format;
+        c.format = formats.contains(format) ? formats.at(format) : 0;
+        while (upload >> level)
+            c.levels.push_back(level);
+        cases.push_back(c);
+    }
+    EXPECT_GT(cases.size(), 17u) << "the table read whole";
+    // Incomplete headers are refused.
+    for (std::string bytes : {ddsFile(dxt5, 8, 8, 64, 1, 0).substr(0, 127), std::string("DDS |"),
+                              std::string()})
+        cases.push_back({bytes, 0, {}});
+    for (std::size_t row = 0; row < cases.size(); ++row) {
         const auto& c = cases[row];
         SCOPED_TRACE("row " + std::to_string(row));
         DdsImage image;
