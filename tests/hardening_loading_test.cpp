@@ -53,44 +53,6 @@ std::string tga(std::uint8_t imageType, int width, int height, int bitsPerPixel,
            std::string(pixels.begin(), pixels.end());
 }
 
-void put32(std::string& bytes, std::size_t at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i)
-        bytes[at + i] = static_cast<char>(value >> (8 * i));
-}
-
-// A 24-bit BMP, rows given top to bottom (the file stores them bottom up, padded to 4 bytes).
-std::string bmp24(int width, int height, const Bytes& bgrRows) {
-    const int rowBytes = (width * 3 + 3) / 4 * 4;
-    std::string pixels;
-    for (int row = height - 1; row >= 0; --row) {
-        std::string line(bgrRows.begin() + row * width * 3,
-                         bgrRows.begin() + (row + 1) * width * 3);
-        line.resize(static_cast<std::size_t>(rowBytes), '\0');
-        pixels += line;
-    }
-    std::string bytes(54, '\0');
-    bytes[0] = 'B';
-    bytes[1] = 'M';
-    put32(bytes, 2, static_cast<std::uint32_t>(54 + pixels.size()));
-    put32(bytes, 10, 54);
-    put32(bytes, 14, 40);
-    put32(bytes, 18, static_cast<std::uint32_t>(width));
-    put32(bytes, 22, static_cast<std::uint32_t>(height));
-    bytes[26] = 1;
-    bytes[28] = 24;
-    put32(bytes, 34, static_cast<std::uint32_t>(pixels.size()));
-    return bytes + pixels;
-}
-
-// A PNG that ends after its IHDR chunk's width and height.
-std::string pngHead(std::uint32_t width, std::uint32_t height) {
-    std::string bytes("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16);
-    for (std::uint32_t value : {width, height})
-        for (int shift = 24; shift >= 0; shift -= 8)
-            bytes += static_cast<char>(value >> shift);
-    return bytes;
-}
-
 ImageCheck examine(const std::string& fileName, const std::string& bytes) {
     return ImageCheck::examine(fileName, reinterpret_cast<const std::uint8_t*>(bytes.data()),
                                bytes.size());
@@ -297,7 +259,13 @@ TEST_F(TextureLoad, DecodedFormatsACoreContextRefusesArriveAsRgba) {
         << "map entries are stored blue, green, red";
     EXPECT_EQ(loadAsRgba("true.tga", tga(2, 1, 2, 32, {1, 2, 3, 4, 50, 60, 70, 80}), 1, 2),
               (Bytes{3, 2, 1, 4, 70, 60, 50, 80}));
-    EXPECT_EQ(loadAsRgba("odd.bmp", bmp24(3, 1, {255, 0, 0, 0, 255, 0, 0, 0, 255}), 3, 1),
+    // A 24-bit BMP of 3 x 1 pixels (its row padded to 12 bytes): size, pixel offset, info header.
+    const std::string oddBmp = "BM" + littleEndian(66, 4) + littleEndian(0, 4) +
+                               littleEndian(54, 4) + littleEndian(40, 4) + littleEndian(3, 4) +
+                               littleEndian(1, 4) + littleEndian(1, 2) + littleEndian(24, 2) +
+                               std::string(24, '\0') +
+                               std::string("\xff\0\0\0\xff\0\0\0\xff\0\0\0", 12);
+    EXPECT_EQ(loadAsRgba("odd.bmp", oddBmp, 3, 1),
               (Bytes{0, 0, 255, 255, 0, 255, 0, 255, 255, 0, 0, 255}));
 }
 
@@ -309,7 +277,8 @@ TEST_F(TextureLoad, MissingAndHugePicturesGiveNoTextureAndALine) {
     ASSERT_NE(std::freopen("/dev/null", "r", stdin), nullptr); // the key wait must not block
     const std::string missing = " could not be opened. Are you in the right directory ? Don't "
                                 "forget to read the FAQ !\n";
-    writeTexture("huge.png", pngHead(100000, 100000));
+    writeTexture("huge.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16) +
+                                 bigEndian(100000, 4) + bigEndian(100000, 4));
     // Run-length data that DevIL would expand row after row over 3 gigapixels.
     writeTexture("huge.tga", tga(10, 65532, 49147, 8, {0x83, 10, 0x03, 1, 2, 3, 4}));
     // clang-format off
@@ -352,8 +321,8 @@ TEST_F(TextureLoad, DdsGivesTheLevelsTheFileHoldsAndNothingBeyondIt) {
     }
     EXPECT_GT(cases.size(), 17u) << "the table read whole";
     // Incomplete headers are refused.
-    for (std::string bytes : {ddsFile(dxt5, 8, 8, 64, 1, 0).substr(0, 127), std::string("DDS |"),
-                              std::string()})
+    for (std::string bytes :
+         {ddsFile(dxt5, 8, 8, 64, 1, 0).substr(0, 127), std::string("DDS |"), std::string()})
         cases.push_back({bytes, 0, {}});
     for (std::size_t row = 0; row < cases.size(); ++row) {
         const auto& c = cases[row];
