@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <sstream>
 
 using namespace testing_support;
@@ -194,25 +195,12 @@ TEST(ScriptedFrameSource, GivesEachFrameItsTimeAndKeysThenEsc) {
 TEST_F(ReplayGame, RefusesBadScriptsAndOptionsBeforeTheGameStarts) {
     writeFile(dir.path() / "bad.replay", "10 0.05 W\n5 0.05 Q\n");
     writeFile(dir.path() / "good.replay", "10 0.05 W\n");
-    const std::pair<std::vector<std::string>, std::string> cases[] = {
-        {{"bad.replay"}, "zephrane-replay: bad.replay: line 2: unknown key \"Q\"\n"},
-        {{"missing.replay"}, "zephrane-replay: cannot open missing.replay\n"},
-        {{"good.replay", "--screenshots", "good.replay/shots"},
-         "zephrane-replay: cannot create the screenshot directory good.replay/shots\n"},
-        {{"good.replay", "--state", "no/such/dir/state.json"},
-         "zephrane-replay: cannot write no/such/dir/state.json\n"},
-        {{"--record", "x.replay", "--fast"}, "zephrane-replay: --record takes only --state"},
-        {{}, "zephrane-replay: give a script, --record FILE or --benchmark"},
-        {{"good.replay", "--memory-log"}, "zephrane-replay: --memory-log needs a file name\n"},
-        {{"good.replay", "--memory-log", "no/such/dir/memory.log"},
-         "zephrane-replay: cannot write no/such/dir/memory.log\n"},
-        {{"--benchmark", "--memory-log", "memory.log"},
-         "zephrane-replay: --benchmark takes only a script and --screenshots\n"},
-        {{"--benchmark", "good.replay", "--screenshots", "no/such/dir"},
-         "zephrane-replay: no/such/dir is not a directory\n"},
-    };
-    for (auto [args, message] : cases) {
-        args.insert(args.begin(), replayProgram().string());
+    const auto rows = tableRows("replay-refusals.txt");
+    EXPECT_GT(rows.size(), 9u) << "the table read whole";
+    for (const auto& [arguments, message] : rows) {
+        std::istringstream words(arguments == "none" ? "" : arguments);
+        std::vector<std::string> args{replayProgram().string()};
+        args.insert(args.end(), std::istream_iterator<std::string>(words), {});
         const ProcessResult result = runProcess(args, dir.path(), "", 60);
         EXPECT_EQ(result.exitCode, 2) << message;
         EXPECT_EQ(result.err.rfind(message, 0), 0u) << result.err;
