@@ -480,40 +480,23 @@ constexpr std::size_t ddsHeaderBytes = 128;
 TEST(TextureFormats, DevilDdsKindsAreDrawnAndOneByteShortIsRefused) {
     const TexturePreview quad;
     ZEPHRANE_REQUIRE(fs::exists(quad.program), "needs the preview tool");
-    // The DDS files DevIL decodes, their pixels or blocks replaced by one that holds a known
-    // colour in the file's layout (the headers say which; 565 and 555 round 204, 102, 51).
-    const std::string colour565("\x26\xcb", 2),
-        flat565Block = colour565 + colour565 + std::string(4, '\0');
-    const struct {
-        const char* kind;
-        std::string pixel; // a pixel, or a compressed block
-        Bytes colour;
-    } dds[] = {
-        {"rgb24_chain", "\x33\x66\xcc", {204, 102, 51}},
-        {"rgba32", "\x33\x66\xcc\xff", {204, 102, 51}},
-        {"odd_flags", std::string("\x33\x66\xcc\x00", 4), {204, 102, 51}},
-        {"bgr565", colour565, {206, 101, 49}},
-        {"bgr555", "\x86\x65", {206, 99, 49}},
-        {"luminance", "\x8c", {140, 140, 140}},
-        {"luminance_alpha", "\x8c\xff", {140, 140, 140}},
-        {"alpha", "\x8c", {0, 0, 0}}, // no colour to show: black, as a quad without texture
-        // Both end colours alike, every index 0; DXT3 and DXT5 put 8 bytes of alpha first. ATI2's
-        // first block is green, its second red, and blue the rest of a unit normal.
-        // clang-format off
-        {"dxt1_chain", flat565Block, {206, 101, 49}},
-        {"dxt3", std::string(8, '\xff') + flat565Block, {206, 101, 49}},
-        {"dxt5_chain", std::string("\xff\xff\0\0\0\0\0\0", 8) + flat565Block, {206, 101, 49}},
-        {"ati1_chain", std::string(2, '\x8c') + std::string(6, '\0'), {140, 140, 140}},
-        {"ati2_chain", std::string("\x8c\x8c\0\0\0\0\0\0\x33\x33\0\0\0\0\0\0", 16), {51, 140, 229}},
-        // clang-format on
-    };
-    for (const auto& [kind, pixel, colour] : dds) {
-        std::string bytes = readFile(sourceDir() / "tests/fuzz/corpus/image" /
-                                     ("dds_lower_case_" + std::string(kind)))
-                                .substr(1);
+    const auto rows = tableRows("dds-kinds.txt");
+    EXPECT_GT(rows.size(), 12u) << "the table read whole";
+    for (const auto& [kind, written] : rows) {
+        std::istringstream fields(written);
+        std::string hex, pixel;
+        int red = 0, green = 0, blue = 0;
+        fields >> hex >> red >> green >> blue;
+        const Bytes colour{Bytes::value_type(red), Bytes::value_type(green),
+                           Bytes::value_type(blue)};
+        for (std::size_t at = 0; at + 1 < hex.size(); at += 2)
+            pixel += static_cast<char>(std::stoi(hex.substr(at, 2), nullptr, 16));
+        std::string bytes =
+            readFile(sourceDir() / "tests/fuzz/corpus/image" / ("dds_lower_case_" + kind))
+                .substr(1);
         for (std::size_t at = ddsHeaderBytes; at < bytes.size(); ++at)
             bytes[at] = pixel[(at - ddsHeaderBytes) % pixel.size()];
-        const std::string name = std::string(kind) + ".dds";
+        const std::string name = kind + ".dds";
         SCOPED_TRACE(name);
         const std::vector<double> expected = drawnAs(quad, colour);
         const ProcessResult drawn = quad.draw(name, bytes);
