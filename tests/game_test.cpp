@@ -635,29 +635,19 @@ TEST(CommandLine, EveryOptionAloneAndWithASecondArgument) {
     }
 }
 
-// The picture's shape inside any window: bars at the sides of a wider window, above and below in
-// a taller one, none at the exact shape; sizes whose products pass 32 bits; a minimised window.
+// The picture's shape inside any window (tests/data/letterbox.txt).
 TEST(WindowFit, LetterboxForWiderTallerExactAndEmptyWindows) {
-    struct Row {
-        int width, height, aspectWidth, aspectHeight;
-        Letterbox box;
-    };
-    const Row rows[] = {
-        {800, 600, 800, 600, {0, 0, 800, 600}},
-        {1001, 600, 800, 600, {100, 0, 800, 600}},
-        {800, 1001, 800, 600, {0, 200, 800, 600}},
-        {801, 601, 800, 600, {0, 0, 801, 601}},
-        {60000, 50000, 50000, 40000, {0, 1000, 60000, 48000}},
-        {50000, 60000, 40000, 50000, {1000, 0, 48000, 60000}},
-        {0, 600, 800, 600, {}},
-        {800, 0, 800, 600, {}},
-        {-1, 600, 800, 600, {}},
-    };
-    for (const Row& row : rows) {
-        const Letterbox box =
-            fitLetterbox(row.width, row.height, row.aspectWidth, row.aspectHeight);
-        EXPECT_TRUE(box == row.box) << row.width << "x" << row.height << ": " << box.x << " "
-                                    << box.y << " " << box.width << " " << box.height;
+    const auto rows = testing_support::tableRows("letterbox.txt");
+    EXPECT_GT(rows.size(), 8u) << "the table read whole";
+    for (const auto& [window, expected] : rows) {
+        std::istringstream sizes(window);
+        int width = 0, height = 0, aspectWidth = 0, aspectHeight = 0;
+        sizes >> width >> height >> aspectWidth >> aspectHeight;
+        const Letterbox box = fitLetterbox(width, height, aspectWidth, aspectHeight);
+        EXPECT_EQ(std::to_string(box.x) + " " + std::to_string(box.y) + " " +
+                      std::to_string(box.width) + " " + std::to_string(box.height),
+                  expected)
+            << window;
     }
 }
 
