@@ -131,7 +131,8 @@ TEST_F(RunningGame, ReboundKeysPlayAndTheirRecordingReplaysWithoutThem) {
     const fs::path folder = gameFolder(dir, "game", readFile(sourceDir() / "config.js"));
     writeFile(folder / "keys.js", "{ \"fire\": \"G\", \"mute\": \"n\" }");
     const fs::path script = dir.path() / "recorded.replay", state = dir.path() / "recorded.json";
-    start({replayProgram().string(), "--record", script.string(), "--state", state.string()}, folder);
+    start({replayProgram().string(), "--record", script.string(), "--state", state.string()},
+          folder);
     if (IsSkipped() || HasFatalFailure())
         return;
     keys("key", "m");
