@@ -24,12 +24,6 @@ std::optional<KeyBindings> bindingsOf(const std::string& text, std::string& erro
     return KeyBindings::parse(in, error);
 }
 
-// A keyboard holding exactly the given keys.
-struct HeldKeys final : KeyboardState {
-    std::set<int> held;
-    bool isDown(int key) const override { return held.contains(key); }
-};
-
 // A sound engine that keeps what the game asked of its loudness.
 struct LoudnessLog final : SoundEngine {
     void play2D(const std::string&, bool) override {}
@@ -52,44 +46,22 @@ struct MuteThenQuit final : FrameClock, KeyboardState {
 
 } // namespace
 
-// Good files: an action's keys replace its default, others keep theirs. Bad files: each names the
-// entry that is wrong, in one line; an empty file does not read, as an empty config.js does not.
+// Good files bind and bad ones name their entry in one line (tests/data/key-bindings.txt).
 TEST(KeyBindings, GoodFilesBindAndBadOnesNameTheirEntry) {
-    struct Row {
-        const char* file;
-        const char* error; // empty for a good file
-    };
-    const Row rows[] = {
-        {"{}", ""},
-        {"// mine\n{ \"fire\": \"g\", /* both */ \"pitchup\": [\"DOWN\", \"kp5\"] }", ""},
-        {"{\"speedup\": \"S\", \"slowdown\": \"W\"}", ""}, // swapped keys
-        {"{\"fire\": []}", "* \"fire\": no key\n"},
-        {"{\"shoot\": \"G\"}", "* unknown action \"shoot\"\n"},
-        {"{\"fire\": \"SPCE\"}", "* \"fire\": unknown key \"SPCE\"\n"},
-        {"{\"fire\": [\"G\", 7]}", "* \"fire\": unknown key \"7\"\n"},
-        {"{\"fire\": 7}", "* \"fire\": give a key name or a list of key names\n"},
-        {"{\"fire\": \"W\"}", "* key W is bound to both \"speedup\" and \"fire\"\n"},
-        {"{\"speedup\": \"SPACE\"}", "* key SPACE is bound to both \"speedup\" and \"fire\"\n"},
-        {"{\"mute\": \"G\", \"fire\": \"G\"}", "* key G is bound to both \"fire\" and \"mute\"\n"},
-        {"[\"fire\"]", "* The key bindings must be a JSON object\n"},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.file);
-        std::string error;
-        const auto bindings = bindingsOf(row.file, error);
-        EXPECT_EQ(bindings.has_value(), *row.error == '\0');
-        if (!bindings) {
-            EXPECT_EQ(error, row.error);
+    const auto rows = tableRows("key-bindings.txt");
+    EXPECT_GT(rows.size(), 12u) << "the table read whole";
+    std::string error;
+    for (const auto& [file, expected] : rows) {
+        SCOPED_TRACE(file);
+        EXPECT_EQ(bindingsOf(file, error).has_value(), expected == "bound");
+        if (expected != "bound") { // the JSON reader's own words go on past their first line
+            EXPECT_TRUE(expected.starts_with("* Line ") ? error.starts_with(expected)
+                                                        : error == expected + "\n")
+                << error;
         }
     }
-    std::string error;
-    for (const char* unreadable : {"", "{\"fire\": "}) {
-        EXPECT_FALSE(bindingsOf(unreadable, error));
-        EXPECT_EQ(error.rfind("* Line 1, Column ", 0), 0u) << error;
-    }
-
     // The game asks by action: fire is down only through G now, SPACE alone does nothing.
-    const auto bindings = bindingsOf(rows[1].file, error);
+    const auto bindings = bindingsOf(rows[1].first, error);
     ASSERT_TRUE(bindings);
     HeldKeys keyboard;
     const BoundKeyboard bound(keyboard, *bindings);
@@ -104,30 +76,6 @@ TEST(KeyBindings, GoodFilesBindAndBadOnesNameTheirEntry) {
         EXPECT_STREQ(KeyBindings::keyName(KeyBindings::keyCode(name).value_or(0)), name);
     for (const auto& action : KeyBindings::actions())
         EXPECT_STRNE(KeyBindings::keyName(action.defaultKey), "?") << action.name;
-}
-
-// The loudness keys: 0 to 100, missing is 100; anything else fails, naming the key.
-TEST(EngineConfig, VolumesFromZeroToHundred) {
-    const std::tuple<const char*, int, int> rows[] = {
-        {"{}", 100, 100},
-        {"{\"musicvolume\": 0, \"effectsvolume\": 100}", 0, 100},
-        {"{\"musicvolume\": 100, \"effectsvolume\": 0}", 100, 0},
-        {"{\"musicvolume\": -1}", -1, -1},
-        {"{\"effectsvolume\": 101}", -1, -1},
-        {"{\"musicvolume\": \"50\"}", -1, -1},
-    };
-    for (const auto& [text, music, effects] : rows) {
-        std::istringstream in(text);
-        std::string errors;
-        const auto config = EngineConfig::parse(in, errors);
-        EXPECT_EQ(config.has_value(), music >= 0) << text;
-        if (config) {
-            EXPECT_EQ(std::pair(config->musicVolume, config->effectsVolume),
-                      std::pair(music, effects));
-        } else { // the key's name, quoted, is in the message
-            EXPECT_NE(errors.find(std::string(text).substr(1, 13)), std::string::npos) << errors;
-        }
-    }
 }
 
 // A keys.js that does not read stops the real game before any window, as a bad config.js does.
@@ -150,11 +98,9 @@ TEST(SoundSettings, ReachTheGamesSoundEngine) {
                          std::filesystem::is_directory(sourceDir() / "Resources" / "models"),
                      "needs a display and the generated Resources/");
     TempDir dir;
-    for (const char* shared : {"Shader", "Resources"})
-        std::filesystem::create_symlink(sourceDir() / shared, dir.path() / shared);
-    writeFile(dir.path() / "config.js",
-              "{\"width\": 1600, \"height\": 800, \"musicvolume\": 0, \"effectsvolume\": 100}");
-    ScopedWorkingDirectory inDir(dir.path());
+    ScopedWorkingDirectory inDir(gameFolder(
+        dir, "game",
+        "{\"width\": 1600, \"height\": 800, \"musicvolume\": 0, \"effectsvolume\": 100}"));
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     auto* game = new Zephrane(); // lives until the process ends, as in the game
     LoudnessLog sound;

@@ -69,13 +69,11 @@ TEST(WindowFit, ThePictureKeepsItsShapeAtAnySizeAndOnlyWhenAsked) {
     Display* display = XOpenDisplay(nullptr);
     ASSERT_NE(display, nullptr);
     TempDir dir;
-    for (const char* data : {"Shader", "Resources"})
-        fs::create_directory_symlink(sourceDir() / data, dir.path() / data);
-
     for (const bool fit : {true, false}) {
-        writeFile(dir.path() / "config.js", std::string(R"({"width": 1600, "height": 800)") +
-                                                (fit ? R"(, "fitwindow": 1})" : "}"));
-        ChildProcess game({(binaryDir() / "zephrane").string()}, dir.path(),
+        const fs::path folder = gameFolder(dir, fit ? "fit" : "stretch",
+                                           std::string(R"({"width": 1600, "height": 800)") +
+                                               (fit ? R"(, "fitwindow": 1})" : "}"));
+        ChildProcess game({(binaryDir() / "zephrane").string()}, folder,
                           {{"SDL_AUDIODRIVER", "dummy"}});
         ASSERT_TRUE(game.waitForOutput("Successfully initialized Engine\n", 120)) << game.output();
         const std::string window = shellOutput("xdotool search --sync --all --pid " +

@@ -20,20 +20,15 @@
 #include <GLFW/glfw3.h>
 #include <glm/gtx/string_cast.hpp>
 
-#include <array>
-#include <climits>
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <set>
 #include <tuple>
 
 namespace {
 
-struct HeldKeys final : KeyboardState {
-    HeldKeys(std::set<int> held = {}) : keys(std::move(held)) {}
-    std::set<int> keys;
-    bool isDown(int glfwKey) const override { return keys.count(glfwKey) > 0; }
-};
+using testing_support::HeldKeys;
 
 struct RecordingGame final : GameBase {
     void onAction(InputAction action, float deltaTime) override {
@@ -572,137 +567,87 @@ TEST(GameControls, FilterKeysAnnounceAndSetTheTextureFilters) {
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
-static std::array<int, 6> fieldsOf(const EngineConfig& config) {
-    return {config.width,       config.height,      config.fullscreen,
-            config.refreshRate, config.openglMajor, config.openglMinor};
-}
-
-TEST(EngineConfig, DefaultsCommentsAndConversions) {
-    auto commented = parse("// window\n{ /* wide */ \"width\": 1600, \"height\": 800.9,\n"
-                           "\"fullscreen\": true, \"other\": \"x\" }");
-    ASSERT_TRUE(commented); // a real number is cut toward zero
-    EXPECT_EQ(fieldsOf(*parse("{}")), (std::array{800, 600, 0, 0, 4, 3}));
-    EXPECT_EQ(fieldsOf(*commented), (std::array{1600, 800, 1, 0, 4, 3}));
-    // Each key's value as the game reads it: missing is the default, present but null is 0; a
-    // boolean is 0 or 1; other numbers are kept as they are (the window decides what 2 means).
-    // clang-format off
-    const std::pair<const char*, int> values[] = {{"null", 0}, {"false", 0}, {"true", 1}, {"2", 2},
-        {"-0.9", 0}, {"-7", -7}, {"1.0", 1}, {"2147483647", INT_MAX}, {"-2147483648", INT_MIN}};
-    // clang-format on
-    const char* keys[] = {"width",       "height",      "fullscreen",
-                          "refreshrate", "openglmajor", "openglminor"};
-    for (int k = 0; k < 6; ++k)
-        for (const auto& [value, read] : values) {
-            const auto config = parse("{\"" + std::string(keys[k]) + "\": " + value + "}");
-            ASSERT_TRUE(config) << keys[k] << ": " << value;
-            std::array defaults{800, 600, 0, 0, 4, 3};
-            defaults[static_cast<std::size_t>(k)] = read;
-            EXPECT_EQ(fieldsOf(*config), defaults) << keys[k] << ": " << value;
-        }
-}
-
-// Nesting deep enough to make the reader throw must still come back as a failure.
-TEST(EngineConfig, RejectsWhatIsNotA32BitInteger) {
-    std::vector<std::pair<std::string, std::string>> rejected = {
-        {"{\"openglmajor\": [4]}", "\"openglmajor\""},
-        {"[1, 2]", "must be a JSON object"},
-        {std::string(5000, '[') + std::string(5000, ']'), ""}};
-    // Numbers past the 32-bit range, however written, never escape as an exception.
-    for (const char* number :
-         {"4294967296", "2147483647.5", "-2147483648.5", "1e300", "-1e300", "9007199254740993"})
-        rejected.emplace_back("{\"height\": " + std::string(number) + "}", "\"height\"");
-    for (const auto& [text, named] : rejected) {
+// What the game reads from each config.js text of tests/data/config-values.txt (its head says
+// how the rows are written), or the errors it refuses it with.
+TEST(EngineConfig, EachTextReadsAsItsRowSays) {
+    const auto rows = testing_support::tableRows("config-values.txt");
+    EXPECT_GT(rows.size(), 80u) << "the table read whole";
+    for (const auto& [text, expected] : rows) {
+        SCOPED_TRACE(text);
         std::string errors;
-        EXPECT_FALSE(parse(text, &errors)) << text.substr(0, 40);
-        EXPECT_NE(errors.find(named), std::string::npos) << errors;
+        const auto config = parse(text, &errors);
+        if (expected.starts_with("refused ") || expected.starts_with("error ")) {
+            EXPECT_FALSE(config);
+            if (expected.starts_with("error "))
+                EXPECT_EQ(errors, expected.substr(6) + "\n");
+            else
+                EXPECT_NE(errors.find(expected.substr(8)), std::string::npos) << errors;
+            continue;
+        }
+        ASSERT_TRUE(config) << errors;
+        std::ostringstream read;
+        read << config->width << " " << config->height << " " << config->fullscreen << " "
+             << config->refreshRate << " " << config->openglMajor << " " << config->openglMinor
+             << " " << config->musicVolume << " " << config->effectsVolume << " "
+             << config->renderScale << " " << config->targetFps;
+        EXPECT_EQ(read.str(), expected);
     }
+    // Nesting deep enough to make the reader throw must still come back as a failure.
+    EXPECT_FALSE(parse(std::string(5000, '[') + std::string(5000, ']')));
 }
 
-// Every name a driver message can carry, core and AMD (whose category is both source and type).
+// Every name a driver message can carry, core and AMD (tests/data/debug-output-names.txt).
 TEST(DebugOutput, EverySourceTypeAndSeverityIsNamed) {
-    using Row = std::tuple<GLenum, GLenum, GLenum, std::string>;
-    // clang-format off
-    for (const auto& [source, type, severity, names] : {
-        Row{GL_DEBUG_SOURCE_API, GL_DEBUG_TYPE_ERROR, GL_DEBUG_SEVERITY_HIGH, "API, Type = Error, Severity = High"},
-        Row{GL_DEBUG_SOURCE_WINDOW_SYSTEM, GL_DEBUG_TYPE_DEPRECATED_BEHAVIOR, GL_DEBUG_SEVERITY_MEDIUM, "Window System, Type = Deprecated Behavior, Severity = Medium"},
-        Row{GL_DEBUG_SOURCE_SHADER_COMPILER, GL_DEBUG_TYPE_UNDEFINED_BEHAVIOR, GL_DEBUG_SEVERITY_LOW, "Shader Compiler, Type = Undefined Behavior, Severity = Low"},
-        Row{GL_DEBUG_SOURCE_THIRD_PARTY, GL_DEBUG_TYPE_PORTABILITY, GL_DEBUG_SEVERITY_NOTIFICATION, "Third Party, Type = Portability, Severity = Unknown"},
-        Row{GL_DEBUG_SOURCE_APPLICATION, GL_DEBUG_TYPE_PERFORMANCE, 0x9147, "Application, Type = Performance, Severity = Medium"},
-        Row{GL_DEBUG_SOURCE_OTHER, GL_DEBUG_TYPE_OTHER, 0x9148, "Other, Type = Other, Severity = Low"},
-        Row{0, 0, 0, "Unknown, Type = Unknown, Severity = Unknown"},
-        Row{0x9149, 0x9149, 0x9146, "API, Type = Unknown, Severity = High"},
-        Row{0x914A, 0x914A, 0, "Window System, Type = Unknown, Severity = Unknown"},
-        Row{0x914B, 0x914B, 0, "Unknown, Type = Deprecated Behavior, Severity = Unknown"},
-        Row{0x914C, 0x914C, 0, "Unknown, Type = Undefined Behavior, Severity = Unknown"},
-        Row{0x914D, 0x914D, 0, "Unknown, Type = Performance, Severity = Unknown"},
-        Row{0x914E, 0x914E, 0, "Shader Compiler, Type = Unknown, Severity = Unknown"},
-        Row{0x914F, 0x914F, 0, "Application, Type = Unknown, Severity = Unknown"},
-        Row{0x9150, 0x9150, 0, "Other, Type = Other, Severity = Unknown"}})
+    const auto rows = testing_support::tableRows("debug-output-names.txt");
+    EXPECT_GT(rows.size(), 14u) << "the table read whole";
+    for (const auto& [numbers, names] : rows) {
+        std::istringstream in(numbers);
+        GLenum source = 0, type = 0, severity = 0;
+        in >> std::hex >> source >> type >> severity;
         EXPECT_EQ(formatDebugOutput(source, type, 4294967295u, severity, "m"),
                   "OpenGL Error: m [Source = " + names + ", ID = 4294967295]");
-    // clang-format on
+    }
 }
 
 // Each option alone answers on standard output with status 0 before any window opens; with a
-// second argument, or unknown, it is refused on standard error with the usage, status 2.
+// second argument, or unknown, it is refused on standard error with the usage, status 2
+// (tests/data/command-line.txt).
 TEST(CommandLine, EveryOptionAloneAndWithASecondArgument) {
     using namespace testing_support;
-    const std::string usage = "usage: zephrane [--help | --version]\n";
-    struct Row {
-        std::vector<std::string> arguments;
-        int status;
-        std::string out, err; // out: how it starts
-    };
-    const Row rows[] = {
-        {{"--help"}, 0, "Zephrane: fly a jet", ""},
-        {{"-h"}, 0, "Zephrane: fly a jet", ""},
-        {{"--version"}, 0, "zephrane " ZEPHRANE_TEST_VERSION "\n", ""},
-        {{"--help", "x"}, 2, "", "zephrane: --help takes no further arguments\n" + usage},
-        {{"-h", "-h"}, 2, "", "zephrane: -h takes no further arguments\n" + usage},
-        {{"--version", "--help"},
-         2,
-         "",
-         "zephrane: --version takes no further arguments\n" + usage},
-        {{"--verbose"}, 2, "", "zephrane: unknown option --verbose\n" + usage},
-        {{"x", "--help"}, 2, "", "zephrane: unknown option x\n" + usage},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.arguments.front() + (row.arguments.size() > 1 ? " ..." : ""));
+    const auto rows = tableRows("command-line.txt");
+    EXPECT_GT(rows.size(), 7u) << "the table read whole";
+    for (const auto& [arguments, expected] : rows) {
+        SCOPED_TRACE(arguments);
         std::vector<std::string> argv{"/usr/bin/env",    "-u",
                                       "DISPLAY",         "-u",
                                       "WAYLAND_DISPLAY", (binaryDir() / "zephrane").string()};
-        argv.insert(argv.end(), row.arguments.begin(), row.arguments.end());
+        std::istringstream words(arguments);
+        argv.insert(argv.end(), std::istream_iterator<std::string>(words), {});
         const ProcessResult result = runProcess(argv, sourceDir(), "", 20);
-        EXPECT_EQ(result.exitCode, row.status);
-        EXPECT_TRUE(row.out.empty() ? result.out.empty() : result.out.starts_with(row.out))
+        std::string text = expected.substr(2);
+        if (const std::size_t at = text.find("@VERSION@"); at != std::string::npos)
+            text.replace(at, 9, ZEPHRANE_TEST_VERSION);
+        EXPECT_EQ(result.exitCode, expected[0] - '0');
+        EXPECT_TRUE(expected[0] == '0' ? result.out.starts_with(text) : result.out.empty())
             << result.out;
-        EXPECT_EQ(result.err, row.err);
+        EXPECT_EQ(result.err,
+                  expected[0] == '0' ? "" : text + "usage: zephrane [--help | --version]\n");
     }
 }
 
-// The picture's shape inside any window: bars at the sides of a wider window, above and below in
-// a taller one, none at the exact shape; sizes whose products pass 32 bits; a minimised window.
+// The picture's shape inside any window (tests/data/letterbox.txt).
 TEST(WindowFit, LetterboxForWiderTallerExactAndEmptyWindows) {
-    struct Row {
-        int width, height, aspectWidth, aspectHeight;
-        Letterbox box;
-    };
-    const Row rows[] = {
-        {800, 600, 800, 600, {0, 0, 800, 600}},
-        {1001, 600, 800, 600, {100, 0, 800, 600}},
-        {800, 1001, 800, 600, {0, 200, 800, 600}},
-        {801, 601, 800, 600, {0, 0, 801, 601}},
-        {60000, 50000, 50000, 40000, {0, 1000, 60000, 48000}},
-        {50000, 60000, 40000, 50000, {1000, 0, 48000, 60000}},
-        {0, 600, 800, 600, {}},
-        {800, 0, 800, 600, {}},
-        {-1, 600, 800, 600, {}},
-    };
-    for (const Row& row : rows) {
-        const Letterbox box =
-            fitLetterbox(row.width, row.height, row.aspectWidth, row.aspectHeight);
-        EXPECT_TRUE(box == row.box) << row.width << "x" << row.height << ": " << box.x << " "
-                                    << box.y << " " << box.width << " " << box.height;
+    const auto rows = testing_support::tableRows("letterbox.txt");
+    EXPECT_GT(rows.size(), 8u) << "the table read whole";
+    for (const auto& [window, expected] : rows) {
+        std::istringstream sizes(window);
+        int width = 0, height = 0, aspectWidth = 0, aspectHeight = 0;
+        sizes >> width >> height >> aspectWidth >> aspectHeight;
+        const Letterbox box = fitLetterbox(width, height, aspectWidth, aspectHeight);
+        EXPECT_EQ(std::to_string(box.x) + " " + std::to_string(box.y) + " " +
+                      std::to_string(box.width) + " " + std::to_string(box.height),
+                  expected)
+            << window;
     }
 }
 
@@ -756,37 +701,6 @@ TEST(CameraProjection, NearFarAndSideLimits) {
              {glm::vec3(-20.1f, 0.0f, -10.0f), false}})
         EXPECT_EQ(visible(point), seen) << glm::to_string(point);
     // clang-format on
-}
-
-// The render scale and the frame-rate target take whole numbers in their ranges and nothing else;
-// a refusal names the key.
-TEST(EngineConfig, RenderScaleAndTargetTakeWholeNumbersInTheirRanges) {
-    const auto defaults = parse("{}");
-    ASSERT_TRUE(defaults);
-    EXPECT_EQ(std::pair(defaults->renderScale, defaults->targetFps), std::pair(100, 0));
-    const std::tuple<const char*, const char*, int> accepted[] = {
-        {"renderscale", "25", 25}, {"renderscale", "100", 100}, {"renderscale", "50.0", 50},
-        {"targetfps", "0", 0},     {"targetfps", "60", 60},     {"targetfps", "1000", 1000}};
-    for (const auto& [key, value, read] : accepted) {
-        const auto config = parse("{\"" + std::string(key) + "\": " + value + "}");
-        ASSERT_TRUE(config) << key << ": " << value;
-        EXPECT_EQ(std::string(key) == "renderscale" ? config->renderScale : config->targetFps, read)
-            << key << ": " << value;
-    }
-    const std::pair<const char*, const char*> refused[] = {
-        {"renderscale", "24"},     {"renderscale", "101"},  {"renderscale", "0"},
-        {"renderscale", "50.5"},   {"renderscale", "true"}, {"renderscale", "null"},
-        {"renderscale", "\"50\""}, {"renderscale", "1e10"}, {"targetfps", "-1"},
-        {"targetfps", "1001"},     {"targetfps", "59.9"},   {"targetfps", "[60]"}};
-    for (const auto& [key, value] : refused) {
-        std::string errors;
-        EXPECT_FALSE(parse("{\"" + std::string(key) + "\": " + value + "}", &errors))
-            << key << ": " << value;
-        const std::string range = std::string(key) == "renderscale" ? "25 to 100" : "0 to 1000";
-        EXPECT_EQ(errors, "* Value of \"" + std::string(key) + "\" must be a whole number from " +
-                              range + "\n")
-            << key << ": " << value;
-    }
 }
 
 // The controller, fed made-up frame times: it steps down while frames overrun the target, comes

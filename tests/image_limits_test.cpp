@@ -323,11 +323,15 @@ TEST(FormatLimits, EachWalkAtItsLimitsFromBothSides) {
         ASSERT_LT(next, tokens.size()) << "a row without its verdict: " << line;
         const std::string& verdict = tokens[next];
         const ImageCheck check = examine(tokens[0], bytes);
-        const bool sizing = verdict == "sized" || verdict == "unsized";
+        const bool sized = verdict.starts_with("sized"), sizing = sized || verdict == "unsized";
         ASSERT_TRUE(sizing || verdict == "passes" || verdict == "refused") << line;
-        EXPECT_EQ(sizing ? check.sizeKnown : check.decodable,
-                  verdict == "sized" || verdict == "passes")
+        EXPECT_EQ(sizing ? check.sizeKnown : check.decodable, sized || verdict == "passes")
             << line << " (" << check.reason << ")";
+        if (verdict.starts_with("sized:")) {
+            EXPECT_EQ(verdict.substr(6),
+                      std::to_string(check.width) + "x" + std::to_string(check.height))
+                << line;
+        }
         ++rows;
     }
     EXPECT_GT(rows, 200) << "the table read whole";

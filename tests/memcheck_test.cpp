@@ -13,9 +13,7 @@ TEST(Memcheck, ReplayFlight) {
                      "needs a display, valgrind and zephrane-replay");
     TempDir dir;
     // A small window keeps the driver's pixel work small; the game still draws its whole canvas.
-    writeFile(dir.path() / "config.js", "{\"width\": 320, \"height\": 160}\n");
-    for (const char* shared : {"Shader", "Resources"})
-        fs::create_directory_symlink(sourceDir() / shared, dir.path() / shared);
+    const fs::path game = gameFolder(dir, "game", "{\"width\": 320, \"height\": 160}\n");
     // Most of the run is llvmpipe compiling shaders under valgrind: GALLIVM_PERF=nopt skips LLVM's
     // optimisation passes and saves about a third of it; LP_NUM_THREADS=0 rasterises on the
     // game's thread instead of a pool valgrind would serialise anyway. The child that forks (and
@@ -27,10 +25,10 @@ TEST(Memcheck, ReplayFlight) {
          "--child-silent-after-fork=yes", replayProgram().string(),
          (sourceDir() / "tests/data/memcheck.replay").string(), "--fast", "--state", "state.json",
          "--screenshots", "shots"},
-        dir.path(), "", 900,
+        game, "", 900,
         {{"SDL_AUDIODRIVER", "dummy"}, {"GALLIVM_PERF", "nopt"}, {"LP_NUM_THREADS", "0"}});
     // 99 is valgrind's status after memcheck found errors, which its log on standard error shows.
     EXPECT_EQ(result.exitCode, 1) << result.err;
-    EXPECT_NE(readFile(dir.path() / "state.json").find("\"gameOver\": true"), std::string::npos)
+    EXPECT_NE(readFile(game / "state.json").find("\"gameOver\": true"), std::string::npos)
         << "the flight no longer ends in game over: adjust tests/data/memcheck.replay";
 }

@@ -22,6 +22,7 @@
 #include <climits>
 #include <cmath>
 #include <functional>
+#include <iterator>
 #include <optional>
 #include <sstream>
 
@@ -157,24 +158,13 @@ TEST_F(ModelLoad, TwoObjectsGiveTwoMeshesAndTheBoundsOfTheSecond) {
 }
 
 TEST_F(ModelLoad, PathChoosesShaderLightMapsAndAnimationFrames) {
-    const std::vector<std::string> frames = {"wall.png", "2.png", "3.png", "4.png", "5.png",
-                                             "6.png",    "7.png", "8.png", "9.png", "10.png"};
-    const std::tuple<std::string, std::string, std::vector<std::string>> cases[] = {
-        // The first matching shader row wins; the light-map tests are independent.
-        {"Resources/models/skybox_terrain.obj", "texture.frag", {"wall.png", "terrainlm2.png"}},
-        {"Resources/models/SSD+uvbox.obj",
-         "texture_l.frag",
-         {"wall.png", "lightm.png", "boxBake.png"}},
-        {"Resources/models/finallightmapBaked.obj", "texture_l.frag", {"wall.png", "lagerlm.png"}},
-        {"Resources/models/uvbox.obj", "texture_l.frag", {"wall.png", "boxBake.png"}},
-        // Matching is case-sensitive.
-        {"Resources/models/SkyBox_Terrain_ssd_UVBOX.obj", "texture_usual.frag", {"wall.png"}},
-        {"Resources/models/anim.obj", "texture_usual.frag", {"wall.png"}},
-        // Animated models add the nine frames after their own texture.
-        {"Resources/models/single.obj", "texture_usual.frag", frames},
-        {"Resources/models/video.obj", "texture_usual.frag", frames},
-    };
-    for (const auto& [path, fragmentFile, textures] : cases) {
+    const auto rows = tableRows("model-paths.txt");
+    EXPECT_GT(rows.size(), 7u) << "the table read whole";
+    for (const auto& [path, chosen] : rows) {
+        std::istringstream words(chosen);
+        std::string fragmentFile;
+        words >> fragmentFile;
+        const std::vector<std::string> textures{std::istream_iterator<std::string>(words), {}};
         SCOPED_TRACE(path);
         MeshComponent component;
         const std::string out = load(component, path, fixture("quad.obj"));
@@ -184,7 +174,7 @@ TEST_F(ModelLoad, PathChoosesShaderLightMapsAndAnimationFrames) {
         for (const std::string& file : textures)
             expected.push_back(colourOfFile(file));
         EXPECT_EQ(colours(component.meshes[0]), expected);
-        const std::size_t lightMaps = textures == frames ? 0 : textures.size() - 1;
+        const std::size_t lightMaps = textures.back() == "10.png" ? 0 : textures.size() - 1;
         EXPECT_EQ(countOf(out, "--lightmap!\n"), lightMaps);
         EXPECT_EQ(countOf(out, "no of textures of " + path +
                                    " is: " + std::to_string(textures.size()) + "\n"),
@@ -344,28 +334,14 @@ TEST(TextScreens, OverlayAndGameOverScreenDrawTheirLines) {
     initTextRenderer();
     ASSERT_EQ(glyphs.size(), 128u);
 
-    // Every line of each screen, byte for byte, where it is drawn and in which colour.
+    // Every line of each screen, byte for byte, where it is drawn and in which colour; the help
+    // screen's are tests/data/help-screen.txt, one a line.
     textDrawnHook = recordText;
     const std::string ink = " x0.25 rgb 0 0 0.5";
-    EXPECT_EQ(
-        textsOf([&] { drawHelpScreen(shader); }),
-        (std::vector<std::string>{
-            "Help Screen @340,670 x0.5 rgb 0 0 0.5", "F1 - Turn Help on / off @100,630" + ink,
-            "F2 - Turn Performance Output off / on @100,610" + ink,
-            "F3 - Turn Wireframe on / off @100,590" + ink,
-            "F4 - Set Texture Sampling Quality to Nearest Neighbour / Bilinear @100,570" + ink,
-            "F5 - Set MipMapping to Nearest Neighbour / Off / Linear @100,550" + ink,
-            "F9 - Turn Transparency on / off @100,530" + ink,
-            "1 - Switch from 1st person camera to a camera that can be moved around "
-            "independently @100,510" +
-                ink,
-            "2 - Switch from jet view to interior view to rocket view @100,490" + ink,
-            "KEY_UP - pitch down @100,470" + ink, "KEY_DOWN - pitch up @100,450" + ink,
-            "A - Roll left @100,430" + ink, "D - Roll right @100,410" + ink,
-            "W - Speed up @100,390" + ink, "S - Slow down @100,370" + ink,
-            "SPACE - Shoot rocket @100,350" + ink, "ESC - Quit Game @100,330" + ink,
-            "F6 - Cheat Mode, no game over @100,310 x0.25 rgb 1 0 0",
-            "F8 - View frustum culling on/off @100,290" + ink}));
+    std::string help;
+    for (const std::string& line : textsOf([&] { drawHelpScreen(shader); }))
+        help += line + "\n";
+    EXPECT_EQ(help, readFile(sourceDir() / "tests/data/help-screen.txt"));
     EXPECT_EQ(clearColour(), glm::vec4(1.0f, 1.0f, 0.9f, 1.0f));
     // With the player's own keys: their lines name the new keys, all else stays; the mute, which
     // has no line by default, gets one.

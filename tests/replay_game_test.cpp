@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <sstream>
 
 using namespace testing_support;
@@ -56,16 +57,6 @@ protected:
 // object, a wrong colour or a moved text.
 ::testing::AssertionResult looksLikeReference(const fs::path& screenshot, const std::string& name) {
     return looksLikeReference(readPicture(screenshot), "replay/" + name, 8, 0.005);
-}
-
-// A folder of the game's own, with the repository's shaders and data and `config` as config.js.
-fs::path gameFolder(const TempDir& dir, const std::string& name, const std::string& config) {
-    const fs::path folder = dir.path() / name;
-    fs::create_directories(folder);
-    for (const char* linked : {"Shader", "Resources"})
-        fs::create_directory_symlink(sourceDir() / linked, folder / linked);
-    writeFile(folder / "config.js", config);
-    return folder;
 }
 
 // Two pictures of one size, averaged down by 8: the mean difference of a channel (of 255) and
@@ -155,42 +146,17 @@ TEST(ReplayScript, ReadsWritesAndRecordsStretchesShotsAndPads) {
     EXPECT_EQ(read->stretches().at(3).pad, pad);
 }
 
+// Bad scripts, each refused naming its line (tests/data/replay-script-errors.txt); a zero frame
+// time is allowed (a fast clock can read the same time twice).
 TEST(ReplayScript, RejectsBadLinesNamingThem) {
-    std::string huge; // frame counts add up to no more than the limit, however many lines
-    for (int i = 0; i < 11; ++i)
-        huge += "100000000 0.01\n";
-    std::vector<std::pair<std::string, std::string>> cases = {
-        {"10 0.01\n10 0.01 Q\n", "line 2: unknown key \"Q\""},
-        {"10 0.01 F7\n", "line 1: unknown key"},
-        {"0 0.01\n", "line 1: \"0\" is not a frame count"},
-        {"# nothing\n\n12\n", "line 3: a frame time in seconds must follow the frame count"},
-        {"shot start\n5 0.01\n", "line 1: shot \"start\" comes before any frame"},
-        {"5 0.01\nshot ../escape\n", "line 2: shot name"},
-        {"5 0.01\nshot a b\n", "line 2: a shot line is \"shot NAME\""},
-        {"5 0.01\nshot a\n5 0.01\nshot a\n", "line 4: shot name \"a\" is used twice"},
-        {"# only a comment\n", "the script has no frames"},
-        {huge, "line 11: the script is longer than"},
-        {"5 0.01 PAD-Q\n", "line 1: unknown key \"PAD-Q\""},
-        {"5 0.01 LX=1.5\n", "line 1: axis value \"1.5\" is not from -1 to 1"},
-        {"5 0.01 RT=nan\n", "line 1: axis value"},
-        {"5 0.01 LY=\n", "line 1: axis value"},
-    };
-    for (const char* number : {"-3 0.01", "1.5 0.01", "99999999999999999999 0.01", "5 -0.1",
-                               "5 nan", "5 inf", "5 1e9", "5 0.01s", "5 +0.1"})
-        cases.emplace_back(number + std::string("\n"), "line 1:");
-    // A shot name is a file name: 1 to 64 of a-z, A-Z, 0-9, - and _; the characters beside
-    // each range in ASCII are refused.
-    for (const std::string& name :
-         {std::string(65, 'a'), std::string("a`"), std::string("a{"), std::string("a@"),
-          std::string("a["), std::string("a/"), std::string("a:"), std::string("a.")})
-        cases.emplace_back("5 0.01\nshot " + name + "\n", "line 2: shot name \"" + name + "\"");
-    EXPECT_TRUE(parse("5 0.01\nshot " + std::string(64, 'z') + "\nshot azAZ09-_\n"));
-    for (const auto& [text, message] : cases) {
+    const auto rows = tableRows("replay-script-errors.txt");
+    EXPECT_GT(rows.size(), 30u) << "the table read whole";
+    for (const auto& [text, message] : rows) {
         std::string error;
         EXPECT_FALSE(parse(text, &error)) << text;
         EXPECT_EQ(error.rfind(message, 0), 0u) << text << " gave " << error;
     }
-    // A zero frame time is allowed (a fast clock can read the same time twice).
+    EXPECT_TRUE(parse("5 0.01\nshot " + std::string(64, 'z') + "\nshot azAZ09-_\n"));
     EXPECT_TRUE(parse("3 0\n"));
     EXPECT_TRUE(parse("3 -0\n"));
 }
@@ -229,25 +195,12 @@ TEST(ScriptedFrameSource, GivesEachFrameItsTimeAndKeysThenEsc) {
 TEST_F(ReplayGame, RefusesBadScriptsAndOptionsBeforeTheGameStarts) {
     writeFile(dir.path() / "bad.replay", "10 0.05 W\n5 0.05 Q\n");
     writeFile(dir.path() / "good.replay", "10 0.05 W\n");
-    const std::pair<std::vector<std::string>, std::string> cases[] = {
-        {{"bad.replay"}, "zephrane-replay: bad.replay: line 2: unknown key \"Q\"\n"},
-        {{"missing.replay"}, "zephrane-replay: cannot open missing.replay\n"},
-        {{"good.replay", "--screenshots", "good.replay/shots"},
-         "zephrane-replay: cannot create the screenshot directory good.replay/shots\n"},
-        {{"good.replay", "--state", "no/such/dir/state.json"},
-         "zephrane-replay: cannot write no/such/dir/state.json\n"},
-        {{"--record", "x.replay", "--fast"}, "zephrane-replay: --record takes only --state"},
-        {{}, "zephrane-replay: give a script, --record FILE or --benchmark"},
-        {{"good.replay", "--memory-log"}, "zephrane-replay: --memory-log needs a file name\n"},
-        {{"good.replay", "--memory-log", "no/such/dir/memory.log"},
-         "zephrane-replay: cannot write no/such/dir/memory.log\n"},
-        {{"--benchmark", "--memory-log", "memory.log"},
-         "zephrane-replay: --benchmark takes only a script and --screenshots\n"},
-        {{"--benchmark", "good.replay", "--screenshots", "no/such/dir"},
-         "zephrane-replay: no/such/dir is not a directory\n"},
-    };
-    for (auto [args, message] : cases) {
-        args.insert(args.begin(), replayProgram().string());
+    const auto rows = tableRows("replay-refusals.txt");
+    EXPECT_GT(rows.size(), 9u) << "the table read whole";
+    for (const auto& [arguments, message] : rows) {
+        std::istringstream words(arguments == "none" ? "" : arguments);
+        std::vector<std::string> args{replayProgram().string()};
+        args.insert(args.end(), std::istream_iterator<std::string>(words), {});
         const ProcessResult result = runProcess(args, dir.path(), "", 60);
         EXPECT_EQ(result.exitCode, 2) << message;
         EXPECT_EQ(result.err.rfind(message, 0), 0u) << result.err;

@@ -40,19 +40,18 @@ fs::path resources() {
 struct ModelExpectation {
     const char* path;
     std::size_t textureCount; // material texture, light map, animation frames
-    const char* lightMap;     // nullptr when the model has none
 };
 
 const ModelExpectation models[] = {
-    {"Resources/models/skybox3.obj", 1, nullptr},
-    {"Resources/models/terrain.fbx", 2, "terrainlm2.png"},
-    {"Resources/models/Futuristic combat jet.3ds", 1, nullptr},
-    {"Resources/models/AIM120D.3ds", 1, nullptr},
-    {"Resources/models/anim.obj", 1, nullptr},
-    {"Resources/models/finallightmapBaked.obj", 2, "lagerlm.png"},
-    {"Resources/models/SSD+WE.obj", 2, "lightm.png"},
-    {"Resources/models/single.obj", 10, nullptr},
-    {"Resources/models/uvbox.obj", 2, "boxBake.png"},
+    {"Resources/models/skybox3.obj", 1},
+    {"Resources/models/terrain.fbx", 2},
+    {"Resources/models/Futuristic combat jet.3ds", 1},
+    {"Resources/models/AIM120D.3ds", 1},
+    {"Resources/models/anim.obj", 1},
+    {"Resources/models/finallightmapBaked.obj", 2},
+    {"Resources/models/SSD+WE.obj", 2},
+    {"Resources/models/single.obj", 10},
+    {"Resources/models/uvbox.obj", 2},
 };
 
 MeshComponent* loadModel(const std::string& path) {

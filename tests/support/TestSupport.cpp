@@ -200,6 +200,30 @@ std::string readFile(const fs::path& path) {
     return content.str();
 }
 
+fs::path gameFolder(const TempDir& dir, const std::string& name, const std::string& config) {
+    const fs::path folder = dir.path() / name;
+    fs::create_directories(folder);
+    for (const char* linked : {"Shader", "Resources"})
+        fs::create_directory_symlink(sourceDir() / linked, folder / linked);
+    writeFile(folder / "config.js", config);
+    return folder;
+}
+
+std::vector<std::pair<std::string, std::string>> tableRows(const std::string& name) {
+    std::vector<std::pair<std::string, std::string>> rows;
+    std::istringstream lines(readFile(sourceDir() / "tests/data" / name));
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t arrow = line.find(" => ");
+        if (arrow == std::string::npos)
+            continue;
+        rows.emplace_back(line.substr(0, arrow), line.substr(arrow + 4));
+        for (std::string* side : {&rows.back().first, &rows.back().second})
+            for (std::size_t at = 0; (at = side->find("\\n", at)) != std::string::npos; ++at)
+                side->replace(at, 2, "\n");
+    }
+    return rows;
+}
+
 RgbPicture readPicture(const fs::path& file) {
     RgbPicture picture;
     int channels = 0;

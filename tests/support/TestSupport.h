@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 #include <json/json.h>
 
+#include "platform/FrameSource.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -50,6 +53,13 @@ private:
     std::string out;
 };
 
+// A keyboard holding exactly the given keys.
+struct HeldKeys final : KeyboardState {
+    HeldKeys(std::set<int> keys = {}) : held(std::move(keys)) {}
+    std::set<int> held;
+    bool isDown(int key) const override { return held.contains(key); }
+};
+
 // How often `part` occurs in `text`, overlaps included.
 std::size_t countOf(const std::string& text, const std::string& part);
 // Runs a shell command and returns its standard output without the trailing line end.
@@ -69,7 +79,14 @@ private:
 };
 
 void writeFile(const std::filesystem::path& path, const std::string& content);
+// The folder `dir`/NAME as the game's own: the repository's Shader/ and Resources/ linked in,
+// `config` as its config.js.
+std::filesystem::path gameFolder(const TempDir& dir, const std::string& name,
+                                 const std::string& config);
 std::string readFile(const std::filesystem::path& path);
+// The rows of a table in tests/data/NAME, "INPUT => EXPECTED" lines with \n for a line end;
+// other lines (blank, or # comments) are left out, so a row may start with #.
+std::vector<std::pair<std::string, std::string>> tableRows(const std::string& name);
 
 // A picture file decoded to 8-bit RGB, top row first; no pixels when it does not decode.
 struct RgbPicture {
