@@ -78,19 +78,6 @@ TEST(KeyBindings, GoodFilesBindAndBadOnesNameTheirEntry) {
         EXPECT_STRNE(KeyBindings::keyName(action.defaultKey), "?") << action.name;
 }
 
-// A keys.js that does not read stops the real game before any window, as a bad config.js does.
-TEST(KeyBindings, ABadFileFailsTheStartNamingTheEntry) {
-    TempDir dir;
-    std::filesystem::copy_file(sourceDir() / "config.js", dir.path() / "config.js");
-    writeFile(dir.path() / "keys.js", "{ \"fire\": \"G\", \"pitchdown\": \"G\" }");
-    const ProcessResult result = runProcess({(binaryDir() / "zephrane").string()}, dir.path(), "",
-                                            60, {{"SDL_AUDIODRIVER", "dummy"}});
-    EXPECT_EQ(result.exitCode, -1) << result.err;
-    EXPECT_EQ(result.out, "Failed to read the key bindings in keys.js\n"
-                          "* key G is bound to both \"pitchdown\" and \"fire\"\n"
-                          "Failed to initialize Engine\nPress Enter to continue . . .\n");
-}
-
 // The real game started with both loudness keys at an edge hands them to its sound engine once,
 // and the mute key reaches it too.
 TEST(SoundSettings, ReachTheGamesSoundEngine) {
