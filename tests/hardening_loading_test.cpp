@@ -230,28 +230,17 @@ protected:
 } // namespace
 
 // What the game goes on without, saying so: a name that is no regular file (an empty material
-// texture name, or ".", used to reach DevIL, which ended the game) counts as missing; a few
-// bytes declaring a picture of gigabytes, which DevIL would allocate before decoding, are
-// refused by the header alone.
-TEST_F(TextureLoad, MissingAndHugePicturesGiveNoTextureAndALine) {
+// texture name, or ".", used to reach DevIL, which ended the game) counts as missing. (Pictures
+// too large for a texture: TooLarge.)
+TEST_F(TextureLoad, MissingPicturesGiveNoTextureAndALine) {
     ASSERT_NE(std::freopen("/dev/null", "r", stdin), nullptr); // the key wait must not block
     const std::string missing = " could not be opened. Are you in the right directory ? Don't "
                                 "forget to read the FAQ !\n";
-    writeTexture("huge.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16) +
-                                 bigEndian(100000, 4) + bigEndian(100000, 4));
-    // A run-length TGA (type 10) of 65532 x 49147 8-bit pixels, which DevIL would expand row
-    // after row over 3 gigapixels.
-    writeTexture("huge.tga", std::string("\0\0\x0a", 3) + std::string(9, '\0') +
-                                 littleEndian(65532, 2) + littleEndian(49147, 2) +
-                                 "\x08\x20\x83\x0a\x03\x01\x02\x03\x04");
-    // clang-format off
-    for (const auto& [name, line] : {std::pair<std::string, std::string>{"", missing},
-             {".", missing}, {"./", missing}, {"huge.png", " is "}, {"huge.tga", " is "}}) {
-        // clang-format on
+    for (const std::string name : {"", ".", "./"}) {
         ::testing::internal::CaptureStdout();
         EXPECT_EQ(Texture().load(name), 0u) << name;
         const std::string out = ::testing::internal::GetCapturedStdout();
-        EXPECT_EQ(out.rfind("Resources/textures/" + name + line, 0), 0u) << out;
+        EXPECT_EQ(out, "Resources/textures/" + name + missing);
     }
 }
 
