@@ -479,21 +479,6 @@ TEST(PlayerJet, HoldingSpaceFiresAtOnceThenEveryFiveSeconds) {
     EXPECT_EQ(placed.jet->rockets.size(), 4u);
 }
 
-// UP pitches the nose down, DOWN up; A rolls left (the right wing rises), D right.
-TEST(PlayerJet, FlightKeysTurnTheWayTheHelpScreenSays) {
-    const std::tuple<InputAction, int, int> keys[] = {
-        {KeyUp, -1, 0}, {KeyDown, +1, 0}, {KeyA, 0, +1}, {KeyD, 0, -1}};
-    for (const auto& [key, noseUp, rightWingUp] : keys) {
-        PlacedJet placed;
-        placed.jet->onAction(key, 0.1f);
-        const glm::mat4 m = placed.jet->getModelMatrix();
-        const float nose = glm::normalize(glm::vec3(m * glm::vec4(0, 0, -1, 0))).y;
-        const float rightWing = glm::normalize(glm::vec3(m * glm::vec4(1, 0, 0, 0))).y;
-        EXPECT_EQ((nose > 1e-3f) - (nose < -1e-3f), noseUp) << "key " << key;
-        EXPECT_EQ((rightWing > 1e-3f) - (rightWing < -1e-3f), rightWingUp) << "key " << key;
-    }
-}
-
 // A rocket flies 1400 of its model units a second along its own -z, whatever the speed of the
 // jet that fired it.
 TEST(PlayerJet, RocketsFlyAtTheirOwnSpeedAlongTheirOwnAxis) {

@@ -284,7 +284,9 @@ TEST_F(ReplayGame, EveryRenderSwitchComesBackWhenPressedAgain) {
 }
 
 // Down into the target's crater, round to face it, one rocket; the script ends two frames after
-// the frame that moves the target. (What a hit scores and where the target goes is GameRules'.)
+// the frame that moves the target. The flight keys must turn the jet the way the help screen
+// says (UP pitches the nose down, A rolls left) for the path to reach it. (What a hit scores and
+// where the target goes is GameRules'.)
 TEST_F(ReplayGame, DiveFireAndHitTheTarget) {
     const Replay replay = runReplay(dir, "hit",
                                     "28 0.05 UP\n100 0.05\n28 0.05 DOWN\n36 0.05 D\n72 0.05 DOWN\n"
