@@ -7,9 +7,9 @@
 // and end(), and which end() then stretches with linear filtering over the drawing area of the
 // window's framebuffer. Only the colour is scaled up: the text drawn afterwards sits at half the
 // depth range, in front of everything but geometry within a fifth of a unit of the eye, and
-// meets the window's depth as the frame cleared it; copying the depths too cost as much as the
-// colour on a software renderer. Used only below 100 percent: the full-size frame never
-// touches it.
+// meets the window's depth as the frame cleared it; copying the depths too cost nearly as much as
+// the colour on a software renderer. Used only below 100 percent: the full-size frame never touches
+// it.
 class SceneScaler {
 public:
     // Makes (or resizes) the framebuffer for `percent` of `area`, binds it, sets the viewport to
