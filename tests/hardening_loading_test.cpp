@@ -194,11 +194,11 @@ TEST(ImageCheckDecodable, DeclaredStructuresMustLieInsideTheFile) {
         return bytes + std::string(listed * 4, '\x40') + std::string(4, '\0');
     };
     // A 2 x 1 run-length (8-bit) BMP of two colours, its runs given.
-    auto runLengthBmp = [&](const char* runs) {
+    auto runLengthBmp = [&]<std::size_t n>(const char (&runs)[n]) {
         std::string bytes = paletteBmp(2, 2).substr(0, 54 + 8);
         put32(bytes, 18, 2);
         bytes[30] = 1;
-        return bytes + std::string(runs, 4);
+        return bytes + std::string(runs, n - 1);
     };
     const std::string bmp2x2 = bmp24(2, 2, Bytes(12, 0));
     std::string trueColourPalette = bmp2x2;
@@ -249,6 +249,9 @@ TEST(ImageCheckDecodable, DeclaredStructuresMustLieInsideTheFile) {
         {"a.bmp", runLengthBmp("\2\1\0\1"), true, "a run of the last colour over the row"},
         {"a.bmp", runLengthBmp("\2\2\0\1"), false, "a run of a colour past the palette"},
         {"a.bmp", runLengthBmp("\1\1\0\1"), false, "a pixel the runs leave unwritten"},
+        {"a.bmp", runLengthBmp("\0\3\1\1\1\0"), true, "an absolute run over the row, padded"},
+        {"a.bmp", runLengthBmp("\0\3\1\2\1\0"), false, "an absolute run past the palette"},
+        {"a.bmp", runLengthBmp("\0\2\1\0"), false, "a delta skipping the row"},
         {"a.gif", gifCodes({4, 1, 1, 1, 5}), true, "pixels of the colour table's last colour"},
         {"a.gif", gifCodes({4, 1, 2, 1, 5}), false, "a pixel past the colour table"},
         {"a.gif", gifCodes({4, 1, 6}), true, "the code of the entry about to be made"},
