@@ -205,6 +205,8 @@ TEST(ImageCheckDecodable, DeclaredStructuresMustLieInsideTheFile) {
     trueColourPalette[47] = 1; // 256 colours
 
     const std::string ddsOneLevel = ddsFile(dxt1, 8, 8, 32, 1, 32);
+    std::string ddsPitch = ddsOneLevel; // the level's size flagged as a pitch, not a linear size
+    ddsPitch[8] = 0x0F, ddsPitch[10] = 0x02;
 
     // A GIF of a 3 x 1 frame and two colours whose LZW codes are given: 3 bits each (code size
     // 2: clear 4, end 5, the first table entry 6), least significant bit first, in one block.
@@ -264,6 +266,7 @@ TEST(ImageCheckDecodable, DeclaredStructuresMustLieInsideTheFile) {
          "the same, a byte short"},
         {"a.dds", ddsOneLevel, true, "lower case: DevIL's, its level inside"},
         {"a.dds", ddsOneLevel.substr(0, ddsOneLevel.size() - 1), false, "level one byte short"},
+        {"a.dds", ddsPitch, false, "a compressed level given by a pitch: DevIL reads no data"},
         {"a.wal", rgb2x2 + idat + iend, false, "a format the game does not hand to DevIL"},
         {"noextension", rgb2x2 + idat + iend, false, "no extension"},
     };
