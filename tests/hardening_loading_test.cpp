@@ -194,7 +194,7 @@ TEST(ImageCheckDecodable, DeclaredStructuresMustLieInsideTheFile) {
         return bytes + std::string(listed * 4, '\x40') + std::string(4, '\0');
     };
     // A 2 x 1 run-length (8-bit) BMP of two colours, its runs given.
-    auto runLengthBmp = [&]<std::size_t n>(const char (&runs)[n]) {
+    auto runLengthBmp = [&]<std::size_t n>(const char(&runs)[n]) {
         std::string bytes = paletteBmp(2, 2).substr(0, 54 + 8);
         put32(bytes, 18, 2);
         bytes[30] = 1;
