@@ -14,7 +14,9 @@ function(zephrane_install_menu_entry template app_id)
   string(REPLACE "%" "%%" ZEPHRANE_LAUNCHER "${launcher}")
   set(entry "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/share/applications/${app_id}.desktop")
   message(STATUS "Installing: ${entry}")
-  configure_file("${template}" "${entry}" @ONLY)
+  # Readable by all and written by its owner only, whatever the checkout's umask made the template.
+  configure_file("${template}" "${entry}" @ONLY
+                 FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
   set(CMAKE_INSTALL_MANIFEST_FILES ${CMAKE_INSTALL_MANIFEST_FILES} "${entry}" PARENT_SCOPE)
 endfunction()
 

@@ -30,8 +30,10 @@ import tarfile
 # Mirroring the commit
 
 def mirror(tree):
-    data = subprocess.run(["git", "archive", "--format=tar", "HEAD"], check=True,
-                          capture_output=True).stdout
+    # git archive writes files group-writable by default; the tree must have a checkout's modes
+    # (a menu entry installed from a group-writable template fails the package's lint check).
+    data = subprocess.run(["git", "-c", "tar.umask=0022", "archive", "--format=tar", "HEAD"],
+                          check=True, capture_output=True).stdout
     wanted = {}
     with tarfile.open(fileobj=io.BytesIO(data)) as archive:
         for member in archive.getmembers():
@@ -58,7 +60,8 @@ def mirror(tree):
             continue
         try:
             with open(target, "rb") as present:
-                if present.read() == content and not os.path.islink(target):
+                if (present.read() == content and not os.path.islink(target) and
+                        os.stat(target).st_mode & 0o777 == mode & 0o777):
                     continue
         except OSError:
             pass

@@ -51,6 +51,34 @@ template <typename Calls> std::string remarksOf(Calls calls) {
     return testing::internal::GetCapturedStderr();
 }
 
+// Without a device the game plays on silently: one line on standard error gives SDL's reason,
+// and nothing the silent engine is asked afterwards sounds or writes. Each case in a process of
+// its own, as the mixer is global: an unknown driver, a device that cannot be opened, and a mixer
+// without an MP3 decoder (every sound of the game is MP3).
+TEST(SoundEngine, WithoutADeviceTheGamePlaysOnSilently) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    for (const auto& [driver, reason] : std::initializer_list<std::array<const char*, 2>>{
+             {"no-such-driver", "Audio target 'no-such-driver' not available"},
+             {"disk", "Couldn't open /no/such/folder/sound.raw"},
+             {"dummy", "no MP3 decoder: MP3 support not available"}}) {
+        EXPECT_EXIT(
+            {
+                setenv("SDL_AUDIODRIVER", driver, 1);
+                setenv("SDL_DISKAUDIOFILE", "/no/such/folder/sound.raw", 1);
+                setenv("SDL_MIXER_DISABLE_MPG123", "1", 1);
+                SoundEngine* engine = createSoundEngine();
+                engine->preload("missing.mp3");
+                engine->play2D("missing.mp3", false);
+                engine->play2D("missing.mp3", true);
+                engine->setVolumes(50, 50);
+                engine->setMuted(true);
+                std::exit(engine->isAudible() ? 1 : 0);
+            },
+            testing::ExitedWithCode(0),
+            std::string("^Sound: no audio device, playing silently \\(") + reason + "\\)\n$");
+    }
+}
+
 // A looped sound streams as music, beside the effects; effects are decoded once (with their
 // files gone, only decoded copies can still sound) and overlap on channels. Missing and
 // undecodable files are silent, reported once per file, and leave the music on.

@@ -9,11 +9,15 @@
 
 #include <GLFW/glfw3.h>
 
+#include <array>
+#include <csignal>
 #include <cstdlib>
 #include <iostream>
 #include <set>
 #include <sstream>
 #include <tuple>
+
+#include <unistd.h>
 
 using namespace testing_support;
 
@@ -76,6 +80,31 @@ TEST(KeyBindings, GoodFilesBindAndBadOnesNameTheirEntry) {
         EXPECT_STREQ(KeyBindings::keyName(KeyBindings::keyCode(name).value_or(0)), name);
     for (const auto& action : KeyBindings::actions())
         EXPECT_STRNE(KeyBindings::keyName(action.defaultKey), "?") << action.name;
+}
+
+// A keys.js that does not read stops the real game before any window, as a bad config.js does.
+// Started by a wrapper (ZEPHRANE_PARENT_PID) that is already gone, the game ends at once; a
+// wrapper's values that are no process id or no open descriptor are ignored.
+TEST(KeyBindings, ABadFileFailsTheStartNamingTheEntry) {
+    TempDir dir;
+    std::filesystem::copy_file(sourceDir() / "config.js", dir.path() / "config.js");
+    writeFile(dir.path() / "keys.js", "{ \"fire\": \"G\", \"pitchdown\": \"G\" }");
+    for (const auto& [parent, outcomeFd] : std::initializer_list<std::array<std::string, 2>>{
+             {"", ""}, {std::to_string(getpid()), "2"}, {"12x", "99"}, {"0", "x"}, {"1", "3"}}) {
+        const ProcessResult result =
+            runProcess({(binaryDir() / "zephrane").string()}, dir.path(), "", 60,
+                       {{"SDL_AUDIODRIVER", "dummy"},
+                        {"ZEPHRANE_PARENT_PID", parent},
+                        {"ZEPHRANE_OUTCOME_FD", outcomeFd}});
+        EXPECT_EQ(std::pair(result.signal, result.exitCode),
+                  parent == "1" ? std::pair(SIGTERM, -1000) : std::pair(0, -1))
+            << parent << result.err;
+        EXPECT_EQ(result.out, parent == "1"
+                                  ? ""
+                                  : "Failed to read the key bindings in keys.js\n"
+                                    "* key G is bound to both \"pitchdown\" and \"fire\"\n"
+                                    "Failed to initialize Engine\nPress Enter to continue . . .\n");
+    }
 }
 
 // The real game started with both loudness keys at an edge hands them to its sound engine once,

@@ -141,12 +141,8 @@ TEST(StartupFailures, EachFailureHasItsMessage) {
         const bool window = firstLines == "No window.\n";
         ZEPHRANE_REQUIRE(!window || std::getenv("DISPLAY"), "needs a display");
         TempDir dir;
-        if (config.starts_with("keys.js ")) {
-            writeFile(dir.path() / "config.js", readFile(sourceDir() / "config.js"));
-            writeFile(dir.path() / "keys.js", config.substr(8));
-        } else if (config != "none") {
+        if (config != "none")
             writeFile(dir.path() / "config.js", config);
-        }
         // A damaged gamepad mapping file beside config.js costs one remark, on standard error.
         writeFile(dir.path() / "gamecontrollerdb.txt", "not a mapping\n");
         std::vector<std::string> argv{(binaryDir() / "zephrane").string()};

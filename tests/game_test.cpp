@@ -315,6 +315,22 @@ TEST(SceneAssembly, RegistersTheObjectsInTheGamesOrderAndStartsTheSound) {
                                                          "Resources/audio/explosion.mp3"}));
     EXPECT_EQ(sound.played,
               (std::vector<std::pair<std::string, bool>>{{"Resources/audio/bgm.mp3", true}}));
+    // Around their circles the enemy models fly nose first (the file's -y) and 20 degrees
+    // nose-up, the right wing (the file's -x) dipped 41.6 degrees: now and a quarter turn on.
+    for (EnemyJet* jet : {game.enemyJet1, game.enemyJet2, game.enemyJet3})
+        for (int quarter = 0; quarter < 2; ++quarter, jet->update(9.0f)) {
+            const glm::mat4 model =
+                jet->getModelMatrix() * jet->getMeshComponents()[0]->localTransform;
+            const glm::vec3 start(jet->getModelMatrix()[3]);
+            jet->update(0.01f);
+            const glm::vec3 travel = glm::vec3(jet->getModelMatrix()[3]) - start;
+            const glm::vec3 nose = glm::normalize(glm::vec3(model * glm::vec4(0, -1, 0, 0)));
+            const float heading = glm::dot(glm::normalize(glm::vec2(nose.x, nose.z)),
+                                           glm::normalize(glm::vec2(travel.x, travel.z)));
+            EXPECT_NEAR(heading, 1.0f, 1e-4f) << quarter;
+            EXPECT_NEAR(nose.y, std::sin(glm::radians(20.0f)), 1e-3f) << quarter;
+            EXPECT_NEAR(glm::normalize(model * glm::vec4(-1, 0, 0, 0)).y, -0.6645f, 1e-3f);
+        }
     activeCameraView = nullptr;
 }
 
@@ -477,6 +493,22 @@ TEST(PlayerJet, HoldingSpaceFiresAtOnceThenEveryFiveSeconds) {
     placed.jet->rocketCooldown = 0.0f;
     placed.jet->onAction(KeySpace, 0.25f);
     EXPECT_EQ(placed.jet->rockets.size(), 4u);
+}
+
+// The spinner hangs 10 model units below the jet and turns about its own vertical at 30 degrees
+// a second of flight, wherever the jet flies and however it rolls.
+TEST(PlayerJet, SpinnerHangsBelowAndTurnsWithTheFlightTime) {
+    PlacedJet placed;
+    placed.jet->onAction(KeyD, 0.5f);
+    for (const auto& [seconds, degrees] : {std::pair{0.5f, 15.0f}, {2.5f, 90.0f}, {9.0f, 360.0f}}) {
+        placed.jet->update(seconds);
+        const glm::mat4 held =
+            glm::inverse(placed.jet->getModelMatrix()) * placed.jet->spinner->getModelMatrix();
+        const float turn = glm::radians(degrees);
+        EXPECT_LT(glm::distance(glm::vec3(held[3]), glm::vec3(0, -10, 0)), 1e-3f) << degrees;
+        EXPECT_LT(glm::distance(glm::vec3(held[0]), glm::vec3(cos(turn), 0, -sin(turn))), 1e-4f)
+            << degrees;
+    }
 }
 
 // A rocket flies 1400 of its model units a second along its own -z, whatever the speed of the

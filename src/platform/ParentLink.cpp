@@ -30,7 +30,7 @@ void ParentLink::attach() {
     long fd = 0;
     if (readNumber("ZEPHRANE_OUTCOME_FD", fd) && fd >= firstFreeDescriptor &&
         fd <= std::numeric_limits<int>::max() && fcntl(int(fd), F_GETFD) != -1)
-        outcomeFd = int(fd);
+        outcomeFd = int(fd); // only under the launcher or scripts/play.sh, which open it
 
     long parent = 0;
     if (readNumber("ZEPHRANE_PARENT_PID", parent)) {
@@ -43,7 +43,7 @@ void ParentLink::attach() {
 }
 
 void ParentLink::reportNormalEnd() {
-    if (outcomeFd < 0)
+    if (outcomeFd < 0) // always, but for a game the launcher or scripts/play.sh started
         return;
     static const char line[] = "end\n";
     // A wrapper that has gone cannot be told; there is nothing else to do about it.

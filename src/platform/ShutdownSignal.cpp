@@ -8,7 +8,8 @@ volatile std::sig_atomic_t shutdownRequested = 0;
 
 extern "C" void onShutdownSignal(int signalNumber) {
     if (shutdownRequested) {
-        // Already shutting down: let the default action end the process now.
+        // Already shutting down: let the default action end the process now (so this branch
+        // never returns to the game).
         std::signal(signalNumber, SIG_DFL);
         std::raise(signalNumber);
         return;
@@ -29,7 +30,7 @@ void ShutdownSignal::install() {
     // as SIGTERM. Taking SIGINT here too would make one Ctrl+C two signals, the second fatal.
     struct sigaction inherited {};
     sigaction(SIGINT, nullptr, &inherited);
-    if (inherited.sa_handler != SIG_IGN)
+    if (inherited.sa_handler != SIG_IGN) // ignored only under the installed launcher
         sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 }

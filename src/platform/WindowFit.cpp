@@ -15,9 +15,8 @@ GLFWwindow* watchedWindow = nullptr;
 int latestWidth = 0, latestHeight = 0;
 bool sizeChanged = false;
 
-void onFramebufferSize(GLFWwindow* window, int width, int height) {
-    if (window != watchedWindow)
-        return;
+void onFramebufferSize([[maybe_unused]] GLFWwindow* window, int width, int height) {
+    assert(window == watchedWindow && "the callback is set on the watched window only");
     latestWidth = width;
     latestHeight = height;
     sizeChanged = true;

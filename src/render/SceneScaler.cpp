@@ -9,20 +9,8 @@ namespace {
 
 constexpr int fullPercent = 100;
 
-// The depth format of the window's framebuffer: a depth blit needs the same on both sides.
-GLenum windowDepthFormat() {
-    GLint depthBits = 0, stencilBits = 0;
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_DEPTH,
-                                          GL_FRAMEBUFFER_ATTACHMENT_DEPTH_SIZE, &depthBits);
-    glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_STENCIL,
-                                          GL_FRAMEBUFFER_ATTACHMENT_STENCIL_SIZE, &stencilBits);
-    if (stencilBits > 0)
-        return depthBits == 32 ? GL_DEPTH32F_STENCIL8 : GL_DEPTH24_STENCIL8;
-    return depthBits == 32   ? GL_DEPTH_COMPONENT32
-           : depthBits == 16 ? GL_DEPTH_COMPONENT16
-                             : GL_DEPTH_COMPONENT24;
-}
+// The scene's own depth; nothing reads it after the scene, so it need not match the window's.
+constexpr GLenum depthFormat = GL_DEPTH_COMPONENT24;
 
 } // namespace
 
@@ -47,8 +35,6 @@ void SceneScaler::end() {
     const int right = area.x + area.width, top = area.y + area.height;
     glBlitFramebuffer(0, 0, width, height, area.x, area.y, right, top, GL_COLOR_BUFFER_BIT,
                       GL_LINEAR);
-    glBlitFramebuffer(0, 0, width, height, area.x, area.y, right, top, GL_DEPTH_BUFFER_BIT,
-                      GL_NEAREST);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     glViewport(area.x, area.y, area.width, area.height);
 }
@@ -58,7 +44,6 @@ void SceneScaler::resize(int newWidth, int newHeight) {
         return;
     const bool first = framebuffer == 0;
     if (first) {
-        depthStorage = windowDepthFormat();
         glGenFramebuffers(1, &framebuffer);
         glGenRenderbuffers(1, &colour);
         glGenRenderbuffers(1, &depth);
@@ -69,16 +54,12 @@ void SceneScaler::resize(int newWidth, int newHeight) {
     glBindRenderbuffer(GL_RENDERBUFFER, colour);
     glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
     glBindRenderbuffer(GL_RENDERBUFFER, depth);
-    glRenderbufferStorage(GL_RENDERBUFFER, depthStorage, width, height);
+    glRenderbufferStorage(GL_RENDERBUFFER, depthFormat, width, height);
     glBindRenderbuffer(GL_RENDERBUFFER, 0);
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
     if (first) {
         glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour);
-        const GLenum attachment =
-            depthStorage == GL_DEPTH24_STENCIL8 || depthStorage == GL_DEPTH32F_STENCIL8
-                ? GL_DEPTH_STENCIL_ATTACHMENT
-                : GL_DEPTH_ATTACHMENT;
-        glFramebufferRenderbuffer(GL_FRAMEBUFFER, attachment, GL_RENDERBUFFER, depth);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth);
     }
     assert(glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE &&
            "colour and depth renderbuffers make a complete framebuffer");
