@@ -209,6 +209,7 @@ check_launcher() {
   status=0
   kill -INT -- -$launcher && wait $launcher || status=$?
   [ $status -eq 0 ] || fail "play.sh: status $status after Ctrl+C: $(cat "$work/play.log")"
+  ! grep -q "no display found" "$work/play.log" || fail "play.sh went on after the game had ended"
 }
 
 check_package() {
