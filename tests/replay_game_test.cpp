@@ -297,6 +297,11 @@ TEST_F(ReplayGame, EveryRenderSwitchComesBackWhenPressedAgain) {
               readPicture(plain.shots / "once.png").rgb);
     EXPECT_EQ(readPicture(pressed.shots / "back.png").rgb,
               readPicture(plain.shots / "back.png").rgb);
+    // F4 and F5 come back in the switches: F4 pressed twice, F5 three times.
+    const std::string cycle = "1 0.05 F4 F5\n21 0.05\n";
+    const Replay cycled = runReplay(dir, "cycled", cycle + cycle + "1 0.05 F5\n1 0.05\n");
+    ASSERT_ENDED(cycled);
+    EXPECT_EQ(cycled.state["switches"], plain.state["switches"]);
 }
 
 // Down into the target's crater, round to face it, one rocket; the script ends two frames after
