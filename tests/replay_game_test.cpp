@@ -192,6 +192,16 @@ TEST(ScriptedFrameSource, GivesEachFrameItsTimeAndKeysThenEsc) {
     }
 }
 
+// The help is the usage docs/replays.md shows, word for word.
+TEST_F(ReplayGame, HelpIsTheUsageTheGuideShows) {
+    const ProcessResult help = runProcess({replayProgram().string(), "--help"}, dir.path());
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.starts_with("usage:\n")) << help.out;
+    EXPECT_NE(readFile(sourceDir() / "docs/replays.md").find("```\n" + help.out + "```\n"),
+              std::string::npos)
+        << help.out;
+}
+
 TEST_F(ReplayGame, RefusesBadScriptsAndOptionsBeforeTheGameStarts) {
     writeFile(dir.path() / "bad.replay", "10 0.05 W\n5 0.05 Q\n");
     writeFile(dir.path() / "good.replay", "10 0.05 W\n");
