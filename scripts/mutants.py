@@ -190,7 +190,9 @@ def line_mutants(line, shell):
                 and "=" not in code.split("(")[0]:
             found.append(("call removed", call.group(1) + "{}"))
         ret = re.match(r"^(\s*return )(.+);\s*$", code)
-        if ret and ret.group(2).strip() not in ("{}", "true", "false"):
+        # Values that are already the empty one would give a mutant no test could tell apart.
+        if ret and ret.group(2).strip() not in ("{}", "true", "false", "std::nullopt", "nullptr",
+                                                "0", "\"\"", "std::string()"):
             found.append(("return value", ret.group(1) + "{};"))
     return [(kind, new) for kind, new in found if new != line]
 

@@ -274,6 +274,20 @@ TEST(Culling, FirstDecidingPlaneWinsAndTheTestIsStrict) {
     EXPECT_FALSE(frustum.isSphereVisible(glm::vec3(-2.001f, 0.0f, 5.0f), 2.0f));
 }
 
+// A camera of 90 degrees at the origin looking down -z, near 1, far 100: each plane in its
+// place, facing inwards.
+TEST(Culling, EachPlaneOfTheCameraFacesInwards) {
+    const float h = std::sqrt(0.5f);
+    const Plane expected[6] = {{{h, 0, -h}, 0},  {{-h, 0, -h}, 0},    {{0, h, -h}, 0},
+                               {{0, -h, -h}, 0}, {{0, 0, -1}, -1.0f}, {{0, 0, 1}, 100.0f}};
+    const Frustum frustum = Frustum::fromCamera(
+        glm::mat4(1.0f), glm::perspective(glm::radians(90.0f), 1.0f, 1.0f, 100.0f));
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_LT(glm::distance(frustum.planes[i].normal, expected[i].normal), 1e-5f) << i;
+        EXPECT_NEAR(frustum.planes[i].distance, expected[i].distance, 1e-3f) << i;
+    }
+}
+
 TEST(Culling, DrawSkipsWhatTheActiveCameraCannotSee) {
     // A camera at the origin looking down -z, with the game's projection.
     CameraComponent camera(glm::mat4(1.0f));

@@ -192,7 +192,7 @@ check_launcher() {
   # foreground takes it itself and ends normally).
   local root=$work/root
   mkdir -p "$root/scripts"
-  cp scripts/play.sh "$root/scripts/" && echo true >"$root/scripts/setup.sh"
+  cp scripts/play.sh "$root/scripts/" && echo 'touch setup-ran' >"$root/scripts/setup.sh"
   cp -r Shader "$root/" && ln -s "$(pwd)/Resources" "$(pwd)/config.js" "$root/"
   ln -s "$build_dir" "$root/build"
   play() {
@@ -208,6 +208,8 @@ check_launcher() {
   status=0
   kill -INT -- -$launcher && wait $launcher || status=$?
   [ $status -eq 0 ] || fail "play.sh: status $status after Ctrl+C: $(cat "$work/play.log")"
+  ! grep -q "no display found" "$work/play.log" || fail "play.sh went on after the game had ended"
+  [ -f "$root/setup-ran" ] || fail "play.sh did not build first (scripts/setup.sh)"
 }
 
 check_package() {

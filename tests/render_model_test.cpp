@@ -367,3 +367,18 @@ TEST(TextScreens, OverlayAndGameOverScreenDrawTheirLines) {
     EXPECT_TRUE(glIsEnabled(GL_BLEND) && glIsEnabled(GL_CULL_FACE) && !glIsEnabled(GL_DEPTH_TEST))
         << "drawing text changed the frame loop's state";
 }
+
+// The preview tool's default view of the player's jet (the view the menu icons are drawn from):
+// from behind, a little to the right and above, the whole jet in the frame.
+TEST(PreviewPicture, DefaultViewOfTheJetLooksAsBefore) {
+    const TexturePreview preview;
+    ZEPHRANE_REQUIRE(fs::exists(preview.program), "needs the preview tool");
+    TempDir dir;
+    const fs::path shot = dir.path() / "jet.png";
+    const ProcessResult result =
+        runProcess({preview.program.string(), "Resources/models/Futuristic combat jet.3ds",
+                    shot.string(), "--size", "96x64"},
+                   sourceDir());
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_TRUE(looksLikeReference(readPicture(shot), "preview/jet", 2, 0.01));
+}

@@ -176,6 +176,16 @@ TEST(ScriptedFrameSource, GivesEachFrameItsTimeAndKeysThenEsc) {
     }
 }
 
+// The help is the usage docs/replays.md shows, word for word.
+TEST_F(ReplayGame, HelpIsTheUsageTheGuideShows) {
+    const ProcessResult help = runProcess({replayProgram().string(), "--help"}, dir.path());
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.starts_with("usage:\n")) << help.out;
+    EXPECT_NE(readFile(sourceDir() / "docs/replays.md").find("```\n" + help.out + "```\n"),
+              std::string::npos)
+        << help.out;
+}
+
 TEST_F(ReplayGame, RefusesBadScriptsAndOptionsBeforeTheGameStarts) {
     writeFile(dir.path() / "bad.replay", "10 0.05 W\n5 0.05 Q\n");
     writeFile(dir.path() / "good.replay", "10 0.05 W\n");
@@ -281,6 +291,11 @@ TEST_F(ReplayGame, EveryRenderSwitchComesBackWhenPressedAgain) {
               readPicture(plain.shots / "once.png").rgb);
     EXPECT_EQ(readPicture(pressed.shots / "back.png").rgb,
               readPicture(plain.shots / "back.png").rgb);
+    // F4 and F5 come back in the switches: F4 pressed twice, F5 three times.
+    const std::string cycle = "1 0.05 F4 F5\n21 0.05\n";
+    const Replay cycled = runReplay(dir, "cycled", cycle + cycle + "1 0.05 F5\n1 0.05\n");
+    ASSERT_ENDED(cycled);
+    EXPECT_EQ(cycled.state["switches"], plain.state["switches"]);
 }
 
 // Down into the target's crater, round to face it, one rocket; the script ends two frames after

@@ -107,7 +107,7 @@ void GlfwGamepad::loadMappings(const char* path) {
         problem = "it is not text";
     else if (isMappingText(text, problem) && glfwUpdateGamepadMappings(text.c_str()) == GLFW_TRUE)
         return;
-    else if (problem.empty())
+    else if (problem.empty()) // GLFW 3.3 refuses text only while it is not initialized
         problem = "GLFW refused it";
     std::cerr << "Gamepad: " << path << " was not loaded (" << problem
               << "); the built-in mappings stay" << std::endl;
