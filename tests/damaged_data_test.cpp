@@ -99,7 +99,7 @@ Defined definedFor(const std::string& outcome, const std::string& file) {
             Defined d{std::stoi(defined), nullptr,
                       defined.substr(std::min(defined.size(), defined.find(' ') + 5))};
             d.stream = defined.find(" err ") != std::string::npos ? &ProcessResult::err
-                                                                 : &ProcessResult::out;
+                                                                  : &ProcessResult::out;
             if (const std::size_t at = d.line.find("FILE"); at != std::string::npos)
                 d.line.replace(at, 4, file);
             return d;

@@ -49,10 +49,9 @@ TEST(FlightBenchmark, ReportsEveryFigureOfAShortFlightAndItsPictures) {
     const fs::path pictures = dir.path() / "pictures";
     writeFile(script, "30 0.0166667 W\n");
     fs::create_directories(pictures);
-    const ProcessResult run = runProcess(
-        {replayProgram().string(), "--benchmark", script.string(), "--screenshots",
-         pictures.string()},
-        sourceDir(), "", 400);
+    const ProcessResult run = runProcess({replayProgram().string(), "--benchmark", script.string(),
+                                          "--screenshots", pictures.string()},
+                                         sourceDir(), "", 400);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const std::string& report = run.out;
 
@@ -81,8 +80,7 @@ TEST(FlightBenchmark, ReportsEveryFigureOfAShortFlightAndItsPictures) {
         const double full = number(cells[0]), half = number(cells[1]), target = number(cells[3]);
         EXPECT_GT(full, 0.0) << figure;
         EXPECT_NEAR(number(cells[2]), half / full, ratioTolerance(cells[1], cells[0])) << figure;
-        EXPECT_NEAR(number(cells[4]), target / full, ratioTolerance(cells[3], cells[0]))
-            << figure;
+        EXPECT_NEAR(number(cells[4]), target / full, ratioTolerance(cells[3], cells[0])) << figure;
         if (figure.rfind("frame time", 0) == 0) {
             const std::vector<double> now = {full, half, target};
             for (std::size_t i = 0; i < previous.size(); ++i)
@@ -91,8 +89,7 @@ TEST(FlightBenchmark, ReportsEveryFigureOfAShortFlightAndItsPictures) {
         }
     }
     const auto median = rowCells(report, "frame time, median"),
-               p99 = rowCells(report, "frame time, p99"),
-               ratio = rowCells(report, "p99 / median");
+               p99 = rowCells(report, "frame time, p99"), ratio = rowCells(report, "p99 / median");
     EXPECT_NEAR(number(ratio[0]), number(p99[0]) / number(median[0]), 0.01);
     const auto memory = rowCells(report, "peak resident memory");
     EXPECT_GT(number(memory[0]), 30.0);
