@@ -20,6 +20,7 @@
 #include <optional>
 #include <ostream>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -30,46 +31,27 @@ namespace {
 
 constexpr std::array<const char*, 4> damageNames{"missing", "empty", "cut to half", "random bytes"};
 
-// What the game does with a damaged file.
-enum class O {
-    StartRefused,     // the configuration does not parse: the start fails
-    ShaderMissing,    // the shader file cannot be opened
-    ShaderUncompiled, // a shader that does not compile
-    ModelRefused,     // the importer's message; the game goes on
-    ModelKept,        // the material library is lost, the model still imported; the game goes on
-    TextureMissing,   // the texture stays empty, the game goes on
-    ImageRefused,     // what DevIL cannot decode ends the game
-    FontRefused,      // the game goes on without text
-    Plays,            // whatever the file gives (a partial model, no texture, silence)
-};
-
+// One file and what the game does with it for each damage (tests/data/damaged-data.txt).
 struct DamagedFile {
-    const char* file;         // relative to the game's working directory
-    std::array<O, 4> outcome; // missing, empty, half, random
+    std::string file; // relative to the game's working directory
+    std::array<std::string, 4> outcome;
 };
 
 void PrintTo(const DamagedFile& damaged, std::ostream* out) {
     *out << damaged.file;
 }
 
-// Half a model, library, DDS file, font or sound may still read as something, and then only
-// the normal end is required. Random bytes are refused by Assimp's format checks, except by
-// the lenient OBJ reader; a DDS file with a random FourCC gives texture 0.
-const DamagedFile damagedFiles[] = {
-    {"config.js", {O::StartRefused, O::StartRefused, O::StartRefused, O::StartRefused}},
-    {"Shader/texture_l.vert",
-     {O::ShaderMissing, O::ShaderUncompiled, O::ShaderUncompiled, O::ShaderUncompiled}},
-    {"Resources/models/terrain.fbx", {O::ModelRefused, O::ModelRefused, O::Plays, O::ModelRefused}},
-    {"Resources/models/AIM120D.3ds", {O::ModelRefused, O::ModelRefused, O::Plays, O::ModelRefused}},
-    {"Resources/models/uvbox.obj", {O::ModelRefused, O::ModelRefused, O::Plays, O::Plays}},
-    {"Resources/models/uvbox.mtl", {O::ModelKept, O::ModelKept, O::ModelKept, O::ModelKept}},
-    {"Resources/textures/crate.png",
-     {O::TextureMissing, O::ImageRefused, O::ImageRefused, O::ImageRefused}},
-    {"Resources/textures/jet.DDS", {O::TextureMissing, O::Plays, O::Plays, O::Plays}},
-    {"Resources/fonts/arial.ttf", {O::FontRefused, O::FontRefused, O::Plays, O::FontRefused}},
-    {"Resources/audio/bgm.mp3", {O::Plays, O::Plays, O::Plays, O::Plays}},    // streamed
-    {"Resources/audio/rocket.mp3", {O::Plays, O::Plays, O::Plays, O::Plays}}, // decoded at once
-};
+std::vector<DamagedFile> damagedFiles() {
+    std::vector<DamagedFile> files;
+    for (const auto& [file, outcomes] : tableRows("damaged-data.txt"))
+        if (file.starts_with("file ")) {
+            std::istringstream words(outcomes);
+            files.push_back({file.substr(5), {}});
+            for (std::string& outcome : files.back().outcome)
+                words >> outcome;
+        }
+    return files;
+}
 
 constexpr std::uint32_t randomBytesStartValue = 20240611; // the same bytes in every run
 constexpr int runTimeoutSeconds = 60; // a sanitized start takes about ten seconds
@@ -106,40 +88,28 @@ std::string damagedContent(const std::string& intact, std::size_t damage) {
 
 // The exit status and the line, on standard output or error, that the game defines.
 struct Defined {
-    int status;
-    std::string ProcessResult::*stream;
+    int status = 0;
+    std::string ProcessResult::*stream = nullptr;
     std::string line;
 };
 
-Defined definedFor(O outcome, const std::string& file) {
-    const std::string model = fs::path(file).replace_extension(".obj").string(); // of X.mtl
-    switch (outcome) {
-    case O::StartRefused:
-        return {-1, &ProcessResult::out, "Failed to parse configuration file\n"};
-    case O::ShaderMissing:
-        return {1, &ProcessResult::err, "Failed to open shader file: " + file + "\n"};
-    case O::ShaderUncompiled:
-        return {1, &ProcessResult::err, "Failed to compile shader\n"};
-    case O::ModelRefused:
-        return {1, &ProcessResult::out, "\nERROR::ASSIMP::"};
-    case O::ModelKept:
-        return {1, &ProcessResult::out, "no of textures of " + model + " is: "};
-    case O::TextureMissing:
-        return {1, &ProcessResult::out,
-                file + " could not be opened. Are you in the right directory ?"};
-    case O::ImageRefused:
-        return {-1, &ProcessResult::err, file + " could not be decoded as an image"};
-    case O::FontRefused:
-        return {1, &ProcessResult::out,
-                "ERROR::FREETYPE: Failed to load font\nERROR::FREETYTPE: Failed to load Glyph\n"};
-    case O::Plays:
-        break;
-    }
-    return {1, &ProcessResult::out, ""};
+Defined definedFor(const std::string& outcome, const std::string& file) {
+    for (const auto& [name, defined] : tableRows("damaged-data.txt"))
+        if (name == outcome) {
+            Defined d{std::stoi(defined), nullptr,
+                      defined.substr(std::min(defined.size(), defined.find(' ') + 5))};
+            d.stream = defined.find(" err ") != std::string::npos ? &ProcessResult::err
+                                                                  : &ProcessResult::out;
+            if (const std::size_t at = d.line.find("FILE"); at != std::string::npos)
+                d.line.replace(at, 4, file);
+            return d;
+        }
+    ADD_FAILURE() << "no outcome " << outcome << " in damaged-data.txt";
+    return {};
 }
 
 ::testing::AssertionResult behavesAsDefined(const ProcessResult& run, const std::string& file,
-                                            O outcome) {
+                                            const std::string& outcome) {
     const Defined defined = definedFor(outcome, file);
     if (run.timedOut || run.signal != 0)
         return ::testing::AssertionFailure()
@@ -249,6 +219,6 @@ std::string caseName(const ::testing::TestParamInfo<DamagedFile>& info) {
     return name;
 }
 
-INSTANTIATE_TEST_SUITE_P(RunTimeFiles, DamagedData, ::testing::ValuesIn(damagedFiles), caseName);
+INSTANTIATE_TEST_SUITE_P(RunTimeFiles, DamagedData, ::testing::ValuesIn(damagedFiles()), caseName);
 
 } // namespace

@@ -86,44 +86,13 @@ TEST_F(RunningGame, SignalsEndTheGameLikeTheCloseButton) {
     EXPECT_EQ(game->wait(20), -1000) << game->output();
 }
 
-// The game played through zephrane-replay, which records it. Each accepted filter switch prints
-// the new state once; taps are spaced past the switch's one-second cooldown, and one during scene
-// loading is kept for the first frame. Held keys fly, roll and fire, and an Escape tap ends the
-// game. The recording replays to the same output and final state.
-TEST_F(RunningGame, EveryTapCountsOnceAndTheRecordedGameReplays) {
-    ZEPHRANE_REQUIRE(fs::exists(replayProgram()) &&
-                         fs::is_directory(sourceDir() / "Resources" / "models"),
-                     "needs zephrane-replay and the generated Resources/");
-    TempDir dir;
-    const fs::path script = dir.path() / "recorded.replay", state = dir.path() / "recorded.json";
-    start({replayProgram().string(), "--record", script.string(), "--state", state.string()});
-    if (IsSkipped() || HasFatalFailure())
-        return;
-    const char* const taps[][2] = {{"F5", "TSQ = bilinear, MM = nn\n"},
-                                   {"F5", "TSQ = bilinear, MM = off\n"},
-                                   {"F5", "TSQ = bilinear, MM = linear\n"},
-                                   {"F4", "TSQ = nn, MM = linear\n"}};
-    std::string lines;
-    for (const auto& [key, line] : taps) {
-        keys("key", key);
-        ASSERT_TRUE(game->waitForOutput(lines += line, 30)) << key << " lost:\n" << game->output();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1300));
-    }
-    EXPECT_EQ(countOf(game->output(), "TSQ = "), 4u) << game->output();
-    keys("keydown", "w a space F5");
-    EXPECT_TRUE(game->waitForOutput("TSQ = nn, MM = nn\n", 30)) << game->output();
-    keys("keyup", "F5 a space w");
-    keys("key", "Escape");
-    EXPECT_EQ(game->wait(30), 1) << game->output();
-    const std::string recorded = readFile(script);
-    ASSERT_NE(recorded.find("SPACE"), std::string::npos) << recorded;
-
-    expectSameReplay(dir, recorded, state);
-}
-
-// A player's keys.js moves fire to G and the mute to N: G fires, N mutes, the default M does
-// nothing. The recording holds the actions, so it replays the same without the bindings.
-TEST_F(RunningGame, ReboundKeysPlayAndTheirRecordingReplaysWithoutThem) {
+// The game played through zephrane-replay, which records it, with a player's keys.js that moves
+// fire to G and the mute to N. Each accepted filter switch prints the new state once; taps are
+// spaced past the switch's one-second cooldown, and one during scene loading is kept for the
+// first frame. N mutes and the default M does nothing; held keys fly, roll and fire (G), and an
+// Escape tap ends the game. The recording holds the actions, so it replays to the same output
+// and final state without the bindings.
+TEST_F(RunningGame, EveryTapCountsOnceAndTheRecordedGameReplaysWithoutItsBindings) {
     ZEPHRANE_REQUIRE(fs::exists(replayProgram()) &&
                          fs::is_directory(sourceDir() / "Resources" / "models"),
                      "needs zephrane-replay and the generated Resources/");
@@ -135,20 +104,28 @@ TEST_F(RunningGame, ReboundKeysPlayAndTheirRecordingReplaysWithoutThem) {
           folder);
     if (IsSkipped() || HasFatalFailure())
         return;
-    keys("key", "m");
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    keys("key", "n");
-    EXPECT_TRUE(game->waitForOutput("Sound off\n", 30)) << game->output();
+    const char* const taps[][2] = {{"F5", "TSQ = bilinear, MM = nn\n"},
+                                   {"F5", "TSQ = bilinear, MM = off\n"},
+                                   {"m", ""},
+                                   {"F5", "TSQ = bilinear, MM = linear\n"},
+                                   {"n", "Sound off\n"},
+                                   {"F4", "TSQ = nn, MM = linear\n"}};
+    std::string lines;
+    for (const auto& [key, line] : taps) {
+        keys("key", key);
+        ASSERT_TRUE(game->waitForOutput(lines += line, 30)) << key << " lost:\n" << game->output();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1300));
+    }
+    EXPECT_EQ(countOf(game->output(), "TSQ = "), 4u) << game->output();
     EXPECT_EQ(countOf(game->output(), "Sound "), 1u) << "M still mutes:\n" << game->output();
-    keys("keydown", "g");
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    keys("keyup", "g");
+    keys("keydown", "w a g F5");
+    EXPECT_TRUE(game->waitForOutput("TSQ = nn, MM = nn\n", 30)) << game->output();
+    keys("keyup", "F5 a g w");
     keys("key", "Escape");
     EXPECT_EQ(game->wait(30), 1) << game->output();
     const std::string recorded = readFile(script);
     EXPECT_NE(recorded.find("SPACE"), std::string::npos) << recorded;
     EXPECT_NE(recorded.find(" M"), std::string::npos) << recorded;
-
     expectSameReplay(dir, recorded, state);
 }
 

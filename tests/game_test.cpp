@@ -23,6 +23,7 @@
 #include <cmath>
 #include <iterator>
 #include <limits>
+#include <map>
 #include <set>
 #include <tuple>
 
@@ -508,21 +509,6 @@ TEST(PlayerJet, HoldingSpaceFiresAtOnceThenEveryFiveSeconds) {
     EXPECT_EQ(placed.jet->rockets.size(), 4u);
 }
 
-// UP pitches the nose down, DOWN up; A rolls left (the right wing rises), D right.
-TEST(PlayerJet, FlightKeysTurnTheWayTheHelpScreenSays) {
-    const std::tuple<InputAction, int, int> keys[] = {
-        {KeyUp, -1, 0}, {KeyDown, +1, 0}, {KeyA, 0, +1}, {KeyD, 0, -1}};
-    for (const auto& [key, noseUp, rightWingUp] : keys) {
-        PlacedJet placed;
-        placed.jet->onAction(key, 0.1f);
-        const glm::mat4 m = placed.jet->getModelMatrix();
-        const float nose = glm::normalize(glm::vec3(m * glm::vec4(0, 0, -1, 0))).y;
-        const float rightWing = glm::normalize(glm::vec3(m * glm::vec4(1, 0, 0, 0))).y;
-        EXPECT_EQ((nose > 1e-3f) - (nose < -1e-3f), noseUp) << "key " << key;
-        EXPECT_EQ((rightWing > 1e-3f) - (rightWing < -1e-3f), rightWingUp) << "key " << key;
-    }
-}
-
 // The spinner hangs 10 model units below the jet and turns about its own vertical at 30 degrees
 // a second of flight, wherever the jet flies and however it rolls.
 TEST(PlayerJet, SpinnerHangsBelowAndTurnsWithTheFlightTime) {
@@ -697,56 +683,39 @@ TEST(WindowFit, LetterboxForWiderTallerExactAndEmptyWindows) {
     }
 }
 
-// The free camera, half a second per key from the origin looking along -z: W/S forward and back,
-// A/D left and right, UP tilts down and DOWN up, LEFT turns left and RIGHT right (70 degrees a
-// second); the eye follows one unit behind, world +y up.
-TEST(FreeCamera, EachKeyMovesOrTurnsTheWayTheHelpScreenSays) {
-    const float turned = std::sin(0.61086525f); // half a second at 70 degrees a second
-    struct Row {
-        InputAction key;
+// The free camera's keys, and what the projection sees (tests/data/camera.txt).
+TEST(Cameras, FreeCameraKeysAndTheProjectionsLimits) {
+    const std::map<std::string, InputAction> keys = {
+        {"W", KeyW},   {"S", KeyS},       {"A", KeyA},       {"D", KeyD},
+        {"UP", KeyUp}, {"DOWN", KeyDown}, {"LEFT", KeyLeft}, {"RIGHT", KeyRight}};
+    const glm::mat4 projection = cameraProjection(2.0f);
+    const auto rows = testing_support::tableRows("camera.txt");
+    EXPECT_EQ(rows.size(), 16u) << "the table read whole";
+    for (const auto& [input, expected] : rows) {
+        SCOPED_TRACE(input);
+        std::istringstream in(input), out(expected);
+        std::string kind, key;
         glm::vec3 position, forward;
-    };
-    const Row rows[] = {
-        {KeyW, {0.0f, 0.0f, -20.0f}, {0.0f, 0.0f, -1.0f}},
-        {KeyS, {0.0f, 0.0f, 20.0f}, {0.0f, 0.0f, -1.0f}},
-        {KeyA, {-20.0f, 0.0f, 0.0f}, {0.0f, 0.0f, -1.0f}},
-        {KeyD, {20.0f, 0.0f, 0.0f}, {0.0f, 0.0f, -1.0f}},
-        {KeyUp, {}, {0.0f, -turned, -std::cos(0.61086525f)}},
-        {KeyDown, {}, {0.0f, turned, -std::cos(0.61086525f)}},
-        {KeyLeft, {}, {-turned, 0.0f, -std::cos(0.61086525f)}},
-        {KeyRight, {}, {turned, 0.0f, -std::cos(0.61086525f)}},
-    };
-    for (const Row& row : rows) {
+        if (in >> kind && kind == "sees") {
+            in >> position.x >> position.y >> position.z;
+            const glm::vec4 clip = projection * glm::vec4(position, 1.0f);
+            EXPECT_EQ(std::fabs(clip.x) <= clip.w && std::fabs(clip.y) <= clip.w &&
+                          std::fabs(clip.z) <= clip.w,
+                      expected == "yes");
+            continue;
+        }
+        in >> key;
+        out >> position.x >> position.y >> position.z >> forward.x >> forward.y >> forward.z;
         Camera camera{glm::mat4(1.0f)};
         CameraComponent eye{glm::mat4(1.0f)};
         camera.setCameraComponent(&eye);
-        camera.onAction(row.key, 0.5f);
+        camera.onAction(keys.at(key), 0.5f);
         const glm::mat4& placed = camera.getModelMatrix();
-        const glm::vec3 forward = -glm::vec3(placed[2]);
-        EXPECT_LT(glm::distance(glm::vec3(placed[3]), row.position), 1e-4f) << row.key;
-        EXPECT_LT(glm::distance(forward, row.forward), 1e-4f) << row.key;
-        EXPECT_LT(glm::distance(glm::vec3(eye.eyeMatrix[3]), row.position - forward), 1e-4f)
-            << row.key;
+        // The eye follows one unit behind, world +y up.
+        EXPECT_LT(glm::distance(glm::vec3(placed[3]), position), 1e-4f);
+        EXPECT_LT(glm::distance(-glm::vec3(placed[2]), forward), 1e-4f);
+        EXPECT_LT(glm::distance(glm::vec3(eye.eyeMatrix[3]), position - forward), 1e-4f);
     }
-}
-
-// The camera sees from 0.1 to 1000 units ahead, 45 degrees above and below the view axis, and
-// as far to the sides as the aspect ratio widens that: each limit just inside and just past.
-TEST(CameraProjection, NearFarAndSideLimits) {
-    const glm::mat4 projection = cameraProjection(2.0f);
-    auto visible = [&](glm::vec3 point) {
-        const glm::vec4 clip = projection * glm::vec4(point, 1.0f);
-        return std::fabs(clip.x) <= clip.w && std::fabs(clip.y) <= clip.w &&
-               std::fabs(clip.z) <= clip.w;
-    };
-    // clang-format off
-    for (const auto& [point, seen] : {std::pair{glm::vec3(0.0f, 0.0f, -0.101f), true},
-             {glm::vec3(0.0f, 0.0f, -0.099f), false}, {glm::vec3(0.0f, 0.0f, -999.0f), true},
-             {glm::vec3(0.0f, 0.0f, -1001.0f), false}, {glm::vec3(0.0f, 9.9f, -10.0f), true},
-             {glm::vec3(0.0f, -10.1f, -10.0f), false}, {glm::vec3(19.9f, 0.0f, -10.0f), true},
-             {glm::vec3(-20.1f, 0.0f, -10.0f), false}})
-        EXPECT_EQ(visible(point), seen) << glm::to_string(point);
-    // clang-format on
 }
 
 // The controller, fed made-up frame times: it steps down while frames overrun the target, comes

@@ -33,26 +33,6 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-// An uncompressed TGA (type 2 true colour, 3 grey, 1 colour-mapped with a 24-bit map, 9 and 10
-// their run-length forms), stored top row first.
-std::string tga(std::uint8_t imageType, int width, int height, int bitsPerPixel,
-                const Bytes& pixels, const Bytes& colourMap = {}) {
-    std::string bytes(18, '\0');
-    bytes[1] = colourMap.empty() ? 0 : 1;
-    bytes[2] = static_cast<char>(imageType);
-    // Little-endian 16-bit fields: the colour map's length, the width, the height.
-    for (const auto& [at, value] :
-         {std::pair{5, int(colourMap.size() / 3)}, {12, width}, {14, height}}) {
-        bytes[at] = static_cast<char>(value & 0xFF);
-        bytes[at + 1] = static_cast<char>(value >> 8);
-    }
-    bytes[7] = colourMap.empty() ? 0 : 24;
-    bytes[16] = static_cast<char>(bitsPerPixel);
-    bytes[17] = 0x20; // top-left origin
-    return bytes + std::string(colourMap.begin(), colourMap.end()) +
-           std::string(pixels.begin(), pixels.end());
-}
-
 ImageCheck examine(const std::string& fileName, const std::string& bytes) {
     return ImageCheck::examine(fileName, reinterpret_cast<const std::uint8_t*>(bytes.data()),
                                bytes.size());
@@ -249,46 +229,18 @@ protected:
 
 } // namespace
 
-// DevIL delivers TGA and BMP pictures as BGR(A), grey ones as luminance and colour-mapped ones
-// as palette indices: none of these is an internal format of a core context.
-TEST_F(TextureLoad, DecodedFormatsACoreContextRefusesArriveAsRgba) {
-    EXPECT_EQ(loadAsRgba("grey.tga", tga(3, 2, 1, 8, {40, 200}), 2, 1),
-              (Bytes{40, 40, 40, 255, 200, 200, 200, 255}));
-    EXPECT_EQ(loadAsRgba("mapped.tga", tga(1, 2, 1, 8, {1, 0}, {10, 20, 30, 250, 150, 50}), 2, 1),
-              (Bytes{50, 150, 250, 255, 30, 20, 10, 255}))
-        << "map entries are stored blue, green, red";
-    EXPECT_EQ(loadAsRgba("true.tga", tga(2, 1, 2, 32, {1, 2, 3, 4, 50, 60, 70, 80}), 1, 2),
-              (Bytes{3, 2, 1, 4, 70, 60, 50, 80}));
-    // A 24-bit BMP of 3 x 1 pixels (its row padded to 12 bytes): size, pixel offset, info header.
-    const std::string oddBmp = "BM" + littleEndian(66, 4) + littleEndian(0, 4) +
-                               littleEndian(54, 4) + littleEndian(40, 4) + littleEndian(3, 4) +
-                               littleEndian(1, 4) + littleEndian(1, 2) + littleEndian(24, 2) +
-                               std::string(24, '\0') +
-                               std::string("\xff\0\0\0\xff\0\0\0\xff\0\0\0", 12);
-    EXPECT_EQ(loadAsRgba("odd.bmp", oddBmp, 3, 1),
-              (Bytes{0, 0, 255, 255, 0, 255, 0, 255, 255, 0, 0, 255}));
-}
-
 // What the game goes on without, saying so: a name that is no regular file (an empty material
-// texture name, or ".", used to reach DevIL, which ended the game) counts as missing; a few
-// bytes declaring a picture of gigabytes, which DevIL would allocate before decoding, are
-// refused by the header alone.
-TEST_F(TextureLoad, MissingAndHugePicturesGiveNoTextureAndALine) {
+// texture name, or ".", used to reach DevIL, which ended the game) counts as missing. (Pictures
+// too large for a texture: TooLarge.)
+TEST_F(TextureLoad, MissingPicturesGiveNoTextureAndALine) {
     ASSERT_NE(std::freopen("/dev/null", "r", stdin), nullptr); // the key wait must not block
     const std::string missing = " could not be opened. Are you in the right directory ? Don't "
                                 "forget to read the FAQ !\n";
-    writeTexture("huge.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16) +
-                                 bigEndian(100000, 4) + bigEndian(100000, 4));
-    // Run-length data that DevIL would expand row after row over 3 gigapixels.
-    writeTexture("huge.tga", tga(10, 65532, 49147, 8, {0x83, 10, 0x03, 1, 2, 3, 4}));
-    // clang-format off
-    for (const auto& [name, line] : {std::pair<std::string, std::string>{"", missing},
-             {".", missing}, {"./", missing}, {"huge.png", " is "}, {"huge.tga", " is "}}) {
-        // clang-format on
+    for (const std::string name : {"", ".", "./"}) {
         ::testing::internal::CaptureStdout();
         EXPECT_EQ(Texture().load(name), 0u) << name;
         const std::string out = ::testing::internal::GetCapturedStdout();
-        EXPECT_EQ(out.rfind("Resources/textures/" + name + line, 0), 0u) << out;
+        EXPECT_EQ(out, "Resources/textures/" + name + missing);
     }
 }
 

@@ -106,9 +106,11 @@ play_until_end() {
   [ "$said" = "$settings" ] || fail "$name: settings from '$said', not '$settings'"
 }
 
-# Checks that the wrapper $launcher, started as NAME, ends with a status not 0 and says WHY.
+# Starts a wrapper with STARTER (launch or play) as NAME and checks that it ends with a status
+# not 0 and says WHY. Usage: failed_start STARTER NAME WHY [VARIABLE=VALUE...]
 failed_start() {
-  local name=$1 why=$2 status=0
+  local name=$2 why=$3 status=0
+  "$1" "$name" "${@:4}"
   ended_within $launcher $start_seconds || fail "$name: still running"
   wait $launcher || status=$?
   [ $status -ne 0 ] || fail "$name: exited 0"
@@ -171,11 +173,9 @@ check_launcher() {
 
   # Failed starts; the next start clears the killed launcher's run folder.
   printf '{"width": 640,\n' >"$work/xdg/zephrane/config.js"
-  launch damaged XDG_CONFIG_HOME="$work/xdg"
-  failed_start damaged "Failed to parse configuration file"
+  failed_start launch damaged "Failed to parse configuration file" XDG_CONFIG_HOME="$work/xdg"
   mv "$data/Shader/texture.frag" "$work/"
-  launch shader
-  failed_start shader "Failed to open shader file: Shader/texture.frag"
+  failed_start launch shader "Failed to open shader file: Shader/texture.frag"
   mv "$work/texture.frag" "$data/Shader/"
   [ -z "$(find "$work/runtime" -maxdepth 1 -name 'zephrane.*')" ] || fail "run folder left behind"
 
@@ -201,8 +201,7 @@ check_launcher() {
     launcher=$!
   }
   rm "$root/Shader/texture.frag"
-  play play-shader
-  failed_start play-shader "Failed to open shader file: Shader/texture.frag"
+  failed_start play play-shader "Failed to open shader file: Shader/texture.frag"
   cp Shader/texture.frag "$root/Shader/"
   play play
   until grep -q "Successfully initialized Engine" "$work/play.log" || ! kill -0 $launcher; do sleep 1; done

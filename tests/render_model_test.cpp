@@ -19,7 +19,6 @@
 #include <glm/gtc/type_ptr.hpp>
 
 #include <array>
-#include <climits>
 #include <cmath>
 #include <functional>
 #include <iterator>
@@ -248,43 +247,24 @@ TEST_F(ModelLoad, AnimationFramesAndLightMapsDrawTheirTexels) {
     EXPECT_EQ(onUnitZero, static_cast<GLint>(baked.meshes[0].textures[0]->id));
 }
 
-// Two settings in which every switch differs from its neighbours and from the other setting.
-TEST(PerformanceLine, ShowsEachSwitchAndTruncatedFrameFigures) {
-    // 1 / 0.0161 s is 62.1 frames per second and 16.1 ms.
-    PerformanceFigures on{0.0161f, false, true, false, 1, true, 12}, off{0.0161f, true};
-    EXPECT_EQ(performanceLine(on), "FPS: 62. ms: 16. Wiref: off. Transp: on. TSQ: NN. MipMap: NN. "
-                                   "Cull: on. Components drawn: 12");
-    EXPECT_EQ(performanceLine(off), "FPS: 62. ms: 16. Wiref: on. Transp: off. TSQ: bil. "
-                                    "MipMap: lin. Cull: off. Components drawn: 0");
-    // The render scale is added only when it is not 100 or a frame-rate target moves it.
-    off.renderScale = 50;
-    EXPECT_EQ(performanceLine(off), "FPS: 62. ms: 16. Wiref: on. Transp: off. TSQ: bil. "
-                                    "MipMap: lin. Cull: off. Components drawn: 0 Scale: 50%");
-    off.renderScale = 100;
-    off.scaleTarget = true;
-    EXPECT_EQ(performanceLine(off), "FPS: 62. ms: 16. Wiref: on. Transp: off. TSQ: bil. "
-                                    "MipMap: lin. Cull: off. Components drawn: 0 Scale: 100%");
-    // The mip-map word follows the mode modulo 3.
-    for (const auto& [mode, words] :
-         {std::pair{2, "MipMap: off. "}, std::pair{3, "MipMap: lin. "},
-          std::pair{5, "MipMap: off. "}, std::pair{-1, "MipMap: off. "}}) {
-        on.mipmapMode = mode;
-        EXPECT_NE(performanceLine(on).find(words), std::string::npos) << "mode " << mode;
+// The performance line, the frames a second and the clock's line (tests/data/hud-lines.txt).
+TEST(HudLines, EachFigureAndSwitchAsItsRowSays) {
+    const auto rows = tableRows("hud-lines.txt");
+    EXPECT_EQ(rows.size(), 16u) << "the table read whole";
+    for (const auto& [input, expected] : rows) {
+        std::istringstream in(input);
+        std::string kind;
+        float seconds = 0.0f;
+        in >> kind >> seconds;
+        PerformanceFigures f{seconds};
+        in >> f.wireframe >> f.transparency >> f.bilinearSampling >> f.mipmapMode >>
+            f.frustumCulling >> f.componentsDrawn >> f.renderScale >> f.scaleTarget;
+        EXPECT_EQ(kind == "line"  ? performanceLine(f)
+                  : kind == "fps" ? std::to_string(framesPerSecond(seconds))
+                                  : timeLeftLine(seconds),
+                  expected)
+            << input;
     }
-    // 0.001f is slightly above a millisecond: in double precision that is 999.99995 frames per
-    // second, which truncates to 999 (single precision would round to 1000).
-    EXPECT_EQ(framesPerSecond(0.001f), 999);
-    EXPECT_EQ(framesPerSecond(3.0f), 0);
-    EXPECT_EQ(framesPerSecond(-0.02f), 0);
-    EXPECT_EQ(framesPerSecond(1e-12f), INT_MAX);
-}
-
-// Under cheat mode the clock runs past zero: first minus zero, then negative seconds.
-TEST(ScoreLines, RoundedSecondsThatGoNegative) {
-    EXPECT_EQ(timeLeftLine(86.6f), "Time Left: 87");
-    EXPECT_EQ(timeLeftLine(0.2f), "Time Left: 0");
-    EXPECT_EQ(timeLeftLine(-0.3f), "Time Left: -0");
-    EXPECT_EQ(timeLeftLine(-1.7f), "Time Left: -2");
 }
 
 namespace {

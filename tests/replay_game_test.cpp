@@ -62,28 +62,12 @@ protected:
 // Two pictures of one size, averaged down by 8: the mean difference of a channel (of 255) and
 // the share of pixels with a channel more than 24 apart.
 std::pair<double, double> farApart(const RgbPicture& a, const RgbPicture& b) {
-    constexpr int shrink = 8, far = 24;
-    const int width = a.width / shrink, height = a.height / shrink;
+    const RgbPicture smallA = shrunk(a, 8), smallB = shrunk(b, 8);
     double errorSum = 0;
-    long farPixels = 0;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            bool isFar = false;
-            for (int c = 0; c < 3; ++c) {
-                int sumA = 0, sumB = 0;
-                for (int dy = 0; dy < shrink; ++dy)
-                    for (int dx = 0; dx < shrink; ++dx) {
-                        sumA += a.at(x * shrink + dx, y * shrink + dy)[c];
-                        sumB += b.at(x * shrink + dx, y * shrink + dy)[c];
-                    }
-                const int difference = std::abs(sumA - sumB) / (shrink * shrink);
-                errorSum += difference;
-                isFar = isFar || difference > far;
-            }
-            farPixels += isFar;
-        }
-    const double pixels = double(width) * height;
-    return {errorSum / (3 * pixels), double(farPixels) / pixels};
+    for (std::size_t at = 0; at < smallA.rgb.size(); ++at)
+        errorSum += std::abs(smallA.rgb[at] - smallB.rgb[at]);
+    const double pixels = double(smallA.rgb.size() / 3);
+    return {errorSum / (3 * pixels), double(differingPixels(smallA, smallB, 24)) / pixels};
 }
 
 // Of the pixels in the text's own colours (the green points line, the red clock) at the lower
@@ -315,7 +299,9 @@ TEST_F(ReplayGame, EveryRenderSwitchComesBackWhenPressedAgain) {
 }
 
 // Down into the target's crater, round to face it, one rocket; the script ends two frames after
-// the frame that moves the target. (What a hit scores and where the target goes is GameRules'.)
+// the frame that moves the target. The flight keys must turn the jet the way the help screen
+// says (UP pitches the nose down, A rolls left) for the path to reach it. (What a hit scores and
+// where the target goes is GameRules'.)
 TEST_F(ReplayGame, DiveFireAndHitTheTarget) {
     const Replay replay = runReplay(dir, "hit",
                                     "28 0.05 UP\n100 0.05\n28 0.05 DOWN\n36 0.05 D\n72 0.05 DOWN\n"

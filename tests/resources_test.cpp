@@ -37,23 +37,6 @@ fs::path resources() {
     return ::testing::AssertionSuccess() << imagesReady;
 }
 
-struct ModelExpectation {
-    const char* path;
-    std::size_t textureCount; // material texture, light map, animation frames
-};
-
-const ModelExpectation models[] = {
-    {"Resources/models/skybox3.obj", 1},
-    {"Resources/models/terrain.fbx", 2},
-    {"Resources/models/Futuristic combat jet.3ds", 1},
-    {"Resources/models/AIM120D.3ds", 1},
-    {"Resources/models/anim.obj", 1},
-    {"Resources/models/finallightmapBaked.obj", 2},
-    {"Resources/models/SSD+WE.obj", 2},
-    {"Resources/models/single.obj", 10},
-    {"Resources/models/uvbox.obj", 2},
-};
-
 MeshComponent* loadModel(const std::string& path) {
     testing_support::ScopedWorkingDirectory inRepository(testing_support::sourceDir());
     CoutCapture quiet;
@@ -131,14 +114,16 @@ std::optional<float> groundAt(SceneObject* terrain, float worldX, float worldZ) 
 
 // Files
 
-// Every model the game names imports through the game's loader as one mesh (so the bounding
-// sphere covers the whole model) with unit normals and texture coordinates laid out on the
-// texture, and every texture it brings (material, light map, animation frames) loads.
+// Every model the game names (tests/data/shipped-models.txt) imports through the game's loader
+// as one mesh (so the bounding sphere covers the whole model) with unit normals and texture
+// coordinates laid out on the texture, and every texture it brings loads.
 TEST(GeneratedResources, EveryModelLoadsWithItsTextures) {
     ASSERT_TRUE(ready());
-    for (const ModelExpectation& expected : models) {
-        SCOPED_TRACE(expected.path);
-        const MeshComponent* component = loadModel(expected.path);
+    const auto models = testing_support::tableRows("shipped-models.txt");
+    EXPECT_EQ(models.size(), 9u) << "the table read whole";
+    for (const auto& [path, textures] : models) {
+        SCOPED_TRACE(path);
+        const MeshComponent* component = loadModel(path);
         ASSERT_EQ(component->meshes.size(), 1u);
         const Mesh& mesh = component->meshes[0];
         ASSERT_FALSE(mesh.indices.empty());
@@ -152,7 +137,7 @@ TEST(GeneratedResources, EveryModelLoadsWithItsTextures) {
         EXPECT_TRUE(glm::all(glm::greaterThanEqual(uvLow, glm::vec2(0.0f))) &&
                     glm::all(glm::lessThanEqual(uvHigh, glm::vec2(1.0f))));
         EXPECT_GT(uvHigh.x - uvLow.x, 0.5f) << "the layout should use the texture";
-        ASSERT_EQ(mesh.textures.size(), expected.textureCount);
+        ASSERT_EQ(std::to_string(mesh.textures.size()), textures);
         for (const Texture* texture : mesh.textures)
             EXPECT_NE(texture->id, 0u);
     }

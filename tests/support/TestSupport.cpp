@@ -14,6 +14,7 @@
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb/stb_image_write.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -235,9 +236,7 @@ RgbPicture readPicture(const fs::path& file) {
     return picture;
 }
 
-::testing::AssertionResult looksLikeReference(const RgbPicture& picture, const std::string& name,
-                                              int shrink, double allowedFraction) {
-    constexpr int channelTolerance = 3; // of 255
+RgbPicture shrunk(const RgbPicture& picture, int shrink) {
     RgbPicture small{picture.width / shrink, picture.height / shrink, {}};
     std::vector<int> sums(std::size_t(small.width) * small.height * 3);
     for (int y = 0; y < small.height * shrink; ++y)
@@ -248,6 +247,22 @@ RgbPicture readPicture(const fs::path& file) {
     for (int sum : sums)
         small.rgb.push_back(
             static_cast<unsigned char>((sum + shrink * shrink / 2) / (shrink * shrink)));
+    return small;
+}
+
+long differingPixels(const RgbPicture& a, const RgbPicture& b, int tolerance) {
+    long differing = 0;
+    for (std::size_t pixel = 0; pixel < std::min(a.rgb.size(), b.rgb.size()); pixel += 3)
+        differing += std::abs(a.rgb[pixel] - b.rgb[pixel]) > tolerance ||
+                     std::abs(a.rgb[pixel + 1] - b.rgb[pixel + 1]) > tolerance ||
+                     std::abs(a.rgb[pixel + 2] - b.rgb[pixel + 2]) > tolerance;
+    return differing;
+}
+
+::testing::AssertionResult looksLikeReference(const RgbPicture& picture, const std::string& name,
+                                              int shrink, double allowedFraction) {
+    constexpr int channelTolerance = 3; // of 255
+    const RgbPicture small = shrunk(picture, shrink);
     const fs::path file = sourceDir() / "tests" / "data" / (name + ".png");
     if (std::getenv("ZEPHRANE_UPDATE_REFERENCES") && !small.rgb.empty())
         writePng(file, small.width, small.height, small.rgb);
@@ -256,11 +271,7 @@ RgbPicture readPicture(const fs::path& file) {
         return ::testing::AssertionFailure()
                << "the picture is " << small.width << " x " << small.height << " after shrinking, "
                << file << " " << expected.width << " x " << expected.height;
-    long differing = 0;
-    for (std::size_t pixel = 0; pixel < small.rgb.size(); pixel += 3)
-        differing += std::abs(small.rgb[pixel] - expected.rgb[pixel]) > channelTolerance ||
-                     std::abs(small.rgb[pixel + 1] - expected.rgb[pixel + 1]) > channelTolerance ||
-                     std::abs(small.rgb[pixel + 2] - expected.rgb[pixel + 2]) > channelTolerance;
+    const long differing = differingPixels(small, expected, channelTolerance);
     const long allowed = long(allowedFraction * double(small.rgb.size() / 3));
     if (differing > allowed)
         return ::testing::AssertionFailure()

@@ -95,6 +95,10 @@ struct RgbPicture {
     const unsigned char* at(int x, int y) const { return &rgb[(std::size_t(y) * width + x) * 3]; }
 };
 RgbPicture readPicture(const std::filesystem::path& file);
+// The picture averaged down `shrink` times in each direction, each channel rounded.
+RgbPicture shrunk(const RgbPicture& picture, int shrink);
+// How many pixels of two pictures of one size have a channel more than `tolerance` apart.
+long differingPixels(const RgbPicture& a, const RgbPicture& b, int tolerance);
 // Compares a picture, averaged down `shrink` times in each direction, with the reference picture
 // tests/data/NAME.png: they match when no more than `allowedFraction` of the pixels differ by more
 // than 3/255 in any channel. ZEPHRANE_UPDATE_REFERENCES=1 writes the reference instead, to be
