@@ -332,6 +332,11 @@ TEST(FormatLimits, EachWalkAtItsLimitsFromBothSides) {
         ASSERT_TRUE(sizing || verdict == "passes" || verdict == "refused") << line;
         EXPECT_EQ(sizing ? check.sizeKnown : check.decodable, sized || verdict == "passes")
             << line << " (" << check.reason << ")";
+        // A WHY in double quotes is the walk's own reason, word for word.
+        if (tokens[next + 1 < tokens.size() ? next + 1 : next].starts_with('"')) {
+            const std::string why = line.substr(line.find('"', line.find(verdict)));
+            EXPECT_EQ('"' + check.reason + '"', why) << line;
+        }
         if (verdict.starts_with("sized:")) {
             EXPECT_EQ(verdict.substr(6),
                       std::to_string(check.width) + "x" + std::to_string(check.height))
