@@ -119,3 +119,18 @@ TEST(FlightBenchmark, ReportsEveryFigureOfAShortFlightAndItsPictures) {
         EXPECT_EQ(picture.height, 800) << stem;
     }
 }
+
+// Where the game cannot start (its config.js but no shaders or models beside it) every flight
+// fails, and the report and the status say so.
+TEST(FlightBenchmark, FlightsThatCannotStartAreReportedAsFailed) {
+    TempDir dir;
+    writeFile(dir.path() / "short.replay", "2 0.0166667\n");
+    fs::copy_file(sourceDir() / "config.js", dir.path() / "config.js");
+    const ProcessResult run =
+        runProcess({replayProgram().string(), "--benchmark", "short.replay"}, dir.path(), "", 400);
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    for (const char* failed : {"2 rounds, frames pooled (some flights failed!)\n",
+                               "an earlier run (some runs failed!)\n", "against 100: not taken!\n"})
+        EXPECT_NE(run.out.find(failed), std::string::npos) << failed << "\n" << run.out;
+    EXPECT_EQ(countOf(run.err, "benchmark: that flight failed\n"), 6u) << run.err;
+}
