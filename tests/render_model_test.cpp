@@ -368,17 +368,23 @@ TEST(TextScreens, OverlayAndGameOverScreenDrawTheirLines) {
         << "drawing text changed the frame loop's state";
 }
 
-// The preview tool's default view of the player's jet (the view the menu icons are drawn from):
-// from behind, a little to the right and above, the whole jet in the frame.
-TEST(PreviewPicture, DefaultViewOfTheJetLooksAsBefore) {
+// The player's jet drawn by the preview tool with its defaults, and as the menu icon is drawn
+// (packaging/render-icons.sh: the game's own turn of the jet, from above and behind).
+TEST(PreviewPicture, TheJetByDefaultAndAsTheMenuIconLookAsBefore) {
     const TexturePreview preview;
     ZEPHRANE_REQUIRE(fs::exists(preview.program), "needs the preview tool");
     TempDir dir;
-    const fs::path shot = dir.path() / "jet.png";
-    const ProcessResult result =
-        runProcess({preview.program.string(), "Resources/models/Futuristic combat jet.3ds",
-                    shot.string(), "--size", "96x64"},
-                   sourceDir());
-    ASSERT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_TRUE(looksLikeReference(readPicture(shot), "preview/jet", 2, 0.01));
+    for (const auto& [name, options] :
+         {std::pair<std::string, std::vector<std::string>>{"jet", {}},
+          {"icon", {"--local-transform", "jet", "--yaw", "150", "--pitch", "30", "--distance",
+                    "0.6"}}}) {
+        std::vector<std::string> argv{preview.program.string(),
+                                      "Resources/models/Futuristic combat jet.3ds",
+                                      (dir.path() / "shot.png").string(), "--size", "96x64"};
+        argv.insert(argv.end(), options.begin(), options.end());
+        const ProcessResult result = runProcess(argv, sourceDir());
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_TRUE(looksLikeReference(readPicture(dir.path() / "shot.png"), "preview/" + name, 2,
+                                       0.01));
+    }
 }
