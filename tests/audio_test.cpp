@@ -86,6 +86,10 @@ TEST(SoundEngine, PlaysMusicAndOverlappingEffectsAndReportsBadFilesOnce) {
     SoundEngine* engine = dummyEngine();
     ASSERT_NE(engine, nullptr);
     ASSERT_TRUE(engine->isAudible()) << "the dummy driver should always open";
+    int rate = 0, channels = 0;
+    Uint16 format = 0;
+    Mix_QuerySpec(&rate, &format, &channels);
+    EXPECT_EQ(std::pair(rate, channels), std::pair(44100, 2)) << "stereo at the sounds' own rate";
     TempDir dir;
     const fs::path preloaded = dir.path() / "rocket.mp3", firstPlayed = dir.path() / "boom.mp3";
     const fs::path music = dir.path() / "music.mp3", garbage = dir.path() / "garbage.mp3";
