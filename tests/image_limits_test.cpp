@@ -25,7 +25,6 @@ struct Row {
     std::string name; // the extension chooses the walk
     std::string bytes;
     bool passes;
-    const char* why;
 };
 
 ImageCheck examine(const std::string& name, const std::string& bytes) {
@@ -33,37 +32,15 @@ ImageCheck examine(const std::string& name, const std::string& bytes) {
                                bytes.size());
 }
 
-void expectRows(const std::vector<Row>& rows) {
-    for (const Row& row : rows) {
-        const ImageCheck check = examine(row.name, row.bytes);
-        EXPECT_EQ(check.decodable, row.passes)
-            << row.name << ": " << row.why << " (" << check.reason << ")";
-    }
+// The rows of tests/data/DIR.txt: a file of tests/data/DIR/, an arrow, and passes or refused.
+std::vector<Row> fileRows(const std::string& dir) {
+    std::vector<Row> rows;
+    for (const auto& [file, verdict] : tableRows(dir + ".txt"))
+        rows.push_back(
+            {file, readFile(sourceDir() / "tests/data" / dir / file), verdict == "passes"});
+    EXPECT_FALSE(rows.empty()) << dir;
+    return rows;
 }
-
-// A text PNM of one colour: `lines` lines of `perLine` samples, each line padded with blanks to
-// `lineLength` characters.
-std::string textPnm(char kind, int width, int height, std::size_t lineLength,
-                    const std::vector<int>& colour, int perLine) {
-    std::string samples;
-    for (int pixel = 0; pixel < width * height; ++pixel)
-        for (int value : colour)
-            samples += std::to_string(value) + " ";
-    std::string body;
-    for (std::size_t at = 0, count = 0; at < samples.size(); ++count) {
-        std::size_t end = at;
-        for (int word = 0; word < perLine && end < samples.size(); ++word)
-            end = samples.find(' ', end) + 1;
-        std::string line = samples.substr(at, end - at);
-        line.resize(std::max(lineLength, line.size()), ' ');
-        body += line + "\n";
-        at = end;
-    }
-    return std::string("P") + kind + "\n" + std::to_string(width) + " " + std::to_string(height) +
-           "\n255\n" + body;
-}
-
-const std::vector<int> orange{204, 102, 51};
 
 } // namespace
 
@@ -72,22 +49,13 @@ const std::vector<int> orange{204, 102, 51};
 // grey map on one line of 57,000 characters aborted the game). Such a line is refused with its
 // reason; one that fits is drawn.
 TEST(PnmLimits, TextLinesDevilCutAreRefusedAndOnesThatFitAreDrawn) {
-    const std::string oneLineGrey = textPnm('2', 128, 128, 0, {204}, 128 * 128);
-    const std::string oneLineColour = textPnm('3', 128, 128, 0, orange, 3 * 128 * 128);
-    ASSERT_GT(oneLineGrey.size(), 57000u);
-    // 16 pixels of "204 102 51 " are 176 characters: the line holds 179 with three blanks more.
-    const std::string fits = textPnm('3', 4, 4, 179, orange, 48);
-    const std::vector<Row> rows = {
-        {"a.pgm", oneLineGrey, false, "128 x 128 grey samples on one line"},
-        {"a.ppm", oneLineColour, false, "128 x 128 colour samples on one line"},
-        {"a.ppm", fits, true, "a line of 179 characters"},
-        {"a.ppm", textPnm('3', 4, 4, 180, orange, 48), false, "180: no room for the terminator"},
-        {"a.pgm", textPnm('2', 2, 1, 0, {7}, 2), true, "the last line ends with the picture"},
-        {"a.pgm", textPnm('2', 2, 1, 0, {7}, 2) + "7\n", true, "lines after the last not read"},
-    };
-    expectRows(rows);
-    EXPECT_NE(examine("a.ppm", oneLineColour).reason.find("line longer than DevIL reads"),
-              std::string::npos);
+    for (const Row& row : fileRows("pnm-lines")) {
+        const ImageCheck check = examine(row.name, row.bytes);
+        EXPECT_EQ(check.decodable, row.passes) << row.name << ": " << check.reason;
+        if (!row.passes) {
+            EXPECT_NE(check.reason.find("line longer than DevIL reads"), std::string::npos);
+        }
+    }
 
     const TexturePreview preview;
     ZEPHRANE_REQUIRE(fs::exists(preview.program), "needs the preview tool");
@@ -96,7 +64,9 @@ TEST(PnmLimits, TextLinesDevilCutAreRefusedAndOnesThatFitAreDrawn) {
               0);
     const std::vector<double> reference = preview.meanColour();
     ASSERT_EQ(reference.size(), 3u);
-    const ProcessResult drawn = preview.draw("a.ppm", fits);
+    const ProcessResult drawn =
+        preview.draw("a.ppm", readFile(sourceDir() /
+                                       "tests/data/pnm-lines/ppm-4x4-lines-of-179-characters.ppm"));
     EXPECT_EQ(drawn.exitCode, 0) << drawn.err;
     EXPECT_EQ(preview.meanColour(), reference);
 }
@@ -105,15 +75,12 @@ TEST(PnmLimits, TextLinesDevilCutAreRefusedAndOnesThatFitAreDrawn) {
 // directories and entries sharing one piece of data are looked at once, and tables pointing into
 // the same data in ever other ways are refused once the budget is spent.
 TEST(WalkWork, StaysLinearInTheFileWhateverItsTablesPointAt) {
-    const auto rows = tableRows("work-budget.txt");
-    ASSERT_FALSE(rows.empty());
-    for (const auto& [name, verdict] : rows) {
-        const std::string bytes = readFile(sourceDir() / "tests/data/work-budget" / name);
-        const ImageCheck check = examine(name, bytes);
-        EXPECT_EQ(check.decodable, verdict == "passes") << name << ": " << check.reason;
+    for (const Row& row : fileRows("work-budget")) {
+        const ImageCheck check = examine(row.name, row.bytes);
+        EXPECT_EQ(check.decodable, row.passes) << row.name << ": " << check.reason;
         // The budget, and the steps found past it that stop the walk.
-        EXPECT_LE(check.work, 2 * bytes.size() + 4096 + 2) << name;
-        if (verdict != "passes") {
+        EXPECT_LE(check.work, 2 * row.bytes.size() + 4096 + 2) << row.name;
+        if (!row.passes) {
             EXPECT_EQ(check.reason, "tables that point into the same data over and over");
         }
     }
