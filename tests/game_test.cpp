@@ -363,39 +363,35 @@ TEST(InputHandler, EveryHeldKeyBecomesOneActionInTableOrder) {
     EXPECT_TRUE(actionsFor({{GLFW_KEY_F7, GLFW_KEY_ESCAPE}}).empty());
 }
 
-// The rest of the mapping is flown, bit for bit like the keys, in ReplayGame's pad flight.
-TEST(Gamepad, ButtonsTheReplayedPadLeavesOutActLikeTheirKeys) {
-    GamepadState pad = connectedPad;
+// Buttons the replayed pad flight leaves out act like their keys (ReplayGame's pad flight flies
+// the rest bit for bit like the keys). Sticks scale the rate past the dead zone; trigger axes run
+// from -1 at rest to 1 and hold past half their travel (0.4 of it is -0.2, 0.6 is 0.2); a key and
+// a stick together act once. Whatever its last reading said, a pad that is gone holds nothing.
+TEST(Gamepad, ButtonsAndAxesActLikeTheirKeysWhileThePadIsThere) {
+    GamepadState buttons = connectedPad, gone;
     for (int button : {GLFW_GAMEPAD_BUTTON_X, GLFW_GAMEPAD_BUTTON_BACK, GLFW_GAMEPAD_BUTTON_DPAD_UP,
                        GLFW_GAMEPAD_BUTTON_LEFT_BUMPER})
-        pad.buttons[button] = true;
-    EXPECT_EQ(actionsFor({}, pad),
-              actionsFor({{GLFW_KEY_1, GLFW_KEY_F1, GLFW_KEY_F2, GLFW_KEY_F8}}));
-}
-
-// Sticks scale the rate past the dead zone; trigger axes run from -1 at rest to 1 and hold past
-// half their travel (0.4 of it is -0.2, 0.6 is 0.2); a key and a stick together act once.
-TEST(Gamepad, StickDeflectionScalesTheRateAndTriggersHoldPastHalfTravel) {
-    const std::tuple<int, float, std::set<int>, Actions> rows[] = {
-        {GLFW_GAMEPAD_AXIS_LEFT_X, 0.1f, {}, {}},
-        {GLFW_GAMEPAD_AXIS_LEFT_X, 0.5f, {}, {{KeyD, frameTime * 0.5f}}},
-        {GLFW_GAMEPAD_AXIS_LEFT_X, 1.0f, {}, {{KeyD, frameTime}}},
-        {GLFW_GAMEPAD_AXIS_RIGHT_TRIGGER, -0.2f, {}, {}},
-        {GLFW_GAMEPAD_AXIS_RIGHT_TRIGGER, 0.2f, {}, {{KeyW, frameTime}}},
-        {GLFW_GAMEPAD_AXIS_LEFT_X, -0.5f, {GLFW_KEY_A}, {{KeyA, frameTime}}}};
-    for (const auto& [axis, value, keys, expected] : rows) {
+        buttons.buttons[button] = true;
+    gone.buttons.fill(true);
+    gone.axes = {-1.0f, -1.0f, 1.0f, 1.0f, 1.0f, 1.0f};
+    auto axis = [](int axis, float value) {
         GamepadState pad = connectedPad;
         pad.axes[axis] = value;
-        EXPECT_EQ(actionsFor(keys, pad), expected) << axis << " at " << value;
-    }
-}
-
-// Whatever its last reading said, a pad that is gone holds nothing.
-TEST(Gamepad, APadThatIsGoneHoldsNothing) {
-    GamepadState pad;
-    pad.buttons.fill(true);
-    pad.axes = {-1.0f, -1.0f, 1.0f, 1.0f, 1.0f, 1.0f};
-    EXPECT_EQ(actionsFor({}, pad), Actions{});
+        return pad;
+    };
+    const std::tuple<GamepadState, std::set<int>, Actions> rows[] = {
+        {buttons, {}, actionsFor({{GLFW_KEY_1, GLFW_KEY_F1, GLFW_KEY_F2, GLFW_KEY_F8}})},
+        {gone, {}, {}},
+        {axis(GLFW_GAMEPAD_AXIS_LEFT_X, 0.1f), {}, {}},
+        {axis(GLFW_GAMEPAD_AXIS_LEFT_X, 0.5f), {}, {{KeyD, frameTime * 0.5f}}},
+        {axis(GLFW_GAMEPAD_AXIS_LEFT_X, 1.0f), {}, {{KeyD, frameTime}}},
+        {axis(GLFW_GAMEPAD_AXIS_RIGHT_TRIGGER, -0.2f), {}, {}},
+        {axis(GLFW_GAMEPAD_AXIS_RIGHT_TRIGGER, 0.2f), {}, {{KeyW, frameTime}}},
+        {axis(GLFW_GAMEPAD_AXIS_LEFT_X, -0.5f), {GLFW_KEY_A}, {{KeyA, frameTime}}}};
+    for (std::size_t row = 0; row < std::size(rows); ++row)
+        EXPECT_EQ(actionsFor(std::get<1>(rows[row]), std::get<0>(rows[row])),
+                  std::get<2>(rows[row]))
+            << "row " << row;
 }
 
 TEST(Gamepad, BackAndStartHeldForASecondQuit) {

@@ -25,7 +25,6 @@ struct Row {
     std::string name; // the extension chooses the walk
     std::string bytes;
     bool passes;
-    const char* why;
 };
 
 ImageCheck examine(const std::string& name, const std::string& bytes) {
@@ -33,37 +32,15 @@ ImageCheck examine(const std::string& name, const std::string& bytes) {
                                bytes.size());
 }
 
-void expectRows(const std::vector<Row>& rows) {
-    for (const Row& row : rows) {
-        const ImageCheck check = examine(row.name, row.bytes);
-        EXPECT_EQ(check.decodable, row.passes)
-            << row.name << ": " << row.why << " (" << check.reason << ")";
-    }
+// The rows of tests/data/DIR.txt: a file of tests/data/DIR/, an arrow, and passes or refused.
+std::vector<Row> fileRows(const std::string& dir) {
+    std::vector<Row> rows;
+    for (const auto& [file, verdict] : tableRows(dir + ".txt"))
+        rows.push_back(
+            {file, readFile(sourceDir() / "tests/data" / dir / file), verdict == "passes"});
+    EXPECT_FALSE(rows.empty()) << dir;
+    return rows;
 }
-
-// A text PNM of one colour: `lines` lines of `perLine` samples, each line padded with blanks to
-// `lineLength` characters.
-std::string textPnm(char kind, int width, int height, std::size_t lineLength,
-                    const std::vector<int>& colour, int perLine) {
-    std::string samples;
-    for (int pixel = 0; pixel < width * height; ++pixel)
-        for (int value : colour)
-            samples += std::to_string(value) + " ";
-    std::string body;
-    for (std::size_t at = 0, count = 0; at < samples.size(); ++count) {
-        std::size_t end = at;
-        for (int word = 0; word < perLine && end < samples.size(); ++word)
-            end = samples.find(' ', end) + 1;
-        std::string line = samples.substr(at, end - at);
-        line.resize(std::max(lineLength, line.size()), ' ');
-        body += line + "\n";
-        at = end;
-    }
-    return std::string("P") + kind + "\n" + std::to_string(width) + " " + std::to_string(height) +
-           "\n255\n" + body;
-}
-
-const std::vector<int> orange{204, 102, 51};
 
 } // namespace
 
@@ -72,22 +49,13 @@ const std::vector<int> orange{204, 102, 51};
 // grey map on one line of 57,000 characters aborted the game). Such a line is refused with its
 // reason; one that fits is drawn.
 TEST(PnmLimits, TextLinesDevilCutAreRefusedAndOnesThatFitAreDrawn) {
-    const std::string oneLineGrey = textPnm('2', 128, 128, 0, {204}, 128 * 128);
-    const std::string oneLineColour = textPnm('3', 128, 128, 0, orange, 3 * 128 * 128);
-    ASSERT_GT(oneLineGrey.size(), 57000u);
-    // 16 pixels of "204 102 51 " are 176 characters: the line holds 179 with three blanks more.
-    const std::string fits = textPnm('3', 4, 4, 179, orange, 48);
-    const std::vector<Row> rows = {
-        {"a.pgm", oneLineGrey, false, "128 x 128 grey samples on one line"},
-        {"a.ppm", oneLineColour, false, "128 x 128 colour samples on one line"},
-        {"a.ppm", fits, true, "a line of 179 characters"},
-        {"a.ppm", textPnm('3', 4, 4, 180, orange, 48), false, "180: no room for the terminator"},
-        {"a.pgm", textPnm('2', 2, 1, 0, {7}, 2), true, "the last line ends with the picture"},
-        {"a.pgm", textPnm('2', 2, 1, 0, {7}, 2) + "7\n", true, "lines after the last not read"},
-    };
-    expectRows(rows);
-    EXPECT_NE(examine("a.ppm", oneLineColour).reason.find("line longer than DevIL reads"),
-              std::string::npos);
+    for (const Row& row : fileRows("pnm-lines")) {
+        const ImageCheck check = examine(row.name, row.bytes);
+        EXPECT_EQ(check.decodable, row.passes) << row.name << ": " << check.reason;
+        if (!row.passes) {
+            EXPECT_NE(check.reason.find("line longer than DevIL reads"), std::string::npos);
+        }
+    }
 
     const TexturePreview preview;
     ZEPHRANE_REQUIRE(fs::exists(preview.program), "needs the preview tool");
@@ -96,97 +64,18 @@ TEST(PnmLimits, TextLinesDevilCutAreRefusedAndOnesThatFitAreDrawn) {
               0);
     const std::vector<double> reference = preview.meanColour();
     ASSERT_EQ(reference.size(), 3u);
-    const ProcessResult drawn = preview.draw("a.ppm", fits);
+    const ProcessResult drawn =
+        preview.draw("a.ppm", readFile(sourceDir() /
+                                       "tests/data/pnm-lines/ppm-4x4-lines-of-179-characters.ppm"));
     EXPECT_EQ(drawn.exitCode, 0) << drawn.err;
     EXPECT_EQ(preview.meanColour(), reference);
 }
-
-namespace {
-
-// A one-channel run-length SGI whose rows start at `starts` (offsets into `data`, which follows
-// the tables), each `length` bytes long.
-std::string sgiRows(int width, const std::vector<std::uint32_t>& starts, std::uint32_t length,
-                    const std::string& data) {
-    std::string header = bigEndian(474, 2) + std::string("\x01\x01", 2) + bigEndian(2, 2) +
-                         bigEndian(width, 2) + bigEndian(starts.size(), 2) + bigEndian(1, 2);
-    header.resize(512, '\0');
-    const std::size_t dataAt = 512 + 8 * starts.size();
-    std::string offsets, lengths;
-    for (std::uint32_t start : starts) {
-        offsets += bigEndian(dataAt + start, 4);
-        lengths += bigEndian(length, 4);
-    }
-    return header + offsets + lengths + data;
-}
-
-// A little-endian TIFF of `pages` 1 x 1 directories, all pointing at one table of `strips`
-// one-byte strips.
-std::string tiffSharingStrips(int pages, int strips) {
-    std::string file = "II" + littleEndian(42, 2) + littleEndian(8 + 8 * strips, 4);
-    for (int strip = 0; strip < strips; ++strip)
-        file += littleEndian(0, 4);
-    for (int strip = 0; strip < strips; ++strip)
-        file += littleEndian(1, 4);
-    auto entry = [](int tag, int type, int count, std::uint32_t value) {
-        return littleEndian(tag, 2) + littleEndian(type, 2) + littleEndian(count, 4) +
-               littleEndian(value, 4);
-    };
-    for (int page = 0; page < pages; ++page) {
-        const std::size_t next = file.size() + 2 + 4 * 12 + 4;
-        file += littleEndian(4, 2) + entry(256, 3, 1, 1) + entry(257, 3, 1, 1) +
-                entry(273, 4, strips, 8) + entry(279, 4, strips, 8 + 4 * strips) +
-                littleEndian(page + 1 < pages ? next : 0, 4);
-    }
-    return file;
-}
-
-// An icon of `entries` entries, all pointing at one 1 x 1 RGBA PNG holding `texts` text chunks.
-std::string iconSharingPng(int entries, int texts) {
-    auto chunk = [](const std::string& type, const std::string& data) {
-        return bigEndian(data.size(), 4) + type + data + "CRC!";
-    };
-    std::string png = "\x89PNG\r\n\x1a\n" + chunk("IHDR", bigEndian(1, 4) + bigEndian(1, 4) +
-                                                              std::string("\x08\x06\0\0\0", 5));
-    for (int text = 0; text < texts; ++text)
-        png += chunk("tEXt", "a");
-    png += chunk("IDAT", "x") + chunk("IEND", "");
-    std::string file = littleEndian(0, 2) + littleEndian(1, 2) + littleEndian(entries, 2);
-    for (int entry = 0; entry < entries; ++entry)
-        file += std::string("\x01\x01\0\0\x01\0\x20\0", 8) + littleEndian(png.size(), 4) +
-                littleEndian(6 + 16 * entries, 4);
-    return file + png;
-}
-
-} // namespace
 
 // A walk's work stays within a few steps a byte of the file whatever its tables point at: rows,
 // directories and entries sharing one piece of data are looked at once, and tables pointing into
 // the same data in ever other ways are refused once the budget is spent.
 TEST(WalkWork, StaysLinearInTheFileWhateverItsTablesPointAt) {
-    // 16384 rows of 127 x 128 pixels, all one run-length row: 128 runs of 127 and an end.
-    std::string runs;
-    for (int run = 0; run < 128; ++run)
-        runs += "\x7F\x10";
-    const std::string sharedRow =
-        sgiRows(127 * 128, std::vector<std::uint32_t>(16384, 0), 257, runs + std::string(1, '\0'));
-    // 1000 rows of 1000 pixels starting 2 bytes apart in one chain of single-pixel runs.
-    std::vector<std::uint32_t> apart;
-    for (std::uint32_t row = 0; row < 1000; ++row)
-        apart.push_back(2 * row);
-    std::string singles;
-    for (int pixel = 0; pixel < 2000; ++pixel)
-        singles += "\x01\x10";
-    const struct {
-        const char* name;
-        std::string bytes;
-        bool passes;
-    } rows[] = {
-        {"a.sgi", sharedRow, true},
-        {"a.sgi", sgiRows(1000, apart, 2000, singles), false},
-        {"a.tif", tiffSharingStrips(1000, 1000), true},
-        {"a.ico", iconSharingPng(1000, 1000), true},
-    };
-    for (const auto& row : rows) {
+    for (const Row& row : fileRows("work-budget")) {
         const ImageCheck check = examine(row.name, row.bytes);
         EXPECT_EQ(check.decodable, row.passes) << row.name << ": " << check.reason;
         // The budget, and the steps found past it that stop the walk.
