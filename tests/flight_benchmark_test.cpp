@@ -68,8 +68,6 @@ TEST(FlightBenchmark, ReportsEveryFigureOfAShortFlightAndItsPictures) {
             text.replace(at, 6, script.string());
         EXPECT_NE(report.find(text), std::string::npos) << text << "\nin:\n" << report;
     }
-    EXPECT_NE(run.err.find("benchmark: flight 50, round 2 of 2, 30 frames\n"), std::string::npos)
-        << run.err;
 
     // Every figure of every flight, its ratio to the full picture's as printed, and the
     // percentiles in their order.
@@ -91,9 +89,8 @@ TEST(FlightBenchmark, ReportsEveryFigureOfAShortFlightAndItsPictures) {
     const auto median = rowCells(report, "frame time, median"),
                p99 = rowCells(report, "frame time, p99"), ratio = rowCells(report, "p99 / median");
     EXPECT_NEAR(number(ratio[0]), number(p99[0]) / number(median[0]), 0.01);
-    const auto memory = rowCells(report, "peak resident memory");
-    EXPECT_GT(number(memory[0]), 30.0);
-    EXPECT_LT(number(memory[0]), 4096.0);
+    const double memory = number(rowCells(report, "peak resident memory")[0]);
+    EXPECT_TRUE(memory > 30.0 && memory < 4096.0) << memory;
     for (const char* startup : {"start-up to first frame, cold", "start-up to first frame, warm"})
         EXPECT_GT(number(rowCells(report, startup)[0]), 0.0) << startup;
 
@@ -107,16 +104,13 @@ TEST(FlightBenchmark, ReportsEveryFigureOfAShortFlightAndItsPictures) {
         ASSERT_EQ(std::sscanf(report.c_str() + at + head.size(), "%lf / 255, SSIM %lf", &meanError,
                               &ssim),
                   2);
-        EXPECT_LT(meanError, 12.0) << flight;
-        EXPECT_GT(ssim, 0.8) << flight;
-        EXPECT_LT(ssim, 1.0001) << flight;
+        EXPECT_TRUE(meanError < 12.0 && ssim > 0.8 && ssim < 1.0001) << flight;
     }
     for (const std::string stem : {"scale-100", "scale-50", "target-60"}) {
         const fs::path jpeg = pictures / ("flight-" + stem + ".jpg");
         EXPECT_NE(report.find(": " + jpeg.string() + "\n"), std::string::npos) << stem;
         const RgbPicture picture = readPicture(jpeg);
-        EXPECT_EQ(picture.width, 1600) << stem;
-        EXPECT_EQ(picture.height, 800) << stem;
+        EXPECT_EQ(std::pair(picture.width, picture.height), std::pair(1600, 800)) << stem;
     }
 }
 

@@ -210,12 +210,10 @@ check_launcher() {
   [ $status -eq 0 ] || fail "play.sh: status $status after Ctrl+C: $(cat "$work/play.log")"
   ! grep -q "no display found" "$work/play.log" || fail "play.sh went on after the game had ended"
   [ -f "$root/setup-ran" ] || fail "play.sh did not build first (scripts/setup.sh)"
-  # Without a display (and, in this copy, without the demo flight): the game under a virtual X
-  # server for a while, then ended, which counts as a normal end.
-  status=0
+  # Without a display (nor, in this copy, the demo flight) the game runs under a virtual X server
+  # until play.sh ends it, which counts as a normal end.
   env -u DISPLAY -u ZEPHRANE_BUILD_DIR SDL_AUDIODRIVER=dummy bash "$root/scripts/play.sh" \
-    </dev/null >"$work/play-headless.log" 2>&1 || status=$?
-  [ $status -eq 0 ] || fail "play.sh without a display: status $status"
+    </dev/null >"$work/play-headless.log" 2>&1 || fail "play.sh without a display: status $?"
   grep -qx "play: no display found; running the game under a virtual X server (Xvfb)." \
     "$work/play-headless.log" || fail "play.sh without a display did not say so"
 }
