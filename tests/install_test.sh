@@ -106,14 +106,15 @@ play_until_end() {
   [ "$said" = "$settings" ] || fail "$name: settings from '$said', not '$settings'"
 }
 
-# Starts a wrapper with STARTER (launch or play) as NAME and checks that it ends with a status
-# not 0 and says WHY. Usage: failed_start STARTER NAME WHY [VARIABLE=VALUE...]
+# Starts a wrapper with STARTER (launch or play) as NAME and checks that it ends with the game's
+# STATUS (255 for a failed start; a missing shader ends it with 1) and says WHY.
+# Usage: failed_start STARTER NAME STATUS WHY [VARIABLE=VALUE...]
 failed_start() {
-  local name=$2 why=$3 status=0
-  "$1" "$name" "${@:4}"
+  local name=$2 expected=$3 why=$4 status=0
+  "$1" "$name" "${@:5}"
   ended_within $launcher $start_seconds || fail "$name: still running"
   wait $launcher || status=$?
-  [ $status -ne 0 ] || fail "$name: exited 0"
+  [ $status -eq "$expected" ] || fail "$name: status $status, not $expected"
   grep -q "$why" "$work/$name.log" || fail "$name: no '$why' in: $(cat "$work/$name.log")"
 }
 
@@ -173,9 +174,9 @@ check_launcher() {
 
   # Failed starts; the next start clears the killed launcher's run folder.
   printf '{"width": 640,\n' >"$work/xdg/zephrane/config.js"
-  failed_start launch damaged "Failed to parse configuration file" XDG_CONFIG_HOME="$work/xdg"
+  failed_start launch damaged 255 "Failed to parse configuration file" XDG_CONFIG_HOME="$work/xdg"
   mv "$data/Shader/texture.frag" "$work/"
-  failed_start launch shader "Failed to open shader file: Shader/texture.frag"
+  failed_start launch shader 1 "Failed to open shader file: Shader/texture.frag"
   mv "$work/texture.frag" "$data/Shader/"
   [ -z "$(find "$work/runtime" -maxdepth 1 -name 'zephrane.*')" ] || fail "run folder left behind"
 
@@ -201,8 +202,11 @@ check_launcher() {
     launcher=$!
   }
   rm "$root/Shader/texture.frag"
-  failed_start play play-shader "Failed to open shader file: Shader/texture.frag"
+  failed_start play play-shader 1 "Failed to open shader file: Shader/texture.frag"
   cp Shader/texture.frag "$root/Shader/"
+  rm "$root/config.js" && printf '{"width": 640,\n' >"$root/config.js"
+  failed_start play play-config 255 "Failed to parse configuration file"
+  rm "$root/config.js" && ln -s "$(pwd)/config.js" "$root/"
   play play
   until grep -q "Successfully initialized Engine" "$work/play.log" || ! kill -0 $launcher; do sleep 1; done
   status=0
