@@ -57,7 +57,7 @@ TEST(FlightBenchmark, ReportsEveryFigureOfAShortFlightAndItsPictures) {
 
     // The report's lines and figures (tests/data/benchmark-report.txt).
     const auto rows = tableRows("benchmark-report.txt");
-    EXPECT_EQ(rows.size(), 14u) << "the table read whole";
+    EXPECT_EQ(rows.size(), 15u) << "the table read whole";
     std::vector<std::string> figures;
     for (auto [kind, text] : rows) {
         if (kind == "figure") {
@@ -89,6 +89,7 @@ TEST(FlightBenchmark, ReportsEveryFigureOfAShortFlightAndItsPictures) {
     const auto median = rowCells(report, "frame time, median"),
                p99 = rowCells(report, "frame time, p99"), ratio = rowCells(report, "p99 / median");
     EXPECT_NEAR(number(ratio[0]), number(p99[0]) / number(median[0]), 0.01);
+    EXPECT_EQ(number(rowCells(report, "frames measured")[0]), 60.0) << "two rounds of 30";
     const double memory = number(rowCells(report, "peak resident memory")[0]);
     EXPECT_TRUE(memory > 30.0 && memory < 4096.0) << memory;
     for (const char* startup : {"start-up to first frame, cold", "start-up to first frame, warm"})

@@ -648,6 +648,9 @@ int runFlightBenchmark(const fs::path& scriptPath, const std::optional<fs::path>
         "CPU per frame, whole frame", [](auto& f) { return f.frames.cpuFrame; }, 3, " ms",
         fixed(empty.cpuFrame, 3) + " ms");
     line(
+        "frames measured", [](auto& f) { return double(f.frameCount); }, 0, "",
+        std::to_string(flightFrames));
+    line(
         "peak resident memory", [](auto& f) { return double(f.peakKib) / kibPerMib; }, 1, " MiB",
         fixed(double(emptyStartup.peakKib) / kibPerMib, 1) + " MiB");
     out << "\n- target 60: after the first " << fixed(settleSeconds, 0) << " s, "
