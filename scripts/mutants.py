@@ -12,10 +12,13 @@
   programs BUILD            prints the test programs of a build's CTest suite as JSON
   coverage-map OUT JSON...  merges gcovr's per-program JSON reports into a map of the lines
                             each program executes
-  select MAP PROGRAMS FILE LINE
-                            prints the programs that execute FILE:LINE and their tests, quick
-                            ones first; all programs when the line is not in the map (a shell
-                            script, a constant the compiler folds)
+  each-program PROGRAMS      prints each program and a CTest regex of its tests
+  select MAP PROGRAMS FILE LINE BUILD LEFT-OUT
+                            prints the tests of the programs that execute FILE:LINE in waves,
+                            quickest first by the times CTest recorded in BUILD; a line not in
+                            the map (a constant the compiler folds) counts as its source file's
+                            lines, a shell script's or header's as every program's; LEFT-OUT
+                            names programs not to run (comma-separated)
 """
 import io
 import json
@@ -318,24 +321,81 @@ def test_source(program):
         return ""
 
 
-def select(map_file, programs_file, path, line):
-    """One line per program to run, quick ones first: its name, a tab, a CTest regex of its
-    tests. No line at all: no test executes the line."""
-    with open(map_file, encoding="utf-8") as source:
-        lines = json.load(source)
-    with open(programs_file, encoding="utf-8") as source:
-        suite = json.load(source)
+# A test with no recorded time yet counts as this many seconds.
+UNKNOWN_COST = 10.0
+# Tests are run in waves of one CTest call each (two at a time), the quickest wave first: a
+# mutant the quick tests kill costs seconds, and the minute-long replays run only for mutants
+# that everything quicker missed. A wave holds the tests up to its bound in seconds.
+WAVE_BOUNDS = [1.0, 4.0, 16.0, float("inf")]
+
+
+def test_costs(build):
+    """Each test's average run time as CTest recorded it in the build (empty before the
+    first run)."""
+    costs = {}
+    try:
+        with open(os.path.join(build, "Testing/Temporary/CTestCostData.txt"),
+                  encoding="utf-8") as source:
+            for row in source:
+                if row.startswith("---"):
+                    break
+                name, _, cost = row.rsplit(" ", 2)
+                costs[name] = float(cost)
+    except (OSError, ValueError):
+        pass
+    return costs
+
+
+def chosen_programs(lines, suite, path, line):
     key = f"{path}:{line}"
     if path.endswith(".sh"):
         # No counters in a shell script: the programs whose tests name it or its installed
         # command (games/NAME), else every program.
         names = (os.path.basename(path), "games/" + os.path.basename(path).removesuffix(".sh"))
-        chosen = [p for p in suite if any(n in test_source(p) for n in names)] or list(suite)
-    else:
-        chosen = [p for p in suite if key not in lines or p in lines[key]]
-    for program in chosen:
-        names = "|".join(re.sub(r"([.+*?()\[\]^$|])", r"\\\1", n) for n in suite[program])
-        print(f"{program}\t^({names})$")
+        return [p for p in suite if any(n in test_source(p) for n in names)] or list(suite)
+    if key in lines:
+        return [p for p in suite if p in lines[key]]
+    if path.endswith(".cpp"):
+        # A line without code of its own (a constant the compiler folds, a row of a table) can
+        # only change what its own source file does: the programs that execute any of its lines.
+        prefix = path + ":"
+        return [p for p in suite if any(k.startswith(prefix) and p in ran
+                                        for k, ran in lines.items())]
+    return list(suite)  # a header's constant reaches every file that includes it
+
+
+def select(map_file, programs_file, path, line, build, left_out):
+    """One line per wave of tests, quickest first: the wave's programs (space-separated), a tab,
+    a CTest regex of its tests. No line at all: no test executes the line."""
+    with open(map_file, encoding="utf-8") as source:
+        lines = json.load(source)
+    with open(programs_file, encoding="utf-8") as source:
+        suite = json.load(source)
+    costs = test_costs(build)
+    rank = {program: i for i, program in enumerate(suite)}
+    tests = sorted((costs.get(name, UNKNOWN_COST), rank[program], name, program)
+                   for program in chosen_programs(lines, suite, path, line)
+                   if program not in left_out.split(",") for name in suite[program])
+    low = 0.0
+    for bound in WAVE_BOUNDS:
+        wave = [t for t in tests if low <= t[0] < bound]
+        low = bound
+        if not wave:
+            continue
+        programs_of_wave = " ".join(dict.fromkeys(t[3] for t in wave))
+        print(f"{programs_of_wave}\t{exactly(t[2] for t in wave)}")
+
+
+def exactly(names):
+    """A CTest regex that matches these test names and no other."""
+    return "^(" + "|".join(re.sub(r"([.+*?()\[\]^$|])", r"\\\1", n) for n in names) + ")$"
+
+
+def each_program(programs_file):
+    """One line per program: its name, a tab, a CTest regex of its tests."""
+    with open(programs_file, encoding="utf-8") as source:
+        for program, names in json.load(source).items():
+            print(f"{program}\t{exactly(names)}")
 
 
 def main(argv):
@@ -348,8 +408,10 @@ def main(argv):
         print(json.dumps(programs(argv[2])))
     elif command == "coverage-map" and len(argv) >= 4:
         coverage_map(argv[2], argv[3:])
-    elif command == "select" and len(argv) == 6:
-        select(argv[2], argv[3], argv[4], argv[5])
+    elif command == "each-program" and len(argv) == 3:
+        each_program(argv[2])
+    elif command == "select" and len(argv) == 8:
+        select(argv[2], argv[3], argv[4], argv[5], argv[6], argv[7])
     else:
         sys.exit(__doc__)
 

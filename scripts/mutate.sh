@@ -13,7 +13,7 @@
 #
 #   place: <folder or script>                 (generated entries: where the line is)
 #
-#   bash scripts/mutate.sh [options] [LIST.txt ...]    (no list: every scripts/mutations/*.txt)
+#   bash scripts/mutate.sh [options] [LIST.txt ...]    (no list: every list in scripts/mutations/)
 #     --generate N        also N generated mutants in every place (scripts/mutants.py: each
 #                         folder of src/, tools/replay, tools/preview, packaging/zephrane.sh,
 #                         scripts/play.sh); one that does not build is dropped and counted apart;
@@ -51,7 +51,11 @@ while [ $# -gt 0 ]; do
   esac
 done
 [[ $generate =~ ^[0-9]+$ ]] || { echo "mutate: --generate wants a count, not $generate" >&2; exit 2; }
-[ ${#lists[@]} -gt 0 ] || lists=(scripts/mutations/*.txt)
+if [ ${#lists[@]} -eq 0 ]; then
+  for list in scripts/mutations/*.txt; do
+    [[ $list == *RESULT.txt ]] || lists+=("$list")
+  done
+fi
 [ -f Resources/.generated ] || { echo "mutate: run bash scripts/setup.sh first" >&2; exit 2; }
 git diff --quiet HEAD || echo "mutate: uncommitted edits are not measured; the run is of HEAD" >&2
 
@@ -149,31 +153,34 @@ if [ $all_tests -eq 0 ] && [ ! -f "$coverage_map" ]; then
     gcovr --root "$tree" --object-directory "$coverage_build" --json --gcov-ignore-parse-errors \
       --output "$scratch/coverage/$program.json" "$coverage_build" >/dev/null 2>&1
     echo "mutate: coverage of $program"
-  done < <(echo '{}' >"$scratch/no-map.json" &&
-    python3 scripts/mutants.py select "$scratch/no-map.json" "$scratch/coverage-programs.json" - 0)
+  done < <(python3 scripts/mutants.py each-program "$scratch/coverage-programs.json")
   python3 scripts/mutants.py coverage-map "$coverage_map" "$scratch"/coverage/*.json
 fi
 
-# The programs that execute FILE:LINE (every program with --all-tests), quick ones first: one
-# line each, the program's name, a tab, a CTest regex of its tests.
+# The tests of the programs that execute FILE:LINE (every program with --all-tests) in waves,
+# quickest first: one line each, the wave's programs, a tab, a CTest regex of its tests.
 select_programs() {
   local map=$coverage_map
   if [ $all_tests -eq 1 ]; then
     map=$scratch/no-map.json
     echo '{}' >"$map"
   fi
-  python3 scripts/mutants.py select "$map" "$programs" "$1" "$2" |
-    { if [ $memcheck -eq 1 ]; then cat; else grep -v '^memcheck_test'$'\t' || true; fi; }
+  python3 scripts/mutants.py select "$map" "$programs" "$1" "$2" "$build" \
+    "$([ $memcheck -eq 1 ] || echo memcheck_test)"
+}
+# The programs of selected waves, each once.
+programs_of() {
+  cut -f 1 <<<"$1" | tr ' ' '\n' | awk 'NF && !seen[$0]++'
 }
 # The build targets those programs need: all of them for the installation's checks.
 targets_of() {
-  cut -f 1 <<<"$1" | grep -qx install || cut -f 1 <<<"$1"
+  programs_of "$1" | grep -qx install || programs_of "$1"
 }
-# Runs the selected programs' tests, stopping at the first failure; prints the failed test and
+# Runs the selected waves of tests, stopping at the first failure; prints the failed test and
 # returns 1 when one failed.
 run_tests() {
-  local program regex
-  while IFS=$'\t' read -r program regex; do
+  local wave regex
+  while IFS=$'\t' read -r wave regex; do
     if ! (cd "$tree" && "${xvfb[@]}" ctest --test-dir "$build" -j2 --stop-on-failure -R "$regex" \
       >"$log" 2>&1); then
       sed -n 's/^.*Test *#[0-9]*: \([^ ]*\) .*\*\*\*.*$/\1/p;s/^.*Test *#[0-9]*: \([^ ]*\) .*Failed.*$/\1/p' \
@@ -228,7 +235,7 @@ for dir in $(ls "$entries" | sort -n); do
       elif [ -z "$selected" ]; then
         status="survived" note="no test executes the line"
       elif failed=$(run_tests "$selected"); then
-        status="survived" note="run: $(cut -f 1 <<<"$selected" | paste -sd ' ')"
+        status="survived" note="run: $(programs_of "$selected" | paste -sd ' ')"
       else
         status="killed" note="by ${failed:-a test}"
       fi
