@@ -13,9 +13,9 @@
   coverage-map OUT JSON...  merges gcovr's per-program JSON reports into a map of the lines
                             each program executes
   each-program PROGRAMS      prints each program and a CTest regex of its tests
-  select MAP PROGRAMS FILE LINE BUILD LEFT-OUT
+  select MAP PROGRAMS FILE LINE TIMES LEFT-OUT
                             prints the tests of the programs that execute FILE:LINE in waves,
-                            quickest first by the times CTest recorded in BUILD; a line not in
+                            quickest first by the times in TIMES (CTest's output); a line not in
                             the map (a constant the compiler folds) counts as its source file's
                             lines, a shell script's or header's as every program's; LEFT-OUT
                             names programs not to run (comma-separated)
@@ -329,19 +329,18 @@ UNKNOWN_COST = 10.0
 WAVE_BOUNDS = [1.0, 4.0, 16.0, float("inf")]
 
 
-def test_costs(build):
-    """Each test's average run time as CTest recorded it in the build (empty before the
-    first run)."""
+def test_costs(baseline_log):
+    """Each test's run time in the last run of the unchanged tree (CTest's output), or nothing
+    before the first. CTest's own cost data is no use here: the stopped runs of mutants
+    distort it."""
     costs = {}
     try:
-        with open(os.path.join(build, "Testing/Temporary/CTestCostData.txt"),
-                  encoding="utf-8") as source:
+        with open(baseline_log, encoding="utf-8") as source:
             for row in source:
-                if row.startswith("---"):
-                    break
-                name, _, cost = row.rsplit(" ", 2)
-                costs[name] = float(cost)
-    except (OSError, ValueError):
+                found = re.search(r"Test +#\d+: (\S+) \.+ +Passed +([\d.]+) sec", row)
+                if found:
+                    costs[found[1]] = float(found[2])
+    except OSError:
         pass
     return costs
 
@@ -364,14 +363,14 @@ def chosen_programs(lines, suite, path, line):
     return list(suite)  # a header's constant reaches every file that includes it
 
 
-def select(map_file, programs_file, path, line, build, left_out):
+def select(map_file, programs_file, path, line, baseline_log, left_out):
     """One line per wave of tests, quickest first: the wave's programs (space-separated), a tab,
     a CTest regex of its tests. No line at all: no test executes the line."""
     with open(map_file, encoding="utf-8") as source:
         lines = json.load(source)
     with open(programs_file, encoding="utf-8") as source:
         suite = json.load(source)
-    costs = test_costs(build)
+    costs = test_costs(baseline_log)
     rank = {program: i for i, program in enumerate(suite)}
     tests = sorted((costs.get(name, UNKNOWN_COST), rank[program], name, program)
                    for program in chosen_programs(lines, suite, path, line)

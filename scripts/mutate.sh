@@ -165,7 +165,7 @@ select_programs() {
     map=$scratch/no-map.json
     echo '{}' >"$map"
   fi
-  python3 scripts/mutants.py select "$map" "$programs" "$1" "$2" "$build" \
+  python3 scripts/mutants.py select "$map" "$programs" "$1" "$2" "$scratch/baseline.log" \
     "$([ $memcheck -eq 1 ] || echo memcheck_test)"
 }
 # The programs of selected waves, each once.
@@ -192,11 +192,13 @@ run_tests() {
 
 if [ $baseline -eq 1 ]; then
   echo "mutate: the unchanged tree's tests"
+  rm -f "$build/Testing/Temporary/CTestCostData.txt" # stopped runs of mutants distort it
   if (cd "$tree" && "${xvfb[@]}" ctest --test-dir "$build" -j2 \
     -E "$([ $memcheck -eq 1 ] && echo '^$' || echo '^Memcheck\.')" >"$log" 2>&1); then :; else
     echo "mutate: the unchanged tree fails a test; nothing to measure (see $log)" >&2
     exit 1
   fi
+  cp "$log" "$scratch/baseline.log" # each test's time, for the waves
 fi
 
 # ---------------------------------------------------------------------------------------------
