@@ -89,7 +89,8 @@ TEST(SoundEngine, PlaysMusicAndOverlappingEffectsAndReportsBadFilesOnce) {
     int rate = 0, channels = 0;
     Uint16 format = 0;
     Mix_QuerySpec(&rate, &format, &channels);
-    EXPECT_EQ(std::pair(rate, channels), std::pair(44100, 2)) << "stereo at the sounds' own rate";
+    EXPECT_EQ(std::tuple(rate, channels, Mix_AllocateChannels(-1)), std::tuple(44100, 2, 16))
+        << "stereo at the sounds' own rate, and room for a burst of sixteen effects";
     TempDir dir;
     const fs::path preloaded = dir.path() / "rocket.mp3", firstPlayed = dir.path() / "boom.mp3";
     const fs::path music = dir.path() / "music.mp3", garbage = dir.path() / "garbage.mp3";

@@ -294,13 +294,14 @@ TEST(Culling, DrawSkipsWhatTheActiveCameraCannotSee) {
     camera.projection = cameraProjection(1.0f);
     CameraView view{glm::mat4(1.0f), &camera};
     activeCameraView = &view;
-    // Drawn a hundred times smaller, yet culled with the stored radius: the big sphere, 14 units
-    // outside the left plane, still reaches into the picture.
-    SceneObject object(glm::scale(glm::mat4(1.0f), glm::vec3(0.01f)));
-    MeshComponent* behind = bounds(glm::vec3(0.0f, 0.0f, 1000.0f), 1.0f);
+    // A hundred times smaller, 600 units ahead (near the far plane), yet culled with the stored
+    // radius: the big sphere, 14 units outside the left plane, still reaches into the picture.
+    SceneObject object(glm::scale(glm::translate(glm::mat4(1.0f), glm::vec3(0.0f, 0.0f, -600.0f)),
+                                  glm::vec3(0.01f)));
+    MeshComponent* behind = bounds(glm::vec3(0.0f, 0.0f, 70000.0f), 1.0f);
     object.addMeshComponent(bounds(glm::vec3(0.0f, 0.0f, -1000.0f), 1.0f));
     object.addMeshComponent(behind);
-    object.addMeshComponent(bounds(glm::vec3(-3000.0f, 0.0f, -1000.0f), 25.0f));
+    object.addMeshComponent(bounds(glm::vec3(-62980.0f, 0.0f, -1000.0f), 25.0f));
     EXPECT_EQ(object.draw(false), 3);
     EXPECT_EQ(object.draw(true), 2);
     EXPECT_EQ(behind->modelMatrix, object.getModelMatrix()); // placed even when culled

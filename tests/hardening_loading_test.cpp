@@ -1,7 +1,6 @@
-// Loading pictures and models: the guards that keep a damaged or hostile file away from a
-// decoder that would hang, allocate without bound or end the game without a word, and the
-// texture loader under a real context. (A file that does not decode is the damaged-data
-// matrix's.)
+// Loading pictures and models: the guards that keep a damaged or hostile file away from a decoder
+// that would hang, allocate without bound or end the game without a word, and the texture loader
+// under a real context. (A file that does not decode is the damaged-data matrix's.)
 #include "TestSupport.h"
 
 #include "formats/DdsImage.h"
@@ -320,9 +319,8 @@ TEST_F(TextureLoad, LowerCaseDdsAndOtherImagesGoThroughDevilWithTrilinearMipChai
     std::vector<unsigned char> texels(3 * 2 * 3);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
-    // DevIL delivers the image's top row first and no flip is applied: texture row 0 (the
-    // bottom in OpenGL's terms) is the picture's top row; flipped texture coordinates make up
-    // for it.
+    // DevIL delivers the image's top row first and no flip is applied: texture row 0 (the bottom in
+    // OpenGL's terms) is the picture's top row; flipped texture coordinates make up for it.
     EXPECT_EQ(texels, topRowFirst);
 }
 
