@@ -13,12 +13,13 @@
   coverage-map OUT JSON...  merges gcovr's per-program JSON reports into a map of the lines
                             each program executes
   each-program PROGRAMS      prints each program and a CTest regex of its tests
-  select MAP PROGRAMS FILE LINE TIMES LEFT-OUT
+  select MAP PROGRAMS FILE LINE TIMES LEFT-OUT KILLERS
                             prints the tests of the programs that execute FILE:LINE in waves,
                             quickest first by the times in TIMES (CTest's output); a line not in
                             the map (a constant the compiler folds) counts as its source file's
                             lines, a shell script's or header's as every program's; LEFT-OUT
-                            names programs not to run (comma-separated)
+                            names programs not to run (comma-separated); the tests that killed
+                            earlier mutants of FILE (KILLERS) run first
 """
 import io
 import json
@@ -363,20 +364,31 @@ def chosen_programs(lines, suite, path, line):
     return list(suite)  # a header's constant reaches every file that includes it
 
 
-def select(map_file, programs_file, path, line, baseline_log, left_out):
+def select(map_file, programs_file, path, line, baseline_log, left_out, killers_file):
     """One line per wave of tests, quickest first: the wave's programs (space-separated), a tab,
-    a CTest regex of its tests. No line at all: no test executes the line."""
+    a CTest regex of its tests. No line at all: no test executes the line. The tests that killed
+    earlier mutants of the same file (KILLERS: file, tab, test) come first, in a wave of their
+    own: a mutant is most often killed by what killed its neighbours."""
     with open(map_file, encoding="utf-8") as source:
         lines = json.load(source)
     with open(programs_file, encoding="utf-8") as source:
         suite = json.load(source)
+    killers = set()
+    try:
+        with open(killers_file, encoding="utf-8") as source:
+            killers = {row.rstrip("\n").split("\t")[1] for row in source
+                       if row.startswith(path + "\t")}
+    except OSError:
+        pass
     costs = test_costs(baseline_log)
     rank = {program: i for i, program in enumerate(suite)}
-    tests = sorted((costs.get(name, UNKNOWN_COST), rank[program], name, program)
+    # A killer's time is moved below zero, into the first wave, keeping the killers' own order.
+    tests = sorted((costs.get(name, UNKNOWN_COST) - (1e6 if name in killers else 0.0),
+                    rank[program], name, program)
                    for program in chosen_programs(lines, suite, path, line)
                    if program not in left_out.split(",") for name in suite[program])
-    low = 0.0
-    for bound in WAVE_BOUNDS:
+    low = float("-inf")
+    for bound in [0.0] + WAVE_BOUNDS:
         wave = [t for t in tests if low <= t[0] < bound]
         low = bound
         if not wave:
@@ -409,8 +421,8 @@ def main(argv):
         coverage_map(argv[2], argv[3:])
     elif command == "each-program" and len(argv) == 3:
         each_program(argv[2])
-    elif command == "select" and len(argv) == 8:
-        select(argv[2], argv[3], argv[4], argv[5], argv[6], argv[7])
+    elif command == "select" and len(argv) == 9:
+        select(*argv[2:9])
     else:
         sys.exit(__doc__)
 

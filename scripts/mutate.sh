@@ -166,7 +166,7 @@ select_programs() {
     echo '{}' >"$map"
   fi
   python3 scripts/mutants.py select "$map" "$programs" "$1" "$2" "$scratch/baseline.log" \
-    "$([ $memcheck -eq 1 ] || echo memcheck_test)"
+    "$([ $memcheck -eq 1 ] || echo memcheck_test)" "$scratch/killers.tsv"
 }
 # The programs of selected waves, each once.
 programs_of() {
@@ -240,6 +240,8 @@ for dir in $(ls "$entries" | sort -n); do
         status="survived" note="run: $(programs_of "$selected" | paste -sd ' ')"
       else
         status="killed" note="by ${failed:-a test}"
+        # Kept between runs: only the order of the tests depends on it, never the outcome.
+        [ -z "$failed" ] || printf '%s\t%s\n' "$file" "$failed" >>"$scratch/killers.tsv"
       fi
     else
       status="not applied" note="the - line is not exactly one line of $file"
