@@ -469,17 +469,17 @@ TEST(PlayerJet, ViewKeyCyclesModesThatPlaceTheEyeAndLookAtTheJet) {
 TEST(PlayerJet, SpeedLimitsAreTestedBeforeTheChange) {
     PlacedJet placed;
     float& speed = placed.jet->speed;
-    for (int frame = 0; frame < 1000 && speed <= 110.0f; ++frame)
-        placed.jet->onAction(KeyW, 0.1f); // 1.5 per frame
-    EXPECT_GT(speed, 110.0f);
-    EXPECT_LE(speed, 111.5f + 1e-4f);
-    const float top = speed;
-    placed.jet->onAction(KeyW, 0.1f);
-    EXPECT_EQ(speed, top);
-    for (int frame = 0; frame < 1000 && speed >= 40.0f; ++frame)
-        placed.jet->onAction(KeyS, 0.1f);
-    EXPECT_LT(speed, 40.0f);
-    EXPECT_GE(speed, 38.5f - 1e-4f);
+    // The speed before, the key held a tenth of a second (a change of 1.5), the speed after:
+    // at a limit the change is still made, so the speed ends one step beyond it.
+    const std::tuple<float, InputAction, float> rows[] = {{110.0f, KeyW, 111.5f},
+                                                          {110.01f, KeyW, 110.01f},
+                                                          {40.0f, KeyS, 38.5f},
+                                                          {39.99f, KeyS, 39.99f}};
+    for (const auto& [before, key, after] : rows) {
+        speed = before;
+        placed.jet->onAction(key, 0.1f);
+        EXPECT_FLOAT_EQ(speed, after) << before;
+    }
 }
 
 TEST(PlayerJet, HoldingSpaceFiresAtOnceThenEveryFiveSeconds) {
