@@ -87,7 +87,8 @@ double sameInk(const RgbPicture& a, const RgbPicture& b) {
 }
 
 #define ASSERT_ENDED(replay)                                                                       \
-    ASSERT_EQ((replay).process.exitCode, 1) << (replay).process.out << (replay).process.err
+    ASSERT_EQ((replay).process.exitCode, 1) << (replay).process.out << (replay).process.err;       \
+    EXPECT_TRUE((replay).process.err.ends_with(" screenshots in " + (replay).shots.string() + "\n"))
 
 } // namespace
 
