@@ -236,8 +236,7 @@ TEST(Collisions, SkyboxWallsAndTerrainFloorCountWhenTouched) {
     EXPECT_TRUE(g.playerHitsSkybox());
     TestCube bare(glm::mat4(1.0f));
     g.skybox = g.terrain = &bare;
-    EXPECT_FALSE(g.playerHitsSkybox());
-    EXPECT_FALSE(g.playerHitsTerrain());
+    EXPECT_FALSE(g.playerHitsSkybox() || g.playerHitsTerrain());
     EXPECT_EQ(output.buffer.str(), "");
 }
 

@@ -368,19 +368,20 @@ TEST(TextScreens, OverlayAndGameOverScreenDrawTheirLines) {
         << "drawing text changed the frame loop's state";
 }
 
-// The player's jet drawn by the preview tool with its defaults, and as the menu icon is drawn
-// (packaging/render-icons.sh: the game's own turn of the jet, from above and behind).
-TEST(PreviewPicture, TheJetByDefaultAndAsTheMenuIconLookAsBefore) {
+// The jet drawn by the preview tool with its defaults and as the menu icon is drawn
+// (packaging/render-icons.sh), then the sky box, which the preview shows from inside.
+TEST(PreviewPicture, TheJetTheMenuIconAndTheSkyBoxLookAsBefore) {
     const TexturePreview preview;
     TempDir dir;
     const std::string shot = (dir.path() / "shot.png").string();
     std::vector<std::string> argv{preview.program.string(),
                                   "Resources/models/Futuristic combat jet.3ds", shot, "--size",
                                   "96x64"};
-    for (const std::string name : {"jet", "icon"}) {
+    for (const std::string name : {"jet", "icon", "sky"}) {
         ASSERT_EQ(runProcess(argv, sourceDir()).exitCode, 0) << name;
         EXPECT_TRUE(looksLikeReference(readPicture(shot), "preview/" + name, 2, 0.01));
         argv.insert(argv.end(), {"--local-transform", "jet", "--yaw", "150", "--pitch", "30",
                                  "--distance", "0.6"});
+        argv[1] = name == "jet" ? argv[1] : "Resources/models/skybox3.obj"; // seen from inside
     }
 }
