@@ -347,6 +347,8 @@ def test_costs(baseline_log):
 
 
 def chosen_programs(lines, suite, path, line):
+    if not lines:
+        return list(suite)  # no map (--all-tests): every program
     key = f"{path}:{line}"
     if path.endswith(".sh"):
         # No counters in a shell script: the programs whose tests name it or its installed
