@@ -1,6 +1,7 @@
 // Loading pictures and models: the guards that keep a damaged or hostile file away from a decoder
 // that would hang, allocate without bound or end the game without a word, and the texture loader
 // under a real context. (A file that does not decode is the damaged-data matrix's.)
+#include "PreviewFraming.h"
 #include "TestSupport.h"
 
 #include "formats/DdsImage.h"
@@ -346,6 +347,27 @@ TEST(PreviewOptions, EachLimitJustInsideIsTakenAndJustPastIsRefused) {
             const std::string usage = result.err.substr(result.err.find('\n') + 1);
             EXPECT_EQ(result.err, "zephrane-preview: " + expected + "\n" + usage);
             EXPECT_NE(guide.find("```\n" + usage + "```\n"), std::string::npos) << usage;
+        }
+    }
+}
+
+// The preview's camera keeps the whole bounding sphere between its near and far planes, from
+// any side and distance, outside and from within.
+TEST(PreviewOptions, TheFramingKeepsTheWholeModelBetweenTheNearAndFarPlanes) {
+    const ModelExtent bounds{.center = glm::vec3(3, -2, 5), .radius = 4.0f, .empty = false};
+    PreviewOptions further, inside;
+    further.yawDegrees = 200.0f;
+    further.distanceFactor = 3.0f;
+    inside.inside = true;
+    for (const PreviewOptions& options : {PreviewOptions{}, further, inside}) {
+        const PreviewFraming framing = framePreview(bounds, options, 1.6f);
+        const glm::vec3 forward = -glm::vec3(glm::inverse(framing.view)[2]);
+        const float toCentre = glm::length(bounds.center - framing.eye);
+        for (const float depth : {std::max(toCentre - bounds.radius, 0.05f * bounds.radius),
+                                  toCentre + bounds.radius}) {
+            const glm::vec4 clip =
+                framing.projection * framing.view * glm::vec4(framing.eye + forward * depth, 1.0f);
+            EXPECT_LT(std::fabs(clip.z / clip.w), 1.0f) << depth << " " << options.inside;
         }
     }
 }

@@ -214,12 +214,19 @@ check_launcher() {
   [ $status -eq 0 ] || fail "play.sh: status $status after Ctrl+C: $(cat "$work/play.log")"
   ! grep -q "no display found" "$work/play.log" || fail "play.sh went on after the game had ended"
   [ -f "$root/setup-ran" ] || fail "play.sh did not build first (scripts/setup.sh)"
-  # Without a display (nor, in this copy, the demo flight) the game runs under a virtual X server
-  # until play.sh ends it, which counts as a normal end.
-  env -u DISPLAY -u ZEPHRANE_BUILD_DIR SDL_AUDIODRIVER=dummy bash "$root/scripts/play.sh" \
-    </dev/null >"$work/play-headless.log" 2>&1 || fail "play.sh without a display: status $?"
-  grep -qx "play: no display found; running the game under a virtual X server (Xvfb)." \
-    "$work/play-headless.log" || fail "play.sh without a display did not say so"
+  # Without a display, a virtual X server runs the demo flight (here a short one of the test's
+  # own) and then, with no demo, the game until play.sh ends it; both count as a normal end.
+  headless() {
+    env -u DISPLAY -u ZEPHRANE_BUILD_DIR SDL_AUDIODRIVER=dummy bash "$root/scripts/play.sh" \
+      </dev/null >"$work/$1.log" 2>&1 || fail "play.sh without a display: status $? ($1)"
+    grep -qx "play: no display found; running the game under a virtual X server (Xvfb)." \
+      "$work/$1.log" || fail "play.sh without a display did not say so ($1)"
+  }
+  mkdir "$root/demo" && printf '3 0.05 W\nshot level\n' >"$root/demo/demo.replay"
+  headless play-demo
+  [ -f "$root/out/demo/level.png" ] && grep -qx "play: the demo flight's screenshots are in \
+$root/out/demo/" "$work/play-demo.log" || fail "no demo flight: $(cat "$work/play-demo.log")"
+  rm -r "$root/demo" && headless play-headless
 }
 
 check_package() {
