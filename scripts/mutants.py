@@ -211,8 +211,8 @@ def place_files(place):
 
 
 def known_equivalents(path="scripts/mutations/equivalent.list"):
-    """(file, line, replacement) -> why no behaviour can show it, from the list of generated
-    mutants found to be equivalent (the entry format of mutate.sh, each with "equivalent:")."""
+    """(file, line, replacement) -> the entry's last line: "equivalent: " and why no behaviour can
+    show it, or "out of reach: " and why no test reaches it (the entry format of mutate.sh)."""
     known = {}
     try:
         with open(path, encoding="utf-8") as source:
@@ -222,11 +222,12 @@ def known_equivalents(path="scripts/mutations/equivalent.list"):
     for block in blocks:
         fields = {}
         for line in block.split("\n"):
-            for key in ("file: ", "- ", "+ ", "equivalent: "):
+            for key in ("file: ", "- ", "+ ", "equivalent: ", "out of reach: "):
                 if line.startswith(key):
                     fields[key] = line[len(key):]
-        if len(fields) == 4:
-            known[(fields["file: "], fields["- "], fields["+ "])] = fields["equivalent: "]
+        for key in ("equivalent: ", "out of reach: "):
+            if len(fields) == 4 and key in fields:
+                known[(fields["file: "], fields["- "], fields["+ "])] = key + fields[key]
     return known
 
 
@@ -264,7 +265,7 @@ def generate(per_place, number, out):
             entries.append(
                 f"== gen-{name}-{len(entries) + 1}: {kind} at {path}:{line_number}\n"
                 f"place: {place}\nfile: {path}\n- {line}\n+ {new}\n" +
-                (f"equivalent: {why}\n" if why else ""))
+                (f"{why}\n" if why else ""))
         by_place.append(entries)
     # Place by place in turn, so that every place is reached early in the run.
     interleaved = [entry for rank in range(4 * per_place) for entries in by_place

@@ -10,6 +10,7 @@
 #   - <the exact whole line, indentation included>
 #   + <its replacement>
 #   equivalent: <why no test can see it>      (optional: listed, not run, not counted)
+#   out of reach: <why no test reaches it>    (optional: run and counted; shown if it survives)
 #
 #   place: <folder or script>                 (generated entries: where the line is)
 #
@@ -71,7 +72,7 @@ if [ "$generate" -gt 0 ]; then
   (cd "$tree" && python3 scripts/mutants.py generate "$generate" "$number" "$scratch/generated.txt")
 fi
 
-# Entries, one folder each: id, what, file, minus, plus, equivalent.
+# Entries, one folder each: id, what, file, minus, plus, equivalent, reach.
 rm -rf "$entries" && mkdir -p "$entries"
 awk -v dir="$entries" '
   function field(name, text) { f = dir "/" n "/" name; printf "%s", text > f; close(f) }
@@ -88,6 +89,7 @@ awk -v dir="$entries" '
   inside && /^- / { field("minus", substr($0, 3)); next }
   inside && /^\+ / { field("plus", substr($0, 3)); next }
   inside && /^equivalent: / { field("equivalent", substr($0, 13)); next }
+  inside && /^out of reach: / { field("reach", substr($0, 15)); next }
   inside && /^place: / { field("place", substr($0, 8)); next }
   inside { print FILENAME ": cannot read line: " $0 > "/dev/stderr"; bad = 1 }
   END { exit bad }
@@ -242,6 +244,9 @@ for dir in $(ls "$entries" | sort -n); do
         status="killed" note="by ${failed:-a test}"
         # Kept between runs: only the order of the tests depends on it, never the outcome.
         [ -z "$failed" ] || printf '%s\t%s\n' "$file" "$failed" >>"$scratch/killers.tsv"
+      fi
+      if [ "$status" = survived ] && [ -f "$e/reach" ]; then
+        note="out of reach: $(<"$e/reach"); $note"
       fi
     else
       status="not applied" note="the - line is not exactly one line of $file"
