@@ -24,7 +24,7 @@ namespace {
 struct Row {
     std::string name; // the extension chooses the walk
     std::string bytes;
-    bool passes;
+    std::string verdict; // passes, or refused: and the reason
 };
 
 ImageCheck examine(const std::string& name, const std::string& bytes) {
@@ -32,12 +32,13 @@ ImageCheck examine(const std::string& name, const std::string& bytes) {
                                bytes.size());
 }
 
-// The rows of tests/data/DIR.txt: a file of tests/data/DIR/, an arrow, and passes or refused.
+// The rows of tests/data/DIR.txt: a file of tests/data/DIR/, an arrow, and passes or refused with
+// the reason.
 std::vector<Row> fileRows(const std::string& dir) {
     std::vector<Row> rows;
     for (const auto& [file, verdict] : tableRows(dir + ".txt"))
         rows.push_back(
-            {file, readFile(sourceDir() / "tests/data" / dir / file), verdict == "passes"});
+            {file, readFile(sourceDir() / "tests/data" / dir / file), verdict});
     EXPECT_FALSE(rows.empty()) << dir;
     return rows;
 }
@@ -51,10 +52,7 @@ std::vector<Row> fileRows(const std::string& dir) {
 TEST(PnmLimits, TextLinesDevilCutAreRefusedAndOnesThatFitAreDrawn) {
     for (const Row& row : fileRows("pnm-lines")) {
         const ImageCheck check = examine(row.name, row.bytes);
-        EXPECT_EQ(check.decodable, row.passes) << row.name << ": " << check.reason;
-        if (!row.passes) {
-            EXPECT_NE(check.reason.find("line longer than DevIL reads"), std::string::npos);
-        }
+        EXPECT_EQ(check.decodable ? "passes" : "refused: " + check.reason, row.verdict);
     }
 
     const TexturePreview preview;
@@ -77,12 +75,9 @@ TEST(PnmLimits, TextLinesDevilCutAreRefusedAndOnesThatFitAreDrawn) {
 TEST(WalkWork, StaysLinearInTheFileWhateverItsTablesPointAt) {
     for (const Row& row : fileRows("work-budget")) {
         const ImageCheck check = examine(row.name, row.bytes);
-        EXPECT_EQ(check.decodable, row.passes) << row.name << ": " << check.reason;
+        EXPECT_EQ(check.decodable ? "passes" : "refused: " + check.reason, row.verdict);
         // The budget, and the steps found past it that stop the walk.
         EXPECT_LE(check.work, 2 * row.bytes.size() + 4096 + 2) << row.name;
-        if (!row.passes) {
-            EXPECT_EQ(check.reason, "tables that point into the same data over and over");
-        }
     }
 }
 
