@@ -7,6 +7,7 @@
 #include <X11/Xutil.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <thread>
 
@@ -109,6 +110,8 @@ TEST(WindowFit, ThePictureKeepsItsShapeAtAnySizeAndOnlyWhenAsked) {
             });
             EXPECT_EQ(mismatch(shown, bar, expected), 0) << fit << ": " << width << " x " << height;
         }
+        kill(game.pid(), SIGTERM); // a resized game still ends normally
+        EXPECT_EQ(game.wait(60), 1) << game.output();
     }
     XCloseDisplay(display);
 }

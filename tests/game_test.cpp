@@ -415,14 +415,16 @@ TEST(Gamepad, BackAndStartHeldForASecondQuit) {
 TEST(Gamepad, MappingFilesAreCheckedBeforeGlfwSeesThem) {
     const std::string good =
         "# a comment\n\n"
-        "030000005e0400008e02000014010000,Test Pad,a:b0,b:b1,leftx:a0,platform:Linux,\r\n";
+        "030000005E0400008E02000014010000,Test Pad,a:b0,b:b1,leftx:a0,platform:Linux,\r\n";
     std::string problem;
     EXPECT_TRUE(GlfwGamepad::isMappingText(good, problem)) << problem;
     for (const char* damaged :
          {"030000005e0400008e0200001401000,Short GUID,a:b0\n",
           "030000005e0400008e02000014010000,No fields\n",
           "030000005e0400008e02000014010000,Pad,a:b0,garbage,b:b1\n",
-          "030000005e0400008e02000014010000,Pad,:b0\n", "\x89PNG\r\n\x1a\n"}) {
+          "030000005e0400008e02000014010000,Pad,:b0\n", "030000005e0400008e02000014010000,Pad,a:\n",
+          "030000005g0400008e02000014010000,Pad,a:b0\n",
+          "-30000005e0400008e02000014010000,Pad,a:b0\n", "\x89PNG\r\n\x1a\n"}) {
         EXPECT_FALSE(GlfwGamepad::isMappingText(good + damaged, problem)) << damaged;
         EXPECT_EQ(problem, "line 4 is not a gamepad mapping") << damaged;
     }

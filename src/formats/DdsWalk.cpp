@@ -53,6 +53,7 @@ bool walkDds(const Bytes& file, ImageCheck& check) {
     if ((file.le32(caps1Offset) & complexCaps && file.le32(caps2Offset) & cubeMapCaps) ||
         (file.le32(depthOffset) > 1 && file.le32(caps2Offset) & volumeCaps))
         return refuse(check, "a DDS cube map or volume, which a 2D texture cannot hold");
+    // A mask test: where it is read below, no file fires the sanitizer's checks of a bool.
     const bool compressed = file.le32(pixelFlagsOffset) & fourCcFlag;
     const std::uint64_t block = blockBytes(file.le32(fourCcOffset));
     const std::uint64_t pixelBytes = file.le32(bitCountOffset) / 8;

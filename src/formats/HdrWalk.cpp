@@ -85,6 +85,7 @@ bool walkHdr(const Bytes& file, ImageCheck& check) {
         ++at;
     const std::size_t sizeLine = ++at;
     std::uint32_t width = 0, height = 0;
+    // The length never refuses a file: two numbers of 9 digits at most make a line of 26 bytes.
     if (!readAxis(file, at, "-Y ", ' ', height) || !readAxis(file, at, "+X ", '\n', width) ||
         at - sizeLine > longestSizeLine + 1)
         return refuse(check, "no Radiance HDR size line \"-Y height +X width\"");

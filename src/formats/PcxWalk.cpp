@@ -73,6 +73,7 @@ bool walkPcx(const Bytes& file, ImageCheck& check) {
         rowBytes = width;
     else if (bits == 1 && planes == 4 && planeRowBytes * pixelsPerByte >= width)
         rowBytes = planes * planeRowBytes * pixelsPerByte;
+    // After an accepted layout no file gets 0 here (a row has a pixel at least): refused ones do.
     if (rowBytes == 0)
         return refuse(check, "a PCX pixel layout DevIL does not read");
     std::size_t at = headerBytes;

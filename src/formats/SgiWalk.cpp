@@ -85,6 +85,7 @@ bool walkSgi(const Bytes& file, ImageCheck& check) {
             found = decoded.emplace(start, decodeRow(file, start, width, check)).first;
         if (!spend(file, check, 1))
             return refuse(check, overspentReason);
+        // wholeWidth is a comparison's result: no file fires the sanitizer's check of a bool.
         if (!found->second.wholeWidth ||
             found->second.lastPacketAt >= file.be32(lengths + row * tableEntryBytes))
             return refuse(check, "an SGI row does not decode to the picture's width");

@@ -29,6 +29,7 @@ class TiffFile {
 public:
     explicit TiffFile(const Bytes& file) : file(file), bigEndian(file.startsWith(0, "MM", 2)) {}
 
+    // Its flags come from comparisons only: no file fires the sanitizer's checks of a bool.
     std::uint32_t u16(std::size_t at) const { return bigEndian ? file.be16(at) : file.le16(at); }
     std::uint32_t u32(std::size_t at) const { return bigEndian ? file.be32(at) : file.le32(at); }
 
@@ -76,6 +77,7 @@ using PieceTables = std::set<std::tuple<std::size_t, std::size_t, std::uint32_t,
 // Every strip or tile lies inside the file, as its offset and byte count say.
 bool piecesInside(const TiffFile& tiff, const TiffFile::Field& offsets,
                   const TiffFile::Field& counts, PieceTables& checked, ImageCheck& check) {
+    // No file gets a count of 0 past isInteger: a field without values does not lie inside.
     if (!tiff.isInteger(offsets) || !tiff.isInteger(counts) || offsets.count != counts.count ||
         offsets.count == 0)
         return false;
@@ -104,6 +106,7 @@ bool walkTiff(const Bytes& file, ImageCheck& check) {
     std::set<std::uint32_t> visited;
     PieceTables checked;
     std::uint64_t totalPixels = 0;
+    // Each flag read below comes from a comparison: no file fires the sanitizer's bool checks.
     for (std::uint32_t directory = tiff.u32(4); directory != 0;
          directory = tiff.u32(directory + 2 + tiff.u16(directory) * entryBytes)) {
         if (!visited.insert(directory).second)
@@ -139,6 +142,7 @@ bool walkTiff(const Bytes& file, ImageCheck& check) {
             }
         }
         const TiffFile::Field tiles = tiff.field(directory, tileOffsetsTag);
+        // Only an exception out of the set in piecesInside (memory) unwinds here, never a file.
         const bool inside =
             tiles.present
                 ? piecesInside(tiff, tiles, tiff.field(directory, tileByteCountsTag), checked, check)

@@ -11,6 +11,7 @@ double GlfwClock::now() {
 }
 
 GlfwKeyboard::GlfwKeyboard(GLFWwindow* window) : window(window) {
+    // Only a slip of ours fails this: the engine makes one keyboard for its one window.
     assert(glfwGetWindowUserPointer(window) == nullptr && "one keyboard per window");
     glfwSetWindowUserPointer(window, this);
     glfwSetKeyCallback(window, onKey);
@@ -29,6 +30,7 @@ void GlfwKeyboard::pollEvents() {
 }
 
 bool GlfwKeyboard::isDown(int glfwKey) const {
+    // No file gets a code outside the range here: every code asked for comes from a key table.
     if (glfwKey >= 0 && glfwKey < keyCodeCount && pressedSincePoll[glfwKey])
         return true;
     return glfwGetKey(window, glfwKey) == GLFW_PRESS;

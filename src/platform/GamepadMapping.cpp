@@ -34,6 +34,8 @@ bool triggerHeld(float axis) {
 
 } // namespace
 
+// Under UBSan every bool read below is checked for a value other than 0 or 1; the pad's bools
+// are only ever assigned true or false, so that check never fires.
 void GamepadMapping::update(const GamepadState& state, float deltaTime) {
     // A pad that is gone holds nothing, whatever it held when it went.
     pad = state.connected ? state : GamepadState{};

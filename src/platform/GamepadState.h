@@ -11,7 +11,7 @@ struct GamepadState {
     static constexpr int axisCount = 6;
     static constexpr float triggerAtRest = -1.0f;
 
-    bool connected = false;
+    bool connected = false; // only assigned as a bool: UBSan's check of its value never fires
     std::array<bool, buttonCount> buttons{};
     // Left x, left y, right x, right y, left trigger, right trigger.
     std::array<float, axisCount> axes{0.0f, 0.0f, 0.0f, 0.0f, triggerAtRest, triggerAtRest};

@@ -44,8 +44,9 @@ bool isMappingLine(std::string_view line) {
 } // namespace
 
 GamepadState GlfwGamepad::read() {
-    // Virtual X servers have no joysticks: without a real pad `found` stays -1 and every state
-    // is the empty one (the replays hand the game their pad as a GamepadState instead).
+    // Virtual X servers have no joysticks: without a real pad `found` stays -1, every state is
+    // the empty one and the branches below that follow a pad are not taken (the replays hand the
+    // game their pad as a GamepadState instead).
     int found = -1;
     for (int id = GLFW_JOYSTICK_1; id <= GLFW_JOYSTICK_LAST && found < 0; ++id)
         if (glfwJoystickIsGamepad(id))

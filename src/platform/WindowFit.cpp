@@ -16,6 +16,7 @@ int latestWidth = 0, latestHeight = 0;
 bool sizeChanged = false;
 
 void onFramebufferSize([[maybe_unused]] GLFWwindow* window, int width, int height) {
+    // Only a slip of ours fails this: no other window ever gets this callback.
     assert(window == watchedWindow && "the callback is set on the watched window only");
     latestWidth = width;
     latestHeight = height;
@@ -26,6 +27,7 @@ void onFramebufferSize([[maybe_unused]] GLFWwindow* window, int width, int heigh
 
 Letterbox fitLetterbox(int framebufferWidth, int framebufferHeight, int aspectWidth,
                        int aspectHeight) {
+    // No config.js gets here with a side of 0 or less: the window is refused first.
     assert(aspectWidth > 0 && aspectHeight > 0 && "the aspect is the configured window size");
     if (framebufferWidth <= 0 || framebufferHeight <= 0)
         return {};
@@ -46,6 +48,7 @@ Letterbox fitLetterbox(int framebufferWidth, int framebufferHeight, int aspectWi
 }
 
 FramebufferWatch::FramebufferWatch(GLFWwindow* window) : window(window) {
+    // Only a slip of ours fails this: the engine makes one watch for its one window.
     assert(watchedWindow == nullptr && "one framebuffer watch at a time");
     watchedWindow = window;
     glfwGetFramebufferSize(window, &latestWidth, &latestHeight);
