@@ -11,12 +11,9 @@
 #include <array>
 #include <atomic>
 #include <cmath>
-#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <iostream>
 #include <numbers>
-#include <vector>
 
 namespace fs = std::filesystem;
 using testing_support::TempDir;

@@ -13,11 +13,9 @@
 #include <array>
 #include <csignal>
 #include <cstdlib>
-#include <iostream>
 #include <regex>
 #include <set>
 #include <sstream>
-#include <tuple>
 
 #include <unistd.h>
 

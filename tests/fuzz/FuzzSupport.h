@@ -1,7 +1,5 @@
 #pragma once
 
-#include <string>
-
 class MeshComponent;
 
 // What the loading fuzzers share, set up once per process in LLVMFuzzerInitialize.
