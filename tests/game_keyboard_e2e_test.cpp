@@ -121,7 +121,7 @@ TEST_F(RunningGame, EveryTapCountsOnceAndTheRecordedGameReplaysWithoutItsBinding
     keys("keydown", "w a g F5");
     EXPECT_TRUE(game->waitForOutput("TSQ = nn, MM = nn\n", 30)) << game->output();
     keys("keyup", "F5 a g w");
-    keys("key", "Escape");
+    keys("key", "XF86AudioPlay Escape"); // a key GLFW has no code for changes nothing
     EXPECT_EQ(game->wait(30), 1) << game->output();
     const std::string recorded = readFile(script);
     EXPECT_NE(recorded.find("SPACE"), std::string::npos) << recorded;

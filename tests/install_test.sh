@@ -218,7 +218,8 @@ check_launcher() {
   # own) and then, with no demo, the game until play.sh ends it; both count as a normal end.
   headless() {
     env -u DISPLAY -u ZEPHRANE_BUILD_DIR SDL_AUDIODRIVER=dummy bash "$root/scripts/play.sh" \
-      </dev/null >"$work/$1.log" 2>&1 || fail "play.sh without a display: status $? ($1)"
+      </dev/null >"$work/$1.log" 2>&1 \
+      || fail "play.sh without a display: status $? ($1): $(cat "$work/$1.log")"
     grep -qx "play: no display found; running the game under a virtual X server (Xvfb)." \
       "$work/$1.log" || fail "play.sh without a display did not say so ($1)"
   }
