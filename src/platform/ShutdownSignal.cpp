@@ -30,9 +30,8 @@ void ShutdownSignal::install() {
     // as SIGTERM. Taking SIGINT here too would make one Ctrl+C two signals, the second fatal.
     struct sigaction inherited {};
     sigaction(SIGINT, nullptr, &inherited);
-    // Ignored only under the installed launcher, which the install test runs outside the
-    // sanitizer build that counts coverage.
-    if (inherited.sa_handler != SIG_IGN)
+    // The install test runs the launcher, but not in the sanitizer build that counts coverage.
+    if (inherited.sa_handler != SIG_IGN) // ignored only under the installed launcher
         sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 }
