@@ -356,15 +356,19 @@ def chosen_programs(lines, suite, path, line):
         # command (games/NAME), else every program.
         names = (os.path.basename(path), "games/" + os.path.basename(path).removesuffix(".sh"))
         return [p for p in suite if any(n in test_source(p) for n in names)] or list(suite)
-    if key in lines:
+    if lines.get(key):
         return [p for p in suite if p in lines[key]]
     if path.endswith(".cpp"):
-        # A line without code of its own (a constant the compiler folds, a row of a table) can
-        # only change what its own source file does: the programs that execute any of its lines.
+        # A line no program was seen to execute: one without code of its own (a constant the
+        # compiler folds, a row of a table), or one run only by a process that then dies of a
+        # signal and so never writes its counters. Either way it can only change what its own
+        # source file does: the programs that execute any of its lines.
         prefix = path + ":"
         return [p for p in suite if any(k.startswith(prefix) and p in ran
                                         for k, ran in lines.items())]
-    return list(suite)  # a header's constant reaches every file that includes it
+    # A header's line that no program executes; a header's constant reaches every file that
+    # includes it.
+    return [] if key in lines else list(suite)
 
 
 def select(map_file, programs_file, path, line, baseline_log, left_out, killers_file):

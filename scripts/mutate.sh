@@ -30,8 +30,10 @@
 # measured; files that are gone are removed) plus the generated data; it and its builds live in
 # build-mutate/ (ZEPHRANE_MUTATE_DIR), kept between runs so that the next run builds
 # incrementally. A coverage build of the scratch tree tells which test programs execute each
-# line (kept per commit); a mutant runs only those, quick programs first, and a line no
-# program executes survives without a run. Needs what scripts/setup.sh installs and generates.
+# line (kept per commit); a mutant runs only those, quick programs first. A line of a source
+# file that no program was seen to execute runs the programs that execute its file (a process
+# that dies of a signal writes no counters); a header's survives without a run. Needs what
+# scripts/setup.sh installs and generates.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$(pwd)
