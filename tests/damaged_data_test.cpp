@@ -22,6 +22,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace testing_support;
@@ -178,36 +179,30 @@ TEST(HandEditedData, ShadersThatDoNotLinkEndTheGame) {
 // with their own status, a missing texture lets the game go on to its normal end.
 TEST(HandEditedData, ASignalDuringEveryConsoleWaitEndsIt) {
     ZEPHRANE_REQUIRE(std::getenv("DISPLAY"), "needs a display");
-    struct Row {
-        const char* file;
-        const char* content; // nullptr: the file is missing
-        const char* prompt;  // what the game says before it waits
-        int status;
-    };
-    const Row rows[] = {
-        {"config.js", "{\"width\": \"800\"}", "Press Enter to continue . . .\n", -1},
-        {"Shader/texture_l.vert", nullptr, "Press Enter to continue . . .\n", 1},
-        {"Resources/textures/jet.DDS", nullptr, "Don't forget to read the FAQ !\n", 1},
-    };
-    for (const Row& row : rows)
+    // The file, its new content (none: missing), what the game says before it waits, the status.
+    for (const auto& [file, content, prompt, status] :
+         std::initializer_list<std::tuple<std::string, const char*, const char*, int>>{
+             {"config.js", "{\"width\": \"800\"}", "Press Enter to continue . . .\n", -1},
+             {"Shader/texture_l.vert", nullptr, "Press Enter to continue . . .\n", 1},
+             {"Resources/textures/jet.DDS", nullptr, "Don't forget to read the FAQ !\n", 1}})
         for (const int signal : {SIGINT, SIGTERM}) {
-            SCOPED_TRACE(std::string(row.file) + (signal == SIGINT ? " SIGINT" : " SIGTERM"));
+            SCOPED_TRACE(file + (signal == SIGINT ? " SIGINT" : " SIGTERM"));
             TempDir tree;
-            mirrorRunTimeTree(tree.path(), row.file);
-            if (row.content)
-                writeFile(tree.path() / row.file, row.content);
-            else if (std::string(row.file) != "config.js")
+            mirrorRunTimeTree(tree.path(), file);
+            if (content)
+                writeFile(tree.path() / file, content);
+            else if (file != "config.js")
                 writeFile(tree.path() / "config.js", "{\"width\": 320, \"height\": 160}\n");
             ASSERT_EQ(mkfifo((tree.path() / "console").c_str(), 0600), 0);
             ChildProcess game(
                 {"/bin/sh", "-c", "exec \"$0\" <>console", (binaryDir() / "zephrane").string()},
                 tree.path(), {{"SDL_AUDIODRIVER", "dummy"}});
-            ASSERT_TRUE(game.waitForOutput(row.prompt, 60)) << game.output();
+            ASSERT_TRUE(game.waitForOutput(prompt, 60)) << game.output();
             // The prompt is written just before the read starts; a signal before it would
             // only test the frame loop.
             usleep(300000);
             kill(game.pid(), signal);
-            EXPECT_EQ(game.wait(30), row.status) << game.output();
+            EXPECT_EQ(game.wait(30), status) << game.output();
         }
 }
 
