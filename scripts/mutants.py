@@ -6,9 +6,10 @@
                             next build is incremental); TREE/build is left alone
   generate N RANDOM OUT     writes a list of generated mutants to OUT: for every place (each
                             folder of src/ and the product-facing tools and scripts) the lines
-                            are shuffled by the number RANDOM and one standard mutation is made
+                            are ordered by the number RANDOM and one standard mutation is made
                             per line, 4 * N candidates a place (mutate.sh keeps the first N
-                            that build)
+                            that build); a line's rank depends on RANDOM, its file and its text
+                            alone, so an edit only changes the candidates of its own lines
   programs BUILD            prints the test programs of a build's CTest suite as JSON
   coverage-map OUT JSON...  merges gcovr's per-program JSON reports into a map of the lines
                             each program executes
@@ -231,11 +232,14 @@ def known_equivalents(path="scripts/mutations/equivalent.list"):
     return known
 
 
+def pick(number, path, line):
+    return random.Random(f"{number}:{path}:{line}")
+
+
 def generate(per_place, number, out):
     equivalents = known_equivalents()
     by_place = []
     for place in PLACES:
-        rng = random.Random(f"{number}:{place}")
         lines = []
         for path in place_files(place):
             shell = path.endswith(".sh")
@@ -251,7 +255,9 @@ def generate(per_place, number, out):
                 # Only lines that occur once can be found again by the list's exact match.
                 if text.count(line) == 1:
                     lines.append((path, index + 1, line, shell))
-        rng.shuffle(lines)
+        # Each line's rank and mutation depend only on the number, its file and its own text, so
+        # an edit elsewhere leaves the rest of the sample as it was.
+        lines.sort(key=lambda entry: pick(number, entry[0], entry[2]).random())
         entries = []
         for path, line_number, line, shell in lines:
             if len(entries) == 4 * per_place:
@@ -259,7 +265,7 @@ def generate(per_place, number, out):
             options = line_mutants(line, shell)
             if not options:
                 continue
-            kind, new = rng.choice(options)
+            kind, new = pick(number, path, line).choice(options)
             name = place.split("/")[-1].replace(".sh", "")
             why = equivalents.get((path, line, new))
             entries.append(

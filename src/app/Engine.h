@@ -55,8 +55,8 @@ public:
 
     // From init: the player's keys, and the loudness the game hands its sound engine.
     KeyBindings bindings;
-    int musicVolume = 100;
-    int effectsVolume = 100;
+    int musicVolume{};
+    int effectsVolume{};
 
     // Where the loop takes time and keys from; the defaults read GLFW.
     FrameHooks hooks;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/FrameSource.h"
 #include "app/GameBase.h"
+#include "platform/FrameSource.h"
 
 class Camera;
 class EnemyJet;
@@ -47,8 +47,8 @@ public:
     bool bilinearSampling = true;
     int mipmapMode = 0;
     bool targetHitLastFrame = false;
-    int framebufferWidth = 0;
-    int framebufferHeight = 0;
+    int framebufferWidth{}; // from GLFW at start-up and on every resize
+    int framebufferHeight{};
     FighterJet* player = nullptr;
     EnemyJet* enemyJet1 = nullptr;
     EnemyJet* enemyJet2 = nullptr;

@@ -62,10 +62,10 @@ GamepadState GlfwGamepad::read() {
             std::cerr << "Gamepad connected: " << name << std::endl;
     }
 
-    GamepadState state;
     GLFWgamepadstate glfwState;
     if (joystick < 0 || !glfwGetGamepadState(joystick, &glfwState))
-        return state;
+        return {};
+    GamepadState state;
     state.connected = true;
     for (int i = 0; i < GamepadState::buttonCount; ++i)
         state.buttons[i] = glfwState.buttons[i] == GLFW_PRESS;

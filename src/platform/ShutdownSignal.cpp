@@ -20,11 +20,10 @@ extern "C" void onShutdownSignal(int signalNumber) {
 } // namespace
 
 void ShutdownSignal::install() {
+    // No flags, so no SA_RESTART: a console pause blocked in a read returns instead of waiting on.
     struct sigaction action {};
     action.sa_handler = onShutdownSignal;
     sigemptyset(&action.sa_mask);
-    // No SA_RESTART: a console pause blocked in a read returns instead of waiting on.
-    action.sa_flags = 0;
     // A shell starts background programs with SIGINT ignored, so that the terminal's Ctrl+C
     // reaches only its foreground: the installed launcher runs the game so and passes Ctrl+C on
     // as SIGTERM. Taking SIGINT here too would make one Ctrl+C two signals, the second fatal.

@@ -9,7 +9,7 @@ struct CameraComponent {
     explicit CameraComponent(const glm::mat4& view) : view(view) {}
 
     glm::mat4 view;
-    glm::mat4 projection{1.0f};
+    glm::mat4 projection{}; // set by the scene before the first frame
     glm::mat4 eyeMatrix{1.0f};
 };
 

@@ -19,8 +19,9 @@ constexpr unsigned advanceFractionBits = 6; // FreeType advances are in 1/64 pix
 constexpr GLsizei quadVertexCount = 6;      // two triangles per glyph
 constexpr GLint quadVertexComponents = 4;   // x, y, u, v
 
-GLuint textVertexArray = 0;
-GLuint textVertexBuffer = 0;
+// Named once at start-up, with or without a font.
+GLuint textVertexArray{};
+GLuint textVertexBuffer{};
 
 using QuadVertices = std::array<glm::vec4, quadVertexCount>;
 static_assert(sizeof(QuadVertices) == 96, "the text quad buffer holds exactly 6 x vec4");
@@ -63,7 +64,6 @@ void createQuadBuffer() {
     glBufferData(GL_ARRAY_BUFFER, sizeof(QuadVertices), nullptr, GL_DYNAMIC_DRAW);
     glEnableVertexAttribArray(0);
     glVertexAttribPointer(0, quadVertexComponents, GL_FLOAT, GL_FALSE, sizeof(glm::vec4), nullptr);
-    glBindBuffer(GL_ARRAY_BUFFER, 0);
     glBindVertexArray(0);
 }
 

@@ -6,11 +6,12 @@
 #include <glm/glm.hpp>
 
 // Where the camera and the light stand for one picture.
+// framePreview sets every field.
 struct PreviewFraming {
-    glm::mat4 view{1.0f};
-    glm::mat4 projection{1.0f};
-    glm::vec3 eye{0.0f};
-    glm::vec3 lightPosition{0.0f};
+    glm::mat4 view{};
+    glm::mat4 projection{};
+    glm::vec3 eye{};
+    glm::vec3 lightPosition{};
 };
 
 // Outside: the camera looks at the bounding sphere's centre from the options' direction, at the

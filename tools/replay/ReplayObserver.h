@@ -11,16 +11,17 @@
 class ReplayScript;
 class ScriptedFrameSource;
 
-// The engine's switches as they stood in a frame (the engine itself ends with the loop).
+// The engine's switches as they stood in a frame (the engine itself ends with the loop); copied
+// from the engine at the end of every frame, so they start empty.
 struct EngineSwitches {
-    bool helpScreen = false;
-    bool performanceOutput = true;
-    bool wireframe = false;
-    bool transparency = false;
-    bool bilinearSampling = true;
-    int mipmapMode = 0;
-    bool cheatMode = false;
-    bool frustumCulling = false;
+    bool helpScreen{};
+    bool performanceOutput{};
+    bool wireframe{};
+    bool transparency{};
+    bool bilinearSampling{};
+    int mipmapMode{};
+    bool cheatMode{};
+    bool frustumCulling{};
 };
 
 // Watches a replayed (or recorded) game frame by frame: writes the script's screenshots, keeps
