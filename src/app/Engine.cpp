@@ -147,8 +147,8 @@ void Engine::mainLoop() {
     PlayerControls playerControls(*keyboard, gamepad);
     controls = &playerControls;
     const KeyboardState& keys = playerControls;
-    if (hooks.swapInterval >= 0)
-        glfwSwapInterval(hooks.swapInterval);
+    if (hooks.swapInterval)
+        glfwSwapInterval(*hooks.swapInterval);
 
     std::optional<FramebufferWatch> framebuffer;
     if (windowFit)
@@ -263,7 +263,7 @@ void Engine::fitToWindow(FramebufferWatch& framebuffer) {
     int width = 0, height = 0;
     if (framebuffer.changed(width, height)) {
         letterbox = fitLetterbox(width, height, configuredWidth, configuredHeight);
-        letterboxed = letterbox != Letterbox{0, 0, width, height};
+        letterboxed = letterbox.width != width || letterbox.height != height; // bars somewhere
         glViewport(letterbox.x, letterbox.y, letterbox.width, letterbox.height);
         glScissor(letterbox.x, letterbox.y, letterbox.width, letterbox.height);
         if (!letterboxed)

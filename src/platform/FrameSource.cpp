@@ -4,8 +4,6 @@
 
 #include <cassert>
 
-static_assert(GLFW_KEY_LAST + 1 == 349, "GlfwKeyboard::keyCodeCount follows GLFW_KEY_LAST");
-
 double GlfwClock::now() {
     return glfwGetTime();
 }
@@ -37,6 +35,7 @@ bool GlfwKeyboard::isDown(int glfwKey) const {
 }
 
 void GlfwKeyboard::onKey(GLFWwindow* window, int key, int, int action, int) {
+    static_assert(keyCodeCount == GLFW_KEY_LAST + 1, "one bit for every key code GLFW has");
     auto* keyboard = static_cast<GlfwKeyboard*>(glfwGetWindowUserPointer(window));
     if (keyboard != nullptr && action == GLFW_PRESS && key >= 0 && key < keyCodeCount)
         keyboard->pressedSincePoll.set(key);

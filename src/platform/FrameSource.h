@@ -5,6 +5,7 @@
 // scripted frame times and key states.
 
 #include <bitset>
+#include <optional>
 
 struct GLFWwindow;
 class Engine;
@@ -71,7 +72,7 @@ public:
     bool isDown(int glfwKey) const override;
 
 private:
-    static constexpr int keyCodeCount = 349; // GLFW_KEY_LAST + 1
+    static constexpr int keyCodeCount = 349; // GLFW_KEY_LAST + 1 (checked where GLFW is seen)
     static void onKey(GLFWwindow* window, int key, int scancode, int action, int mods);
 
     GLFWwindow* window;
@@ -79,12 +80,12 @@ private:
 };
 
 // What a driver of the game (the replay program) plugs into the loop. Null members fall back
-// to the GLFW defaults; swapInterval < 0 leaves the driver's default.
+// to the GLFW defaults; no swapInterval leaves the driver's default.
 struct FrameHooks {
     FrameClock* clock = nullptr;
     KeyboardState* keyboard = nullptr;
     // A driver that gives the keyboard and no gamepad gets a pad at rest, never the live one.
     GamepadSource* gamepad = nullptr;
     FrameObserver* observer = nullptr;
-    int swapInterval = -1;
+    std::optional<int> swapInterval;
 };

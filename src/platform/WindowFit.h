@@ -5,7 +5,6 @@ struct GLFWwindow;
 // A rectangle of the window's framebuffer, in framebuffer pixels, origin bottom left.
 struct Letterbox {
     int x = 0, y = 0, width = 0, height = 0;
-    bool operator==(const Letterbox&) const = default;
 };
 
 // The largest rectangle of the aspect ratio aspectWidth : aspectHeight (both above zero) that

@@ -19,7 +19,7 @@ GLuint renderbuffer(GLsizei samples, GLenum format, int width, int height) {
 } // namespace
 
 bool OffscreenTarget::create(int pictureWidth, int pictureHeight, std::string& error) {
-    GLint maxSize = 0, maxSamples = 0;
+    GLint maxSize{}, maxSamples{};
     glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &maxSize);
     glGetIntegerv(GL_MAX_SAMPLES, &maxSamples);
     if (pictureWidth < 1 || pictureHeight < 1 || pictureWidth > maxSize ||

@@ -323,7 +323,7 @@ int runStartupProbe(const std::string& mode, long long startNanoseconds,
             long long& presented;
         } clock(source, presented);
         auto* game = new Zephrane(); // lives until the process ends, as in the game
-        game->hooks = FrameHooks{&clock, &source, nullptr, 0};
+        game->hooks = FrameHooks{&clock, &source, nullptr, nullptr, 0}; // no wait for the display
         if (game->run() != 1)
             return 1;
     } else if (mode == "empty") {

@@ -14,7 +14,7 @@ bool writeScreenshot(const std::filesystem::path& file, int width, int height, s
             "nothing to read back (" + std::to_string(width) + " x " + std::to_string(height) + ")";
         return false;
     }
-    GLint readFramebuffer = 0, readBuffer = 0, packAlignment = 0;
+    GLint readFramebuffer{}, readBuffer{}, packAlignment{};
     glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &readFramebuffer);
     glGetIntegerv(GL_READ_BUFFER, &readBuffer);
     glGetIntegerv(GL_PACK_ALIGNMENT, &packAlignment);

@@ -180,7 +180,8 @@ int runGame(const Options& options) {
         game->hooks.clock = &*source;
         game->hooks.keyboard = &*source;
         game->hooks.gamepad = &*source;
-        game->hooks.swapInterval = options.fast ? 0 : -1;
+        if (options.fast)
+            game->hooks.swapInterval = 0; // no wait for the display
         watch.script = &*script;
         watch.screenshotDir = options.screenshots;
         watch.pacing = options.fast ? nullptr : &*source;
