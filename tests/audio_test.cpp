@@ -6,7 +6,6 @@
 
 #include <SDL2/SDL.h>
 #include <SDL2/SDL_mixer.h>
-#include <gtest/gtest.h>
 
 #include <array>
 #include <atomic>

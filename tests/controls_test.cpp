@@ -1,10 +1,7 @@
 // The player's own keys (keys.js) and the loudness settings in config.js, read the way the game
 // reads them, and a bad keys.js failing the real game's start.
-#include "TestSupport.h"
+#include "game_test_scene.h"
 
-#include "app/EngineConfig.h"
-#include "app/Zephrane.h"
-#include "audio/SoundEngine.h"
 #include "platform/KeyBindings.h"
 
 #include <GLFW/glfw3.h>
@@ -23,22 +20,6 @@ using namespace testing_support;
 
 namespace {
 
-std::optional<KeyBindings> bindingsOf(const std::string& text, std::string& error) {
-    std::istringstream in(text);
-    return KeyBindings::parse(in, error);
-}
-
-// A sound engine that keeps what the game asked of its loudness.
-struct LoudnessLog final : SoundEngine {
-    void play2D(const std::string&, bool) override {}
-    void preload(const std::string&) override {}
-    bool isAudible() const override { return true; }
-    void setVolumes(int music, int effects) override { volumes.emplace_back(music, effects); }
-    void setMuted(bool muted) override { mutes.push_back(muted); }
-    std::vector<std::pair<int, int>> volumes;
-    std::vector<bool> mutes;
-};
-
 // Frames of a twentieth of a second; the mute key is held in frame 2, ESC from frame 4.
 struct MuteThenQuit final : FrameClock, KeyboardState {
     double now() override { return 0.05 * double(frame++); }
@@ -52,12 +33,11 @@ struct MuteThenQuit final : FrameClock, KeyboardState {
 
 // Good files bind and bad ones name their entry in one line (tests/data/key-bindings.txt).
 TEST(KeyBindings, GoodFilesBindAndBadOnesNameTheirEntry) {
-    const auto rows = tableRows("key-bindings.txt");
-    EXPECT_GT(rows.size(), 12u) << "the table read whole";
+    const auto rows = tableRows("key-bindings.txt", 13);
     std::string error;
     for (const auto& [file, expected] : rows) {
         SCOPED_TRACE(file);
-        EXPECT_EQ(bindingsOf(file, error).has_value(), expected == "bound");
+        EXPECT_EQ(parsed<KeyBindings>(file, &error).has_value(), expected == "bound");
         if (expected != "bound") { // the JSON reader's own words go on past their first line
             EXPECT_TRUE(expected.starts_with("* Line ") ? error.starts_with(expected)
                                                         : error == expected + "\n")
@@ -65,7 +45,7 @@ TEST(KeyBindings, GoodFilesBindAndBadOnesNameTheirEntry) {
         }
     }
     // The game asks by action: fire is down only through G now, SPACE alone does nothing.
-    const auto bindings = bindingsOf(rows[1].first, error);
+    const auto bindings = parsed<KeyBindings>(rows[1].first, &error);
     ASSERT_TRUE(bindings);
     HeldKeys keyboard;
     const BoundKeyboard bound(keyboard, *bindings);
@@ -150,7 +130,8 @@ TEST(SoundSettings, ReachTheGamesSoundEngine) {
         "{\"width\": 1600, \"height\": 800, \"musicvolume\": 0, \"effectsvolume\": 100}"));
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     auto* game = new Zephrane(); // lives until the process ends, as in the game
-    LoudnessLog sound;
+    RecordingSound sound;
+    sound.audible = true;
     game->soundEngine = &sound;
     MuteThenQuit frames;
     game->hooks.clock = &frames;

@@ -7,8 +7,6 @@
 // CTest spreads the matrix over its jobs.
 #include "TestSupport.h"
 
-#include <gtest/gtest.h>
-
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -58,8 +56,10 @@ constexpr std::uint32_t randomBytesStartValue = 20240611; // the same bytes in e
 constexpr int runTimeoutSeconds = 60; // a sanitized start takes about ten seconds
 
 // Mirrors the run-time tree under `into` as links to the repository's entries, except the
-// directories on the way to `damaged`, which are real, and `damaged` itself, left out.
-void mirrorRunTimeTree(const fs::path& into, const fs::path& damaged) {
+// directories on the way to `damaged`, which are real, and `damaged` itself: missing (no
+// content) or a real file holding `content`.
+void mirrorRunTimeTree(const fs::path& into, const fs::path& damaged,
+                       const std::optional<std::string>& content) {
     std::vector<fs::path> levels{fs::path()};
     for (const fs::path& part : damaged.parent_path())
         levels.push_back(levels.back() / part);
@@ -75,6 +75,10 @@ void mirrorRunTimeTree(const fs::path& into, const fs::path& damaged) {
                 fs::create_symlink(sourceDir() / relative, into / relative);
         }
     }
+    if (damaged != "config.js") // a window just large enough to draw into
+        writeFile(into / "config.js", "{\"width\": 320, \"height\": 160}\n");
+    if (content)
+        writeFile(into / damaged, *content);
 }
 
 std::string damagedContent(const std::string& intact, std::size_t damage) {
@@ -130,11 +134,7 @@ Defined definedFor(const std::string& outcome, const std::string& file) {
 // frame; ESC then ends it.
 ProcessResult playOneFrame(const std::string& file, const std::optional<std::string>& content) {
     TempDir tree;
-    mirrorRunTimeTree(tree.path(), file);
-    if (file != "config.js") // a window just large enough to draw into
-        writeFile(tree.path() / "config.js", "{\"width\": 320, \"height\": 160}\n");
-    if (content)
-        writeFile(tree.path() / file, *content);
+    mirrorRunTimeTree(tree.path(), file, content);
     writeFile(tree.path() / "frame.replay", "1 0.0333333\n");
     return runProcess({replayProgram().string(), "frame.replay", "--fast"}, tree.path(), "",
                       runTimeoutSeconds, {{"SDL_AUDIODRIVER", "dummy"}});
@@ -180,19 +180,15 @@ TEST(HandEditedData, ShadersThatDoNotLinkEndTheGame) {
 TEST(HandEditedData, ASignalDuringEveryConsoleWaitEndsIt) {
     ZEPHRANE_REQUIRE(std::getenv("DISPLAY"), "needs a display");
     // The file, its new content (none: missing), what the game says before it waits, the status.
-    for (const auto& [file, content, prompt, status] :
-         std::initializer_list<std::tuple<std::string, const char*, const char*, int>>{
+    for (const auto& [file, content, prompt, status] : std::initializer_list<
+             std::tuple<std::string, std::optional<std::string>, const char*, int>>{
              {"config.js", "{\"width\": \"800\"}", "Press Enter to continue . . .\n", -1},
-             {"Shader/texture_l.vert", nullptr, "Press Enter to continue . . .\n", 1},
-             {"Resources/textures/jet.DDS", nullptr, "Don't forget to read the FAQ !\n", 1}})
+             {"Shader/texture_l.vert", std::nullopt, "Press Enter to continue . . .\n", 1},
+             {"Resources/textures/jet.DDS", std::nullopt, "Don't forget to read the FAQ !\n", 1}})
         for (const int signal : {SIGINT, SIGTERM}) {
             SCOPED_TRACE(file + (signal == SIGINT ? " SIGINT" : " SIGTERM"));
             TempDir tree;
-            mirrorRunTimeTree(tree.path(), file);
-            if (content)
-                writeFile(tree.path() / file, content);
-            else if (file != "config.js")
-                writeFile(tree.path() / "config.js", "{\"width\": 320, \"height\": 160}\n");
+            mirrorRunTimeTree(tree.path(), file, content);
             ASSERT_EQ(mkfifo((tree.path() / "console").c_str(), 0600), 0);
             ChildProcess game(
                 {"/bin/sh", "-c", "exec \"$0\" <>console", (binaryDir() / "zephrane").string()},

@@ -25,10 +25,6 @@ std::vector<std::string> rowCells(const std::string& report, const std::string& 
     return cells;
 }
 
-double number(const std::string& cell) {
-    return std::stod(cell);
-}
-
 // How far a printed ratio of two printed figures may be from their own ratio: the rounding of
 // all three.
 double ratioTolerance(const std::string& top, const std::string& bottom) {
@@ -37,8 +33,8 @@ double ratioTolerance(const std::string& top, const std::string& bottom) {
         const std::size_t digits = cell.find_first_not_of("0123456789", point + 1) - point - 1;
         return point == std::string::npos ? 0.5 : 0.5 * std::pow(10.0, -double(digits));
     };
-    const double ratio = number(top) / number(bottom);
-    return 0.005 + ratio * (halfUnit(top) / number(top) + halfUnit(bottom) / number(bottom));
+    const double ratio = std::stod(top) / std::stod(bottom);
+    return 0.005 + ratio * (halfUnit(top) / std::stod(top) + halfUnit(bottom) / std::stod(bottom));
 }
 
 } // namespace
@@ -75,10 +71,12 @@ TEST(FlightBenchmark, ReportsEveryFigureOfAShortFlightAndItsPictures) {
     for (const std::string& figure : figures) {
         const auto cells = rowCells(report, figure);
         ASSERT_EQ(cells.size(), 6u) << figure << "\n" << report;
-        const double full = number(cells[0]), half = number(cells[1]), target = number(cells[3]);
+        const double full = std::stod(cells[0]), half = std::stod(cells[1]),
+                     target = std::stod(cells[3]);
         EXPECT_GT(full, 0.0) << figure;
-        EXPECT_NEAR(number(cells[2]), half / full, ratioTolerance(cells[1], cells[0])) << figure;
-        EXPECT_NEAR(number(cells[4]), target / full, ratioTolerance(cells[3], cells[0])) << figure;
+        EXPECT_NEAR(std::stod(cells[2]), half / full, ratioTolerance(cells[1], cells[0])) << figure;
+        EXPECT_NEAR(std::stod(cells[4]), target / full, ratioTolerance(cells[3], cells[0]))
+            << figure;
         if (figure.rfind("frame time", 0) == 0) {
             const std::vector<double> now = {full, half, target};
             for (std::size_t i = 0; i < previous.size(); ++i)
@@ -88,12 +86,12 @@ TEST(FlightBenchmark, ReportsEveryFigureOfAShortFlightAndItsPictures) {
     }
     const auto median = rowCells(report, "frame time, median"),
                p99 = rowCells(report, "frame time, p99"), ratio = rowCells(report, "p99 / median");
-    EXPECT_NEAR(number(ratio[0]), number(p99[0]) / number(median[0]), 0.01);
-    EXPECT_EQ(number(rowCells(report, "frames measured")[0]), 60.0) << "two rounds of 30";
-    const double memory = number(rowCells(report, "peak resident memory")[0]);
+    EXPECT_NEAR(std::stod(ratio[0]), std::stod(p99[0]) / std::stod(median[0]), 0.01);
+    EXPECT_EQ(std::stod(rowCells(report, "frames measured")[0]), 60.0) << "two rounds of 30";
+    const double memory = std::stod(rowCells(report, "peak resident memory")[0]);
     EXPECT_TRUE(memory > 30.0 && memory < 4096.0) << memory;
     for (const char* startup : {"start-up to first frame, cold", "start-up to first frame, warm"})
-        EXPECT_GT(number(rowCells(report, startup)[0]), 0.0) << startup;
+        EXPECT_GT(std::stod(rowCells(report, startup)[0]), 0.0) << startup;
 
     // The same frame drawn at 50 and with the target is close to the full one; a picture that
     // is black or missing is not.

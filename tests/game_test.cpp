@@ -27,9 +27,9 @@
 #include <set>
 #include <tuple>
 
-namespace {
+using namespace testing_support;
 
-using testing_support::HeldKeys;
+namespace {
 
 struct RecordingGame final : GameBase {
     void onAction(InputAction action, float deltaTime) override {
@@ -62,12 +62,6 @@ struct PlacedJet {
     }
 };
 
-std::optional<EngineConfig> parse(const std::string& text, std::string* errorsOut = nullptr) {
-    std::istringstream in(text);
-    std::string ignored;
-    return EngineConfig::parse(in, errorsOut ? *errorsOut : ignored);
-}
-
 } // namespace
 
 TEST(GameBase, LevelClockEndsTheGameAtZeroAndRunsOn) {
@@ -96,8 +90,7 @@ TEST(GameRules, HitAndCollisionsInOneFrameAllCount) {
     EXPECT_EQ(lines[5], "---Collision with terrain ---");
     EXPECT_EQ(lines[6], "Radius rocket: 100000");
     EXPECT_EQ(lines[10], "--- Hit target! ---");
-    EXPECT_EQ(test.sound.played, (std::vector<std::pair<std::string, bool>>{
-                                     {"Resources/audio/explosion.mp3", false}}));
+    EXPECT_EQ(test.sound.played, (Played{{"Resources/audio/explosion.mp3", false}}));
     // Over is over: frames without a collision, with time left, do not start it again.
     test.game.enemyJet1->setModelMatrix(at(glm::vec3(1000.0f, 0.0f, 0.0f)));
     test.game.terrain->setModelMatrix(glm::mat4(1.0f));
@@ -312,8 +305,8 @@ TEST(SceneAssembly, RegistersTheObjectsInTheGamesOrderAndStartsTheSound) {
     Zephrane game;
     RecordingSound sound;
     game.soundEngine = &sound;
-    testing_support::TempDir empty;
-    testing_support::ScopedWorkingDirectory inEmpty(empty.path());
+    TempDir empty;
+    ScopedWorkingDirectory inEmpty(empty.path());
     CoutCapture quiet;
     game.assembleScene();
     // Created first, the sky box is registered third; the target sits between the two
@@ -327,8 +320,7 @@ TEST(SceneAssembly, RegistersTheObjectsInTheGamesOrderAndStartsTheSound) {
     // Effects are decoded before the first frame; the music loops.
     EXPECT_EQ(sound.preloaded, (std::vector<std::string>{"Resources/audio/rocket.mp3",
                                                          "Resources/audio/explosion.mp3"}));
-    EXPECT_EQ(sound.played,
-              (std::vector<std::pair<std::string, bool>>{{"Resources/audio/bgm.mp3", true}}));
+    EXPECT_EQ(sound.played, (Played{{"Resources/audio/bgm.mp3", true}}));
     // Around their circles the enemy models fly nose first (the file's -y) and 20 degrees
     // nose-up, the right wing (the file's -x) dipped 41.6 degrees: now and a quarter turn on.
     for (EnemyJet* jet : {game.enemyJet1, game.enemyJet2, game.enemyJet3})
@@ -388,10 +380,9 @@ TEST(Gamepad, ButtonsAndAxesActLikeTheirKeysWhileThePadIsThere) {
         {axis(GLFW_GAMEPAD_AXIS_RIGHT_TRIGGER, -0.2f), {}, {}},
         {axis(GLFW_GAMEPAD_AXIS_RIGHT_TRIGGER, 0.2f), {}, {{KeyW, frameTime}}},
         {axis(GLFW_GAMEPAD_AXIS_LEFT_X, -0.5f), {GLFW_KEY_A}, {{KeyA, frameTime}}}};
-    for (std::size_t row = 0; row < std::size(rows); ++row)
-        EXPECT_EQ(actionsFor(std::get<1>(rows[row]), std::get<0>(rows[row])),
-                  std::get<2>(rows[row]))
-            << "row " << row;
+    int row = 0;
+    for (const auto& [pad, held, expected] : rows)
+        EXPECT_EQ(actionsFor(held, pad), expected) << "row " << row++;
 }
 
 TEST(Gamepad, BackAndStartHeldForASecondQuit) {
@@ -434,12 +425,12 @@ TEST(Gamepad, MappingFilesAreCheckedBeforeGlfwSeesThem) {
     EXPECT_TRUE(GlfwGamepad::isMappingText(longest, problem)) << problem;
     EXPECT_FALSE(GlfwGamepad::isMappingText("\n" + longest + "0\n", problem));
     EXPECT_EQ(problem, "line 2 is not a gamepad mapping");
-    testing_support::TempDir dir;
+    TempDir dir;
     const std::string file = (dir.path() / "gamecontrollerdb.txt").string();
     for (const auto& [content, why] : {std::pair{std::string(4 << 20, '#'), ""},
                                        {std::string((4 << 20) + 1, '#'), "it is larger than 4 MiB"},
                                        {std::string("#\0\n", 3), "it is not text"}}) {
-        testing_support::writeFile(file, content);
+        writeFile(file, content);
         ::testing::internal::CaptureStderr();
         GlfwGamepad::loadMappings(file.c_str());
         const std::string err = ::testing::internal::GetCapturedStderr();
@@ -498,8 +489,7 @@ TEST(PlayerJet, HoldingSpaceFiresAtOnceThenEveryFiveSeconds) {
     EXPECT_EQ(placed.jet->rockets[0]->getMeshComponents(),
               std::vector<MeshComponent*>{placed.jet->rocketMesh});
     EXPECT_EQ(glm::mat3(placed.jet->rockets[0]->getModelMatrix()), glm::mat3(0.1f * 0.1f));
-    EXPECT_EQ(placed.sound.played, (std::vector<std::pair<std::string, bool>>(
-                                       3, {"Resources/audio/rocket.mp3", false})));
+    EXPECT_EQ(placed.sound.played, (Played(3, {"Resources/audio/rocket.mp3", false})));
     // Never registered: no sound engine, fires silently.
     placed.jet->soundEngine = nullptr;
     placed.jet->rocketCooldown = 0.0f;
@@ -556,15 +546,14 @@ TEST(EnemyJets, FlyAClimbingCircle) {
 }
 
 TEST(GameControls, FilterKeysAnnounceAndSetTheTextureFilters) {
-    ZEPHRANE_REQUIRE(testing_support::ensureGlContext(), "needs an OpenGL context");
+    ZEPHRANE_REQUIRE(ensureGlContext(), "needs an OpenGL context");
     Zephrane game;
     GLuint textures[2];
     glGenTextures(2, textures);
     auto* scenery = new TestCube(glm::mat4(1.0f));
     for (GLuint texture : textures) {
-        auto* component = new MeshComponent();
-        component->textureId = texture;
-        scenery->addMeshComponent(component);
+        scenery->addMeshComponent(bounds(glm::vec3(0.0f), 0.0f));
+        scenery->getMeshComponents().back()->textureId = texture;
     }
     game.registerObject(scenery);
     auto filtersOf = [](GLuint texture) {
@@ -600,12 +589,10 @@ TEST(GameControls, FilterKeysAnnounceAndSetTheTextureFilters) {
 // What the game reads from each config.js text of tests/data/config-values.txt (its head says
 // how the rows are written), or the errors it refuses it with.
 TEST(EngineConfig, EachTextReadsAsItsRowSays) {
-    const auto rows = testing_support::tableRows("config-values.txt");
-    EXPECT_GT(rows.size(), 80u) << "the table read whole";
-    for (const auto& [text, expected] : rows) {
+    for (const auto& [text, expected] : tableRows("config-values.txt", 81)) {
         SCOPED_TRACE(text);
         std::string errors;
-        const auto config = parse(text, &errors);
+        const auto config = parsed<EngineConfig>(text, &errors);
         if (expected.starts_with("refused ") || expected.starts_with("error ")) {
             EXPECT_FALSE(config);
             if (expected.starts_with("error "))
@@ -623,14 +610,12 @@ TEST(EngineConfig, EachTextReadsAsItsRowSays) {
         EXPECT_EQ(read.str(), expected);
     }
     // Nesting deep enough to make the reader throw must still come back as a failure.
-    EXPECT_FALSE(parse(std::string(5000, '[') + std::string(5000, ']')));
+    EXPECT_FALSE(parsed<EngineConfig>(std::string(5000, '[') + std::string(5000, ']')));
 }
 
 // Every name a driver message can carry, core and AMD (tests/data/debug-output-names.txt).
 TEST(DebugOutput, EverySourceTypeAndSeverityIsNamed) {
-    const auto rows = testing_support::tableRows("debug-output-names.txt");
-    EXPECT_GT(rows.size(), 14u) << "the table read whole";
-    for (const auto& [numbers, names] : rows) {
+    for (const auto& [numbers, names] : tableRows("debug-output-names.txt", 15)) {
         std::istringstream in(numbers);
         GLenum source = 0, type = 0, severity = 0;
         in >> std::hex >> source >> type >> severity;
@@ -643,10 +628,7 @@ TEST(DebugOutput, EverySourceTypeAndSeverityIsNamed) {
 // second argument, or unknown, it is refused on standard error with the usage, status 2
 // (tests/data/command-line.txt).
 TEST(CommandLine, EveryOptionAloneAndWithASecondArgument) {
-    using namespace testing_support;
-    const auto rows = tableRows("command-line.txt");
-    EXPECT_GT(rows.size(), 7u) << "the table read whole";
-    for (const auto& [arguments, expected] : rows) {
+    for (const auto& [arguments, expected] : tableRows("command-line.txt", 8)) {
         SCOPED_TRACE(arguments);
         std::vector<std::string> argv{"/usr/bin/env",    "-u",
                                       "DISPLAY",         "-u",
@@ -667,9 +649,7 @@ TEST(CommandLine, EveryOptionAloneAndWithASecondArgument) {
 
 // The picture's shape inside any window (tests/data/letterbox.txt).
 TEST(WindowFit, LetterboxForWiderTallerExactAndEmptyWindows) {
-    const auto rows = testing_support::tableRows("letterbox.txt");
-    EXPECT_GT(rows.size(), 8u) << "the table read whole";
-    for (const auto& [window, expected] : rows) {
+    for (const auto& [window, expected] : tableRows("letterbox.txt", 9)) {
         std::istringstream sizes(window);
         int width = 0, height = 0, aspectWidth = 0, aspectHeight = 0;
         sizes >> width >> height >> aspectWidth >> aspectHeight;
@@ -687,7 +667,7 @@ TEST(Cameras, FreeCameraKeysAndTheProjectionsLimits) {
         {"W", KeyW},   {"S", KeyS},       {"A", KeyA},       {"D", KeyD},
         {"UP", KeyUp}, {"DOWN", KeyDown}, {"LEFT", KeyLeft}, {"RIGHT", KeyRight}};
     const glm::mat4 projection = cameraProjection(2.0f);
-    const auto rows = testing_support::tableRows("camera.txt");
+    const auto rows = tableRows("camera.txt");
     EXPECT_EQ(rows.size(), 16u) << "the table read whole";
     for (const auto& [input, expected] : rows) {
         SCOPED_TRACE(input);

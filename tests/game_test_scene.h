@@ -16,16 +16,21 @@
 #include <iostream>
 #include <sstream>
 
+using Played = std::vector<std::pair<std::string, bool>>; // each path, and whether it loops
+
 struct RecordingSound final : SoundEngine {
     void play2D(const std::string& path, bool looped) override {
         played.emplace_back(path, looped);
     }
     void preload(const std::string& path) override { preloaded.push_back(path); }
-    bool isAudible() const override { return false; }
-    void setVolumes(int, int) override {}
-    void setMuted(bool) override {}
-    std::vector<std::pair<std::string, bool>> played;
+    bool isAudible() const override { return audible; }
+    void setVolumes(int music, int effects) override { volumes.emplace_back(music, effects); }
+    void setMuted(bool muted) override { mutes.push_back(muted); }
+    bool audible = false;
+    Played played;
     std::vector<std::string> preloaded;
+    std::vector<std::pair<int, int>> volumes;
+    std::vector<bool> mutes;
 };
 
 struct CoutCapture {

@@ -12,7 +12,6 @@
 
 #include <GL/glew.h>
 #include <IL/il.h>
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
@@ -31,15 +30,6 @@ using namespace testing_support;
 namespace {
 
 using Bytes = std::vector<unsigned char>;
-
-ImageCheck examine(const std::string& fileName, const std::string& bytes) {
-    return ImageCheck::examine(fileName, reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                               bytes.size());
-}
-
-bool decodable(const std::string& fileName, const std::string& bytes) {
-    return examine(fileName, bytes).decodable;
-}
 
 } // namespace
 
@@ -64,10 +54,8 @@ TEST(LoadingGuards, RefuseTheDamagedCorpusAndPassEverythingIntact) {
         const bool images = guard.corpus == std::string("image");
         auto passes = [&](const std::string& name, const std::string& bytes) {
             std::string reason;
-            return images ? decodable(name, bytes)
-                          : ModelBounds::check(name,
-                                               reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                                               bytes.size(), reason);
+            return images ? examine(name, bytes).decodable
+                          : ModelBounds::check(name, dataOf(bytes), bytes.size(), reason);
         };
         int refused = 0, intact = 0;
         for (const fs::directory_entry& entry :
@@ -122,9 +110,7 @@ TEST(LoadingGuards, RefusedModelLoadsNothingAndSaysWhy) {
 // what they declare (stored) or no more than deflate can expand to, records end inside the file,
 // nesting stops at 64 levels, and a text count may not exceed the file's bytes.
 TEST(LoadingGuards, ModelSizesAtTheirLimitPassAndOnePastAreRefused) {
-    const auto rows = tableRows("fbx-limits.txt");
-    ASSERT_FALSE(rows.empty());
-    for (const auto& [file, verdict] : rows) {
+    for (const auto& [file, verdict] : tableRows("fbx-limits.txt", 1)) {
         std::istringstream words(file);
         std::string name;
         long cut = 0;
@@ -132,16 +118,14 @@ TEST(LoadingGuards, ModelSizesAtTheirLimitPassAndOnePastAreRefused) {
         const std::string bytes = readFile(sourceDir() / "tests/data/fbx-limits" / name);
         ASSERT_FALSE(bytes.empty()) << name;
         std::string reason;
-        EXPECT_EQ(ModelBounds::check("model.fbx",
-                                     reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                                     bytes.size() + cut, reason)
+        EXPECT_EQ(ModelBounds::check("model.fbx", dataOf(bytes), bytes.size() + cut, reason)
                       ? "passes"
                       : "refused: " + reason,
                   verdict)
             << file;
     }
     std::string reason; // "*9" in 2 bytes is refused only under a name that ends in .fbx
-    EXPECT_TRUE(ModelBounds::check("fbx", reinterpret_cast<const std::uint8_t*>("*9"), 2, reason));
+    EXPECT_TRUE(ModelBounds::check("fbx", dataOf("*9"), 2, reason));
 }
 
 // Texture::load under OpenGL: DDS files through the game's own reader and upload, the others
@@ -162,17 +146,6 @@ protected:
 
     void writeTexture(const std::string& name, const std::string& content) {
         writeFile(dir.path() / "Resources/textures" / name, content);
-    }
-
-    // Loads a file and returns level 0 as RGBA bytes, expecting a texture and no GL error.
-    Bytes loadAsRgba(const std::string& name, const std::string& content, int width, int height) {
-        writeTexture(name, content);
-        EXPECT_NE(Texture().load(name), 0u) << name;
-        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR)) << name;
-        Bytes texels(static_cast<std::size_t>(width * height * 4));
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
-        return texels;
     }
 
     static GLint levelParameter(GLint level, GLenum name) {
@@ -215,10 +188,8 @@ TEST_F(TextureLoad, DdsGivesTheLevelsTheFileHoldsAndNothingBeyondIt) {
     const std::map<std::string, GLint> formats = {{"DXT1", GL_COMPRESSED_RGBA_S3TC_DXT1_EXT},
                                                   {"DXT3", GL_COMPRESSED_RGBA_S3TC_DXT3_EXT},
                                                   {"DXT5", GL_COMPRESSED_RGBA_S3TC_DXT5_EXT}};
-    const auto rows = tableRows("dds-levels.txt");
-    EXPECT_GT(rows.size(), 20u) << "the table read whole";
     std::string first;
-    for (const auto& [header, expected] : rows) {
+    for (const auto& [header, expected] : tableRows("dds-levels.txt", 21)) {
         SCOPED_TRACE(header);
         std::istringstream fields(header), upload(expected);
         std::string fourCc, format;
@@ -235,9 +206,7 @@ TEST_F(TextureLoad, DdsGivesTheLevelsTheFileHoldsAndNothingBeyondIt) {
         const GLint glFormat = formats.contains(format) ? formats.at(format) : 0; // 0: refused
         const std::vector<std::size_t> levels{std::istream_iterator<std::size_t>(upload), {}};
         DdsImage image;
-        ASSERT_EQ(DdsImage::parse(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
-                                  image),
-                  glFormat != 0);
+        ASSERT_EQ(DdsImage::parse(dataOf(bytes), bytes.size(), image), glFormat != 0);
         writeTexture("a.DDS", bytes);
         const GLuint texture = Texture().load("a.DDS");
         if (glFormat == 0) {
@@ -324,10 +293,8 @@ TEST_F(TextureLoad, LowerCaseDdsAndOtherImagesGoThroughDevilWithTrilinearMipChai
 TEST(PreviewOptions, EachLimitJustInsideIsTakenAndJustPastIsRefused) {
     const TexturePreview preview;
     ZEPHRANE_REQUIRE(fs::exists(preview.program), "needs the preview tool");
-    const auto rows = tableRows("preview-options.txt");
-    EXPECT_GT(rows.size(), 20u) << "the table read whole";
     const std::string guide = readFile(sourceDir() / "docs/models.md"); // quotes the usage whole
-    for (const auto& [options, expected] : rows) {
+    for (const auto& [options, expected] : tableRows("preview-options.txt", 21)) {
         SCOPED_TRACE(options);
         std::istringstream words(options);
         std::vector<std::string> argv{"--size", "8x8"};
@@ -404,17 +371,14 @@ constexpr std::size_t ddsHeaderBytes = 128;
 TEST(TextureFormats, DevilDdsKindsAreDrawnAndOneByteShortIsRefused) {
     const TexturePreview quad;
     ZEPHRANE_REQUIRE(fs::exists(quad.program), "needs the preview tool");
-    const auto rows = tableRows("dds-kinds.txt");
-    EXPECT_GT(rows.size(), 12u) << "the table read whole";
-    for (const auto& [kind, written] : rows) {
+    for (const auto& [kind, written] : tableRows("dds-kinds.txt", 13)) {
         std::istringstream fields(written);
-        std::string hex, pixel;
+        std::string hex;
         int red = 0, green = 0, blue = 0;
         fields >> hex >> red >> green >> blue;
         const Bytes colour{Bytes::value_type(red), Bytes::value_type(green),
                            Bytes::value_type(blue)};
-        for (std::size_t at = 0; at + 1 < hex.size(); at += 2)
-            pixel += static_cast<char>(std::stoi(hex.substr(at, 2), nullptr, 16));
+        const std::string pixel = fromHex(hex);
         std::string bytes =
             readFile(sourceDir() / "tests/fuzz/corpus/image" / ("dds_lower_case_" + kind))
                 .substr(1);

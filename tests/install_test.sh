@@ -15,10 +15,7 @@ readonly start_seconds=120                # a loaded machine's llvmpipe is slow 
 readonly end_seconds=60
 readonly app_id=io.github.zephrane.Zephrane
 
-if [ $# -ne 2 ]; then
-  echo "usage: $0 launcher|package BUILD_DIR" >&2
-  exit 2
-fi
+[ $# -eq 2 ] || { echo "usage: $0 launcher|package BUILD_DIR" >&2 && exit 2; }
 mode=$1
 build_dir=$(realpath "$2")
 work=$(mktemp -d)
@@ -275,8 +272,5 @@ case $mode in
   package) check_package ;;
   *) echo "unknown check $mode" >&2 && exit 2 ;;
 esac
-if [ $failures -ne 0 ]; then
-  echo "install_test $mode: $failures failure(s)"
-  exit 1
-fi
+[ $failures -eq 0 ] || { echo "install_test $mode: $failures failure(s)" && exit 1; }
 echo "install_test $mode: passed"

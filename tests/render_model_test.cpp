@@ -157,9 +157,7 @@ TEST_F(ModelLoad, TwoObjectsGiveTwoMeshesAndTheBoundsOfTheSecond) {
 }
 
 TEST_F(ModelLoad, PathChoosesShaderLightMapsAndAnimationFrames) {
-    const auto rows = tableRows("model-paths.txt");
-    EXPECT_GT(rows.size(), 7u) << "the table read whole";
-    for (const auto& [path, chosen] : rows) {
+    for (const auto& [path, chosen] : tableRows("model-paths.txt", 8)) {
         std::istringstream words(chosen);
         std::string fragmentFile;
         words >> fragmentFile;
@@ -291,16 +289,13 @@ glm::vec4 clearColour() {
     return colour;
 }
 
+class TextScreens : public ModelLoad {}; // the same scratch directory and context
+
 } // namespace
 
-TEST(TextScreens, OverlayAndGameOverScreenDrawTheirLines) {
-    ZEPHRANE_REQUIRE(ensureGlContext(), "needs an OpenGL context");
+TEST_F(TextScreens, OverlayAndGameOverScreenDrawTheirLines) {
     ASSERT_TRUE(fs::exists(systemFont)) << "the Liberation Sans font is not installed";
-    TempDir dir;
-    fs::create_directories(dir.path() / "Resources/fonts");
-    fs::copy_file(systemFont, dir.path() / "Resources/fonts/arial.ttf");
-    fs::create_directory_symlink(sourceDir() / "Shader", dir.path() / "Shader");
-    ScopedWorkingDirectory inDir(dir.path());
+    writeFile(dir.path() / "Resources/fonts/arial.ttf", readFile(systemFont));
     ShaderProgram shader("Shader/texture_freetype.vert", "Shader/texture_freetype.frag");
     glViewport(0, 0, canvasWidth, canvasHeight);
     glEnable(GL_CULL_FACE);
@@ -326,10 +321,10 @@ TEST(TextScreens, OverlayAndGameOverScreenDrawTheirLines) {
     // With the player's own keys: their lines name the new keys, all else stays; the mute, which
     // has no line by default, gets one.
     {
-        std::istringstream file("{\"fire\": \"enter\", \"pitchdown\": [\"I\", \"UP\"], "
-                                "\"quit\": \"Q\", \"mute\": \"N\"}");
         std::string error;
-        const auto bindings = KeyBindings::parse(file, error);
+        const auto bindings = parsed<KeyBindings>("{\"fire\": \"enter\", \"pitchdown\": [\"I\", "
+                                                  "\"UP\"], \"quit\": \"Q\", \"mute\": \"N\"}",
+                                                  &error);
         ASSERT_TRUE(bindings) << error;
         std::vector<std::string> rebound = textsOf([&] { drawHelpScreen(shader); });
         rebound[9] = "I / UP - pitch down @100,470" + ink;

@@ -18,12 +18,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::optional<ReplayScript> parse(const std::string& text, std::string* errorOut = nullptr) {
-    std::istringstream in(text);
-    std::string ignored;
-    return ReplayScript::parse(in, errorOut ? *errorOut : ignored);
-}
-
 std::string written(const ReplayScript& script) {
     std::ostringstream out;
     script.write(out);
@@ -97,8 +91,9 @@ double sameInk(const RgbPicture& a, const RgbPicture& b) {
 // them; a pad at rest is no pad at all, and a pad's buttons and axes read back exactly.
 TEST(ReplayScript, ReadsWritesAndRecordsStretchesShotsAndPads) {
     const std::string header = "# Zephrane replay: frames, frame time in seconds, keys held.\n";
-    auto script = parse("# take-off\n\n120 0.0166667 w up   # climb\r\n  1\t0.5\nshot climb-1\n"
-                        "shot second_name\n30 0.02 SPACE Esc f1 1 2 Left\nshot end\n");
+    auto script = parsed<ReplayScript>(
+        "# take-off\n\n120 0.0166667 w up   # climb\r\n  1\t0.5\nshot climb-1\n"
+        "shot second_name\n30 0.02 SPACE Esc f1 1 2 Left\nshot end\n");
     ASSERT_TRUE(script);
     EXPECT_EQ(script->frameCount(), 151);
     EXPECT_EQ(script->shots().at(1).frameIndex, 120); // the frame just before the line
@@ -125,7 +120,7 @@ TEST(ReplayScript, ReadsWritesAndRecordsStretchesShotsAndPads) {
     const std::string text = written(recorded);
     EXPECT_EQ(text, header + "100 0.02 SPACE\n1 0.02\nshot gap\n2 0.02\n"
                              "2 0.05 W PAD-A PAD-LEFT LX=-0.33333334 RT=1\n");
-    auto read = parse(text);
+    auto read = parsed<ReplayScript>(text);
     ASSERT_TRUE(read) << text;
     EXPECT_EQ(read->stretches().at(3).pad, pad);
 }
@@ -133,15 +128,13 @@ TEST(ReplayScript, ReadsWritesAndRecordsStretchesShotsAndPads) {
 // Bad scripts, each refused naming its line (tests/data/replay-script-errors.txt); a zero frame
 // time is allowed (a fast clock can read the same time twice).
 TEST(ReplayScript, RejectsBadLinesNamingThem) {
-    const auto rows = tableRows("replay-script-errors.txt");
-    EXPECT_GT(rows.size(), 30u) << "the table read whole";
-    for (const auto& [text, message] : rows) {
+    for (const auto& [text, message] : tableRows("replay-script-errors.txt", 31)) {
         std::string error;
-        EXPECT_FALSE(parse(text, &error)) << text;
+        EXPECT_FALSE(parsed<ReplayScript>(text, &error)) << text;
         EXPECT_EQ(error.rfind(message, 0), 0u) << text << " gave " << error;
     }
-    EXPECT_TRUE(parse("5 0.01\nshot " + std::string(64, 'z') + "\nshot azAZ09-_\n"));
-    EXPECT_TRUE(parse("3 0\n") && parse("3 -0\n"));
+    EXPECT_TRUE(parsed<ReplayScript>("5 0.01\nshot " + std::string(64, 'z') + "\nshot azAZ09-_\n"));
+    EXPECT_TRUE(parsed<ReplayScript>("3 0\n") && parsed<ReplayScript>("3 -0\n"));
 }
 
 // Irregular float frame times and changing keys, as a recording has them, come back exactly
@@ -188,9 +181,7 @@ TEST_F(ReplayGame, HelpIsTheUsageTheGuideShows) {
 TEST_F(ReplayGame, RefusesBadScriptsAndOptionsBeforeTheGameStarts) {
     writeFile(dir.path() / "bad.replay", "10 0.05 W\n5 0.05 Q\n");
     writeFile(dir.path() / "good.replay", "10 0.05 W\n");
-    const auto rows = tableRows("replay-refusals.txt");
-    EXPECT_GT(rows.size(), 9u) << "the table read whole";
-    for (const auto& [arguments, message] : rows) {
+    for (const auto& [arguments, message] : tableRows("replay-refusals.txt", 10)) {
         std::istringstream words(arguments == "none" ? "" : arguments);
         std::vector<std::string> args{replayProgram().string()};
         args.insert(args.end(), std::istream_iterator<std::string>(words), {});

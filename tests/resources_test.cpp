@@ -7,7 +7,6 @@
 #include "scene/CameraComponent.h"
 
 #include <IL/il.h>
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
@@ -15,6 +14,7 @@
 #include <optional>
 
 namespace fs = std::filesystem;
+using namespace testing_support;
 
 namespace {
 
@@ -23,7 +23,7 @@ constexpr int viewportWidth = 1600;       // the frame loop's fixed viewport
 constexpr int viewportHeight = 800;
 
 fs::path resources() {
-    return testing_support::sourceDir() / "Resources";
+    return sourceDir() / "Resources";
 }
 
 // Everything here needs the generated files and a GL context; say which is missing.
@@ -31,38 +31,29 @@ fs::path resources() {
     if (!fs::is_directory(resources() / "models"))
         return ::testing::AssertionFailure()
                << resources() << " is missing: run scripts/setup.sh (or zephrane-resgen Resources)";
-    if (!testing_support::ensureGlContext())
+    if (!ensureGlContext())
         return ::testing::AssertionFailure() << "no OpenGL context";
     static bool imagesReady = (ilInit(), true);
     return ::testing::AssertionSuccess() << imagesReady;
 }
 
-MeshComponent* loadModel(const std::string& path) {
-    testing_support::ScopedWorkingDirectory inRepository(testing_support::sourceDir());
-    CoutCapture quiet;
-    auto* component = new MeshComponent();
-    component->load(path);
-    return component;
-}
-
 // The whole scene as the game assembles it, from the generated files.
-struct LoadedGame {
-    Zephrane game;
+struct LoadedGame : Zephrane {
     RecordingSound sound;
 
     LoadedGame() {
-        game.soundEngine = &sound;
-        game.framebufferWidth = viewportWidth;
-        game.framebufferHeight = viewportHeight;
-        testing_support::ScopedWorkingDirectory inRepository(testing_support::sourceDir());
+        soundEngine = &sound;
+        framebufferWidth = viewportWidth;
+        framebufferHeight = viewportHeight;
+        ScopedWorkingDirectory inRepository(sourceDir());
         CoutCapture quiet;
-        game.assembleScene();
+        assembleScene();
     }
     // Runs frames of the rules with no input; returns the output they wrote.
     std::string fly(float seconds) {
         CoutCapture output;
         for (int frame = 0; frame < static_cast<int>(seconds / frameTime); ++frame)
-            game.update(frameTime);
+            update(frameTime);
         return output.buffer.str();
     }
 };
@@ -119,11 +110,16 @@ std::optional<float> groundAt(SceneObject* terrain, float worldX, float worldZ) 
 // coordinates laid out on the texture, and every texture it brings loads.
 TEST(GeneratedResources, EveryModelLoadsWithItsTextures) {
     ASSERT_TRUE(ready());
-    const auto models = testing_support::tableRows("shipped-models.txt");
+    const auto models = tableRows("shipped-models.txt");
     EXPECT_EQ(models.size(), 9u) << "the table read whole";
     for (const auto& [path, textures] : models) {
         SCOPED_TRACE(path);
-        const MeshComponent* component = loadModel(path);
+        auto* component = new MeshComponent(); // kept, as the game keeps its models
+        {
+            ScopedWorkingDirectory inRepository(sourceDir());
+            CoutCapture quiet;
+            component->load(path);
+        }
         ASSERT_EQ(component->meshes.size(), 1u);
         const Mesh& mesh = component->meshes[0];
         ASSERT_FALSE(mesh.indices.empty());
@@ -146,8 +142,7 @@ TEST(GeneratedResources, EveryModelLoadsWithItsTextures) {
 // The scenery stands at world height -49 on flat ground.
 TEST(GeneratedResources, TerrainCarriesTheSceneryOnFlatGround) {
     ASSERT_TRUE(ready());
-    LoadedGame loaded;
-    Zephrane& game = loaded.game;
+    LoadedGame game;
     for (SceneObject* standing : {game.lightmapObject1, game.lightmapObject2, game.lightmapBox1,
                                   game.lightmapBox2, game.lightmapBox3, game.target}) {
         const MeshComponent& model = *firstComponent(standing);
@@ -168,11 +163,10 @@ TEST(GeneratedResources, TerrainCarriesTheSceneryOnFlatGround) {
 // generator writes.
 TEST(GeneratedResources, GeneratorWritesTheSameBytesEveryRun) {
     ASSERT_TRUE(ready());
-    testing_support::TempDir dir;
-    const fs::path generator =
-        testing_support::binaryDir() / "tools" / "resgen" / "zephrane-resgen";
-    const testing_support::ProcessResult run = testing_support::runProcess(
-        {generator.string(), (dir.path() / "Resources").string()}, dir.path(), "", 300);
+    TempDir dir;
+    const fs::path generator = binaryDir() / "tools" / "resgen" / "zephrane-resgen";
+    const ProcessResult run =
+        runProcess({generator.string(), (dir.path() / "Resources").string()}, dir.path(), "", 300);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     for (const char* folder : {"models", "textures"}) {
         std::size_t compared = 0;
@@ -180,7 +174,7 @@ TEST(GeneratedResources, GeneratorWritesTheSameBytesEveryRun) {
              fs::directory_iterator(dir.path() / "Resources" / folder)) {
             const fs::path existing = resources() / folder / entry.path().filename();
             ASSERT_TRUE(fs::exists(existing)) << existing << " is missing: regenerate Resources/";
-            EXPECT_EQ(testing_support::readFile(entry.path()), testing_support::readFile(existing))
+            EXPECT_EQ(readFile(entry.path()), readFile(existing))
                 << entry.path().filename() << " differs: Resources/ is stale or the output varies";
             ++compared;
         }
@@ -195,8 +189,7 @@ TEST(GeneratedResources, GeneratorWritesTheSameBytesEveryRun) {
 // tenth of its size, the jet is between 1 and 3 world units long.
 TEST(Playability, UntouchedJetFliesTwentySecondsWithoutCollision) {
     ASSERT_TRUE(ready());
-    LoadedGame loaded;
-    Zephrane& game = loaded.game;
+    LoadedGame game;
 
     const MeshComponent& jet = *firstComponent(game.player);
     float nose = 1e9f, tail = -1e9f;
@@ -210,7 +203,7 @@ TEST(Playability, UntouchedJetFliesTwentySecondsWithoutCollision) {
     EXPECT_LE(drawnLength, 3.0f);
 
     const glm::vec3 start = worldCentre(game.player);
-    const std::string output = loaded.fly(20.0f);
+    const std::string output = game.fly(20.0f);
     EXPECT_FALSE(game.gameOver) << output;
     EXPECT_EQ(output.find("Collision"), std::string::npos) << output;
     EXPECT_LT(worldCentre(game.player).z, start.z - 130.0f) << "the jet flew on";
@@ -221,8 +214,7 @@ TEST(Playability, UntouchedJetFliesTwentySecondsWithoutCollision) {
 // clear of every building and crate.
 TEST(Playability, FirstTwentyTargetPlacesAreInsideAndClear) {
     ASSERT_TRUE(ready());
-    LoadedGame loaded;
-    Zephrane& game = loaded.game;
+    LoadedGame game;
     const MeshComponent& sky = *firstComponent(game.skybox);
     const glm::vec3 skyLow =
         glm::vec3(game.skybox->getModelMatrix() * glm::vec4(sky.boundsMin, 1.0f));

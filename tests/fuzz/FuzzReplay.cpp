@@ -21,9 +21,7 @@ int main(int argc, char** argv) {
     std::error_code error;
     // Absolute paths: the loading fuzzers change the working directory when they start.
     if (argc == 2)
-        for (const fs::directory_entry& entry :
-             fs::directory_iterator(fs::absolute(argv[1]), error))
-            inputs.push_back(entry.path());
+        inputs.assign(fs::directory_iterator(fs::absolute(argv[1]), error), {});
     std::sort(inputs.begin(), inputs.end());
     if (inputs.empty()) {
         std::fprintf(stderr, "usage: %s CORPUS_DIRECTORY (a directory of inputs)\n", argv[0]);

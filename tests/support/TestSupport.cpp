@@ -32,13 +32,6 @@ using Clock = std::chrono::steady_clock;
 
 namespace testing_support {
 
-fs::path sourceDir() {
-    return ZEPHRANE_SOURCE_DIR;
-}
-fs::path binaryDir() {
-    return ZEPHRANE_BINARY_DIR;
-}
-
 namespace {
 
 // Starts a program whose standard input is `input`, then its end, and whose standard output
@@ -167,13 +160,7 @@ std::size_t countOf(const std::string& text, const std::string& part) {
 }
 
 std::string shellOutput(const std::string& command) {
-    std::string output;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[256];
-        while (fgets(buffer, sizeof buffer, pipe))
-            output += buffer;
-        pclose(pipe);
-    }
+    std::string output = runProcess({"/bin/sh", "-c", command}, fs::current_path()).out;
     while (!output.empty() && (output.back() == '\n' || output.back() == ' '))
         output.pop_back();
     return output;
@@ -210,8 +197,8 @@ fs::path gameFolder(const TempDir& dir, const std::string& name, const std::stri
     return folder;
 }
 
-std::vector<std::pair<std::string, std::string>> tableRows(const std::string& name) {
-    std::vector<std::pair<std::string, std::string>> rows;
+TableRows tableRows(const std::string& name, std::size_t atLeast) {
+    TableRows rows;
     std::istringstream lines(readFile(sourceDir() / "tests/data" / name));
     for (std::string line; std::getline(lines, line);) {
         const std::size_t arrow = line.find(" => ");
@@ -222,6 +209,7 @@ std::vector<std::pair<std::string, std::string>> tableRows(const std::string& na
             for (std::size_t at = 0; (at = side->find("\\n", at)) != std::string::npos; ++at)
                 side->replace(at, 2, "\n");
     }
+    EXPECT_GE(rows.size(), atLeast) << name << ": the table read whole";
     return rows;
 }
 
@@ -313,6 +301,13 @@ std::string bigEndian(std::uint64_t value, int bytes) {
     return std::string(out.rbegin(), out.rend());
 }
 
+std::string fromHex(const std::string& digits) {
+    std::string bytes;
+    for (std::size_t at = 0; at + 1 < digits.size(); at += 2)
+        bytes += static_cast<char>(std::stoi(digits.substr(at, 2), nullptr, 16));
+    return bytes;
+}
+
 TexturePreview::TexturePreview() : program(binaryDir() / "tools" / "preview" / "zephrane-preview") {
     fs::create_directory_symlink(sourceDir() / "Shader", dir.path() / "Shader");
     writeFile(dir.path() / "quad.obj", readFile(sourceDir() / "tests/data/models/quad.obj"));
@@ -343,14 +338,6 @@ std::vector<double> TexturePreview::meanColour() const {
     return mean;
 }
 
-bool TexturePreview::shotWritten() const {
-    return fs::exists(dir.path() / "shot.png");
-}
-
-fs::path replayProgram() {
-    return binaryDir() / "tools" / "replay" / "zephrane-replay";
-}
-
 Replay runReplay(const TempDir& dir, const std::string& name, const std::string& script,
                  const fs::path& cwd) {
     constexpr int replayTimeoutSeconds = 900; // CTest's limit (tests/CMakeLists.txt) ends it first
@@ -367,10 +354,6 @@ Replay runReplay(const TempDir& dir, const std::string& name, const std::string&
     std::string errors;
     Json::parseFromStream(Json::CharReaderBuilder(), stateText, &replay.state, &errors);
     return replay;
-}
-
-bool underCtest() {
-    return std::getenv("ZEPHRANE_CTEST") != nullptr;
 }
 
 bool ensureGlContext() {

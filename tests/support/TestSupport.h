@@ -4,20 +4,27 @@
 #include <gtest/gtest.h>
 #include <json/json.h>
 
+#include "formats/ImageCheck.h"
 #include "platform/FrameSource.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
 namespace testing_support {
 
 // Where the sources (the game's working directory) and the build live.
-std::filesystem::path sourceDir();
-std::filesystem::path binaryDir();
+inline std::filesystem::path sourceDir() {
+    return ZEPHRANE_SOURCE_DIR;
+}
+inline std::filesystem::path binaryDir() {
+    return ZEPHRANE_BINARY_DIR;
+}
 
 struct ProcessResult {
     int exitCode = -1000; // the process's status as a signed byte (so -1 reads as -1), if exited
@@ -60,6 +67,13 @@ struct HeldKeys final : KeyboardState {
     bool isDown(int key) const override { return held.contains(key); }
 };
 
+// `text` read by one of the game's readers, T::parse(stream, errors).
+template <class T> auto parsed(const std::string& text, std::string* errors = nullptr) {
+    std::istringstream in(text);
+    std::string ignored;
+    return T::parse(in, errors ? *errors : ignored);
+}
+
 // How often `part` occurs in `text`, overlaps included.
 std::size_t countOf(const std::string& text, const std::string& part);
 // Runs a shell command and returns its standard output without the trailing line end.
@@ -86,7 +100,9 @@ std::filesystem::path gameFolder(const TempDir& dir, const std::string& name,
 std::string readFile(const std::filesystem::path& path);
 // The rows of a table in tests/data/NAME, "INPUT => EXPECTED" lines with \n for a line end;
 // other lines (blank, or # comments) are left out, so a row may start with #.
-std::vector<std::pair<std::string, std::string>> tableRows(const std::string& name);
+// With `atLeast`, fewer rows fail the test: a table cut short, or rows the reader passed over.
+using TableRows = std::vector<std::pair<std::string, std::string>>;
+TableRows tableRows(const std::string& name, std::size_t atLeast = 0);
 
 // A picture file decoded to 8-bit RGB, top row first; no pixels when it does not decode.
 struct RgbPicture {
@@ -117,6 +133,15 @@ constexpr std::uint32_t dxt1 = 0x31545844, dxt2 = 0x32545844, dxt3 = 0x33545844,
 // Numbers as binary formats store them: the low byte first, or the high byte first.
 std::string littleEndian(std::uint64_t value, int bytes);
 std::string bigEndian(std::uint64_t value, int bytes);
+// The bytes that pairs of hexadecimal digits spell.
+std::string fromHex(const std::string& digits);
+// A file's bytes as the game's format walks take them, and what the picture walks say of them.
+inline const std::uint8_t* dataOf(const std::string& bytes) {
+    return reinterpret_cast<const std::uint8_t*>(bytes.data());
+}
+inline ImageCheck examine(const std::string& name, const std::string& bytes) {
+    return ImageCheck::examine(name, dataOf(bytes), bytes.size());
+}
 
 // The preview tool (the game's own model and texture loading) in a folder of its own, drawing
 // tests/data/models/quad.obj, whose material names the texture given.
@@ -130,7 +155,7 @@ public:
     ProcessResult draw(const std::string& name, const std::string& bytes) const;
     // The mean colour of the shot's middle 8 x 8 pixels, inside the quad; empty without a shot.
     std::vector<double> meanColour() const;
-    bool shotWritten() const;
+    bool shotWritten() const { return std::filesystem::exists(dir.path() / "shot.png"); }
     const std::filesystem::path program;
 
 private:
@@ -139,7 +164,9 @@ private:
 
 // The replay program, and one run of a script through it from the repository root (the game's
 // working directory, or `cwd`), as fast as it goes, with screenshots and the final state.
-std::filesystem::path replayProgram();
+inline std::filesystem::path replayProgram() {
+    return binaryDir() / "tools" / "replay" / "zephrane-replay";
+}
 struct Replay {
     ProcessResult process;
     Json::Value state;
@@ -148,21 +175,20 @@ struct Replay {
 Replay runReplay(const TempDir& dir, const std::string& name, const std::string& script,
                  const std::filesystem::path& cwd = sourceDir());
 
-class ScopedWorkingDirectory {
-public:
-    explicit ScopedWorkingDirectory(const std::filesystem::path& dir)
-        : previous(std::filesystem::current_path()) {
+// Works in `dir` until it goes out of scope.
+struct ScopedWorkingDirectory {
+    explicit ScopedWorkingDirectory(const std::filesystem::path& dir) {
         std::filesystem::current_path(dir);
     }
     ~ScopedWorkingDirectory() { std::filesystem::current_path(previous); }
-
-private:
-    std::filesystem::path previous;
+    const std::filesystem::path previous = std::filesystem::current_path();
 };
 
 // True under CTest (tests/CMakeLists.txt sets ZEPHRANE_CTEST), where a missing display, program
 // or generated file fails the test; only a program run by hand may skip.
-bool underCtest();
+inline bool underCtest() {
+    return std::getenv("ZEPHRANE_CTEST") != nullptr;
+}
 
 // A hidden window with an OpenGL 4.3 core debug context, current on this thread, entry points
 // loaded and the game's debug callback installed; tests share it. Returns false when no context
