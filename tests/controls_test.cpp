@@ -100,8 +100,12 @@ TEST(KeyBindings, ABadFileFailsTheStartNamingTheEntry) {
     TempDir dir;
     std::filesystem::copy_file(sourceDir() / "config.js", dir.path() / "config.js");
     writeFile(dir.path() / "keys.js", "{ \"fire\": \"G\", \"pitchdown\": \"G\" }");
-    for (const auto& [parent, outcomeFd] : std::initializer_list<std::array<std::string, 2>>{
-             {"", ""}, {std::to_string(getpid()), "2"}, {"12x", "99"}, {"0", "x"}, {"1", "3"}}) {
+    for (const auto& [parent, outcomeFd] :
+         std::initializer_list<std::array<std::string, 2>>{{"", ""},
+                                                           {std::to_string(getpid()), "2"},
+                                                           {"12x", "4294967299"},
+                                                           {"0", "x"},
+                                                           {"1", "3"}}) {
         const ProcessResult result =
             runProcess({(binaryDir() / "zephrane").string()}, dir.path(), "", 60,
                        {{"SDL_AUDIODRIVER", "dummy"},

@@ -321,6 +321,19 @@ TEST(SceneAssembly, RegistersTheObjectsInTheGamesOrderAndStartsTheSound) {
     EXPECT_EQ(sound.preloaded, (std::vector<std::string>{"Resources/audio/rocket.mp3",
                                                          "Resources/audio/explosion.mp3"}));
     EXPECT_EQ(sound.played, (Played{{"Resources/audio/bgm.mp3", true}}));
+    // Every model file, each named by the importer that cannot open it here.
+    std::string models;
+    for (const std::string& line : quiet.lines())
+        if (const auto open = line.find('"'); line.starts_with("ERROR::ASSIMP::"))
+            models += line.substr(open + 1, line.rfind('"') - open - 1) + "\n";
+    const std::string jetModel = "Resources/models/Futuristic combat jet.3ds\n";
+    const std::string boxModel = "Resources/models/uvbox.obj\n";
+    EXPECT_EQ(models, "Resources/models/skybox3.obj\nResources/models/terrain.fbx\n"
+                      "Resources/models/AIM120D.3ds\nResources/models/anim.obj\n" +
+                          jetModel + jetModel + jetModel + jetModel +
+                          "Resources/models/finallightmapBaked.obj\nResources/models/SSD+WE.obj\n"
+                          "Resources/models/single.obj\n" +
+                          boxModel + boxModel + boxModel);
     // Around their circles the enemy models fly nose first (the file's -y) and 20 degrees
     // nose-up, the right wing (the file's -x) dipped 41.6 degrees: now and a quarter turn on.
     for (EnemyJet* jet : {game.enemyJet1, game.enemyJet2, game.enemyJet3})

@@ -214,6 +214,41 @@ TEST(MeshComponentDraw, CounterAdvancesPerMeshAndWrapsEveryTwentySixDraws) {
     EXPECT_NEAR(component.textureFrame, 0.8f, 1e-6f) << "two meshes, two steps";
 }
 
+// A draw gives every uniform of its mesh's program a value, lit and light-mapped alike: a name
+// the program lacks would leave its uniform at the mark set here.
+TEST_F(ModelLoad, DrawSetsEveryUniformOfItsProgram) {
+    constexpr float mark = 7.0f; // also a texture unit, for the samplers
+    for (const char* path : {"Resources/models/anim.obj", "Resources/models/uvbox.obj"}) {
+        MeshComponent component;
+        load(component, path, fixture("quad.obj"));
+        const GLuint program = component.meshes.at(0).shader->program;
+        GLint count = 0;
+        glGetProgramiv(program, GL_ACTIVE_UNIFORMS, &count);
+        glUseProgram(program);
+        std::array<float, 16> marks;
+        marks.fill(mark);
+        for (GLuint i = 0; i < GLuint(count); ++i) {
+            GLchar name[64];
+            GLint size = 0;
+            GLenum type = 0;
+            glGetActiveUniform(program, i, sizeof name, nullptr, &size, &type, name);
+            const GLint at = glGetUniformLocation(program, name);
+            type == GL_FLOAT_MAT4   ? glUniformMatrix4fv(at, 1, GL_FALSE, marks.data())
+            : type == GL_FLOAT_VEC3 ? glUniform3fv(at, 1, marks.data())
+            : type == GL_FLOAT      ? glUniform1f(at, mark)
+                                    : glUniform1i(at, int(mark));
+        }
+        component.meshes[0].draw(0.0f);
+        for (GLuint i = 0; i < GLuint(count); ++i) {
+            GLchar name[64];
+            glGetActiveUniformName(program, i, sizeof name, nullptr, name);
+            std::array<float, 16> value{};
+            glGetUniformfv(program, glGetUniformLocation(program, name), value.data());
+            EXPECT_NE(value[0], mark) << path << ": " << name;
+        }
+    }
+}
+
 // The animated model's ten textures, drawn unlit: the frame picks the texture, and past the end
 // the last one holds. The light-mapped box multiplies its colour by its light map brightened 1.6
 // times, and leaves texture unit 1 active and empty.
