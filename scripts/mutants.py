@@ -146,8 +146,9 @@ SHELL_SKIP = re.compile(
     r".*\(\) *\{)")
 
 
-def line_mutants(line, shell):
-    """Every standard mutation of one line: (kind, new line)."""
+def line_mutants(line, shell, assertion=False):
+    """Every standard mutation of one line: (kind, new line). In an assertion the message (its
+    text, and the && that joins it) is left alone: only a slip elsewhere would ever show it."""
     code = code_part(line, shell)
     stripped = code.strip()
     if not stripped or (not shell and (stripped.startswith(("#", "*", "/*")) or
@@ -156,6 +157,8 @@ def line_mutants(line, shell):
     found = []
     for pattern, replacement, kind in (SHELL_OPERATORS if shell else CPP_OPERATORS):
         for m in pattern.finditer(code):
+            if assertion and kind == "logical" and code[m.end():].startswith('"'):
+                continue
             found.append((kind, line[:m.start()] + replacement + line[m.end():]))
     pure_virtual = re.search(r"\)\s*(?:const\s*)?(?:override\s*)?=\s*0;", code)
     for m in NUMBER.finditer(code if not pure_virtual else ""):
@@ -172,7 +175,7 @@ def line_mutants(line, shell):
             options = [str(value + 1)] + ([str(value * 2)] if value else [])
         for option in options:
             found.append(("literal", line[:m.start()] + option + line[m.end():]))
-    for m in STRING.finditer(line):
+    for m in STRING.finditer(line if not assertion else ""):
         if m.start() >= len(code.rstrip()) or code[m.start()] not in "\"'":
             continue
         inner = m.group(0)
@@ -246,23 +249,30 @@ def generate(per_place, number, out):
             with open(path, encoding="utf-8") as source:
                 text = source.read().split("\n")
             in_block = False
+            open_parentheses = 0  # of an assertion that runs on over the next lines
             for index, line in enumerate(text):
                 if not shell and "/*" in line and "*/" not in line:
                     in_block = True
                 if in_block:
                     in_block = "*/" not in line
                     continue
+                code = code_part(line, shell)
+                start = re.search(r"assert\(", code) if not shell else None
+                assertion = open_parentheses > 0 or start is not None
+                if assertion:
+                    counted = code if open_parentheses > 0 else code[start.start():]
+                    open_parentheses += counted.count("(") - counted.count(")")
                 # Only lines that occur once can be found again by the list's exact match.
                 if text.count(line) == 1:
-                    lines.append((path, index + 1, line, shell))
+                    lines.append((path, index + 1, line, shell, assertion))
         # Each line's rank and mutation depend only on the number, its file and its own text, so
         # an edit elsewhere leaves the rest of the sample as it was.
         lines.sort(key=lambda entry: pick(number, entry[0], entry[2]).random())
         entries = []
-        for path, line_number, line, shell in lines:
+        for path, line_number, line, shell, assertion in lines:
             if len(entries) == 4 * per_place:
                 break
-            options = line_mutants(line, shell)
+            options = line_mutants(line, shell, assertion)
             if not options:
                 continue
             kind, new = pick(number, path, line).choice(options)

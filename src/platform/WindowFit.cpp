@@ -10,10 +10,10 @@
 namespace {
 
 // GLFW's callback carries no pointer of ours (the keyboard owns the window's user pointer), and
-// there is one window: its latest size lives here.
+// there is one window: its latest size lives here, first set by the watch's constructor.
 GLFWwindow* watchedWindow = nullptr;
-int latestWidth = 0, latestHeight = 0;
-bool sizeChanged = false;
+int latestWidth{}, latestHeight{};
+bool sizeChanged{};
 
 void onFramebufferSize([[maybe_unused]] GLFWwindow* window, int width, int height) {
     // Only a slip of ours fails this: no other window ever gets this callback.
