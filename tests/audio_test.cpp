@@ -76,8 +76,8 @@ TEST(SoundEngine, WithoutADeviceTheGamePlaysOnSilently) {
     }
 }
 
-// A looped sound streams as music, beside the effects; effects are decoded once (with their
-// files gone, only decoded copies can still sound) and overlap on channels. Missing and
+// A looped sound streams as music, beside the effects; each sound is opened once (with their
+// files gone, only the copies kept can still sound) and effects overlap on channels. Missing and
 // undecodable files are silent, reported once per file, and leave the music on.
 TEST(SoundEngine, PlaysMusicAndOverlappingEffectsAndReportsBadFilesOnce) {
     SoundEngine* engine = dummyEngine();
@@ -101,11 +101,12 @@ TEST(SoundEngine, PlaysMusicAndOverlappingEffectsAndReportsBadFilesOnce) {
     EXPECT_EQ(Mix_Playing(-1), 0) << "a looped sound must not take an effect channel";
     engine->preload(preloaded.string());
     engine->play2D(firstPlayed.string(), false);
-    fs::remove(preloaded);
-    fs::remove(firstPlayed);
+    for (const fs::path& played : {preloaded, firstPlayed, music})
+        fs::remove(played);
     EXPECT_EQ(remarksOf([&] {
                   engine->play2D(preloaded.string(), false);
                   engine->play2D(firstPlayed.string(), false);
+                  engine->play2D(music.string(), true);
               }),
               "");
     EXPECT_EQ(Mix_Playing(-1), 3) << "two shots of one effect sound together";

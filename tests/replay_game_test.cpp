@@ -223,6 +223,10 @@ TEST_F(ReplayGame, SameFlightSameBytesFromTheKeysAgainAndFromThePad) {
     EXPECT_EQ(first.state["rocketsInFlight"].asInt(), 1);
     for (const char* on : {"wireframe", "transparency"})
         EXPECT_TRUE(first.state["switches"][on].asBool()) << on;
+    EXPECT_EQ(
+        first.state["switches"].getMemberNames(),
+        (Json::Value::Members{"bilinearSampling", "cheatMode", "frustumCulling", "help",
+                              "mipmapMode", "performanceOutput", "transparency", "wireframe"}));
     // Twelve objects, the jet's spinner and the rocket, all drawn while culling is off.
     EXPECT_EQ(first.state["componentsDrawn"].asInt(), 14);
     EXPECT_TRUE(looksLikeReference(first.shots / "wireframe.png", "wireframe"));
