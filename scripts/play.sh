@@ -37,7 +37,6 @@ fi
 
 echo "play: no display found; running the game under a virtual X server (Xvfb)."
 if [ -x "$build_dir/tools/replay/zephrane-replay" ] && [ -f demo/demo.replay ]; then
-  mkdir -p out/demo
   xvfb-run -a -s "-screen 0 1600x800x24 -noreset" \
     "$build_dir/tools/replay/zephrane-replay" demo/demo.replay --screenshots out/demo \
     --state out/demo/state.json || status=$?
