@@ -280,6 +280,19 @@ TEST_F(ModelLoad, AnimationFramesAndLightMapsDrawTheirTexels) {
     EXPECT_EQ(onUnitZero, static_cast<GLint>(baked.meshes[0].textures[0]->id));
 }
 
+// The pen model: a glyph sits at its bearing from the pen, then the pen moves by the whole pixels
+// of its advance, both scaled; a byte without a glyph is skipped where it stands.
+TEST(TextLayout, GlyphsFollowThePenAndBytesWithoutAGlyphAreSkipped) {
+    const std::map<char, Character> cache{{'A', {7, {10, 12}, {1, 9}, 11 * 64 + 36}},
+                                          {'B', {8, {8, 12}, {0, 12}, 640}}};
+    const auto quads = layoutText(cache, "A?B", 100.0f, 50.0f, 0.5f);
+    ASSERT_EQ(quads.size(), 2u);
+    EXPECT_EQ(std::tuple(quads[0].textureId, quads[0].vertices[0], quads[0].vertices[2]),
+              std::tuple(7u, glm::vec4(100.5f, 54.5f, 0, 0), glm::vec4(105.5f, 48.5f, 1, 1)));
+    EXPECT_EQ(std::tuple(quads[1].textureId, quads[1].vertices[0], quads[1].vertices[2]),
+              std::tuple(8u, glm::vec4(105.5f, 56.0f, 0, 0), glm::vec4(109.5f, 50.0f, 1, 1)));
+}
+
 // The performance line, the frames a second and the clock's line (tests/data/hud-lines.txt).
 TEST(HudLines, EachFigureAndSwitchAsItsRowSays) {
     const auto rows = tableRows("hud-lines.txt");

@@ -410,10 +410,14 @@ constexpr int flightRounds = 2;       // the three take turns this often; frames
 constexpr double settleSeconds = 2.0; // the target's frames are judged after this much wall time
 constexpr int jpegQuality = 85;
 
+struct FlightFrame {
+    double ms = 0; // wall time
+    int scale = 0; // render scale it was drawn at
+};
+
 struct FlightRun {
     std::vector<long long> wall, cpu; // time stamps rebuilt from the frame times, ns
-    std::vector<double> frameMs;
-    std::vector<int> scales;
+    std::vector<FlightFrame> frames;
     double cpuUpdate = 0, cpuDraw = 0;
     long peakKib = 0;
 };
@@ -428,12 +432,11 @@ std::optional<FlightRun> readFlight(const fs::path& resultFile) {
     run.wall.push_back(0);
     run.cpu.push_back(0);
     while (in >> wallMs >> cpuMs >> scale) {
-        run.frameMs.push_back(wallMs);
-        run.scales.push_back(scale);
+        run.frames.push_back({wallMs, scale});
         run.wall.push_back(run.wall.back() + (long long)(wallMs * nanosecondsPerMillisecond));
         run.cpu.push_back(run.cpu.back() + (long long)(cpuMs * nanosecondsPerMillisecond));
     }
-    return run.frameMs.empty() ? std::nullopt : std::optional(run);
+    return run.frames.empty() ? std::nullopt : std::optional(run);
 }
 
 // A folder where the game runs with its own config.js and the data of the current folder.
@@ -470,12 +473,13 @@ VariantFigures combine(const std::vector<FlightRun>& runs, const Variant& varian
             cpu.push_back(cpu.back() + run.cpu[i] - run.cpu[i - 1]);
         }
         const double targetMs = variant.targetFps > 0 ? 1000.0 / variant.targetFps : 0.0;
-        for (size_t i = 0; i < run.frameMs.size(); ++i) {
+        for (size_t i = 0; i < run.frames.size(); ++i) {
             if (double(run.wall[i]) / 1e9 < settleSeconds)
                 continue;
             ++settled;
-            good += run.frameMs[i] <= targetMs || run.scales[i] == variant.renderScale;
-            settledScales.push_back(run.scales[i]);
+            const FlightFrame& frame = run.frames[i];
+            good += frame.ms <= targetMs || frame.scale == variant.renderScale;
+            settledScales.push_back(frame.scale);
         }
         update += run.cpuUpdate;
         draw += run.cpuDraw;
@@ -576,7 +580,7 @@ int runFlightBenchmark(const fs::path& scriptPath, const std::optional<fs::path>
     fs::remove_all(workDir, fsError);
 
     // Empty frames (clear and swap only) on a window of this process, as many as a flight had.
-    const long flightFrames = runs[0].empty() ? 0 : long(runs[0][0].frameMs.size());
+    const long flightFrames = runs[0].empty() ? 0 : long(runs[0][0].frames.size());
     std::cerr << "benchmark: " << flightFrames << " empty frames\n";
     glfwSwapInterval(0);
     glViewport(0, 0, canvasWidth, canvasHeight);
