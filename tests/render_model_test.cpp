@@ -356,6 +356,14 @@ TEST_F(TextScreens, OverlayAndGameOverScreenDrawTheirLines) {
                                                  float(canvasHeight), -1.0f, 1.0f)));
     initTextRenderer();
     ASSERT_EQ(glyphs.size(), 128u);
+    // Each glyph's edges are its own: a repeating texture would blend in the opposite edge.
+    for (const auto& [code, glyph] : glyphs) {
+        GLint wrap[2] = {};
+        glBindTexture(GL_TEXTURE_2D, glyph.textureId);
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &wrap[0]);
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &wrap[1]);
+        EXPECT_TRUE(wrap[0] == GL_CLAMP_TO_EDGE && wrap[1] == GL_CLAMP_TO_EDGE) << int(code);
+    }
 
     // Every line of each screen, byte for byte, where it is drawn and in which colour; the help
     // screen's are tests/data/help-screen.txt, one a line.
