@@ -223,6 +223,10 @@ TEST(Collisions, SkyboxWallsAndTerrainFloorCountWhenTouched) {
         g.player->setModelMatrix(at(place));
         EXPECT_EQ(g.playerHitsTerrain(), floor) << glm::to_string(place);
     }
+    // The objects' box test, which no rule uses: a shared face is no overlap, half a unit is.
+    glm::vec3& low = g.player->getMeshComponents()[0]->boundsMin; // the terrain's top: y = -40
+    EXPECT_FALSE((low.y = -40.0f, g.player->intersects(*g.terrain)));
+    EXPECT_TRUE((low.y = -40.5f, g.player->intersects(*g.terrain)));
     // A sky box model that failed to load is one point: always hit. No model at all: no walls.
     g.player->setModelMatrix(glm::mat4(1.0f));
     g.skybox->getMeshComponents()[0]->boundsMax = g.skybox->getMeshComponents()[0]->boundsMin;
@@ -326,14 +330,13 @@ TEST(SceneAssembly, RegistersTheObjectsInTheGamesOrderAndStartsTheSound) {
     for (const std::string& line : quiet.lines())
         if (const auto open = line.find('"'); line.starts_with("ERROR::ASSIMP::"))
             models += line.substr(open + 1, line.rfind('"') - open - 1) + "\n";
-    const std::string jetModel = "Resources/models/Futuristic combat jet.3ds\n";
-    const std::string boxModel = "Resources/models/uvbox.obj\n";
-    EXPECT_EQ(models, "Resources/models/skybox3.obj\nResources/models/terrain.fbx\n"
-                      "Resources/models/AIM120D.3ds\nResources/models/anim.obj\n" +
-                          jetModel + jetModel + jetModel + jetModel +
-                          "Resources/models/finallightmapBaked.obj\nResources/models/SSD+WE.obj\n"
-                          "Resources/models/single.obj\n" +
-                          boxModel + boxModel + boxModel);
+    std::string files;
+    const char* const jet = "Futuristic combat jet.3ds"; // the player's, then the enemies'
+    for (const char* file : {"skybox3.obj", "terrain.fbx", "AIM120D.3ds", "anim.obj", jet, jet, jet,
+                             jet, "finallightmapBaked.obj", "SSD+WE.obj", "single.obj", "uvbox.obj",
+                             "uvbox.obj", "uvbox.obj"})
+        files += std::string("Resources/models/") + file + "\n";
+    EXPECT_EQ(models, files);
     // Around their circles the enemy models fly nose first (the file's -y) and 20 degrees
     // nose-up, the right wing (the file's -x) dipped 41.6 degrees: now and a quarter turn on.
     for (EnemyJet* jet : {game.enemyJet1, game.enemyJet2, game.enemyJet3})

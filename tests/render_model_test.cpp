@@ -227,23 +227,22 @@ TEST_F(ModelLoad, DrawSetsEveryUniformOfItsProgram) {
         glUseProgram(program);
         std::array<float, 16> marks;
         marks.fill(mark);
+        std::vector<std::string> names;
         for (GLuint i = 0; i < GLuint(count); ++i) {
             GLchar name[64];
             GLint size = 0;
             GLenum type = 0;
             glGetActiveUniform(program, i, sizeof name, nullptr, &size, &type, name);
-            const GLint at = glGetUniformLocation(program, name);
+            const GLint at = glGetUniformLocation(program, names.emplace_back(name).c_str());
             type == GL_FLOAT_MAT4   ? glUniformMatrix4fv(at, 1, GL_FALSE, marks.data())
             : type == GL_FLOAT_VEC3 ? glUniform3fv(at, 1, marks.data())
             : type == GL_FLOAT      ? glUniform1f(at, mark)
                                     : glUniform1i(at, int(mark));
         }
         component.meshes[0].draw(0.0f);
-        for (GLuint i = 0; i < GLuint(count); ++i) {
-            GLchar name[64];
-            glGetActiveUniformName(program, i, sizeof name, nullptr, name);
+        for (const std::string& name : names) {
             std::array<float, 16> value{};
-            glGetUniformfv(program, glGetUniformLocation(program, name), value.data());
+            glGetUniformfv(program, glGetUniformLocation(program, name.c_str()), value.data());
             EXPECT_NE(value[0], mark) << path << ": " << name;
         }
     }
