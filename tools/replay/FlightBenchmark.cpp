@@ -578,6 +578,9 @@ int runFlightBenchmark(const fs::path& scriptPath, const std::optional<fs::path>
         }
     }
     fs::remove_all(workDir, fsError);
+    // The full flight's picture against itself is the measure's zero point.
+    assert((!differences[0] || (differences[0]->meanError == 0.0 && differences[0]->ssim == 1.0)) &&
+           "a picture compared with itself differs by nothing");
 
     // Empty frames (clear and swap only) on a window of this process, as many as a flight had.
     const long flightFrames = runs[0].empty() ? 0 : long(runs[0][0].frames.size());
