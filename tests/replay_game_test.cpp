@@ -115,14 +115,15 @@ TEST(ReplayScript, ReadsWritesAndRecordsStretchesShotsAndPads) {
     EXPECT_FALSE(recorded.addShot("gap") || recorded.addShot("with space"));
     recorded.appendFrame(0.02f, 0); // equal, but the shot must stay on frame 100
     recorded.appendFrame(0.02f, 0, GamepadState{.connected = true});
+    recorded.appendFrame(0.02f, 0, {.connected = true, .axes = {0, 0, 0, 0.5f, -1, -1}}); // stick
     for (int i = 0; i < 2; ++i)
         recorded.appendFrame(0.05f, keys({GLFW_KEY_W}), pad);
     const std::string text = written(recorded);
-    EXPECT_EQ(text, header + "100 0.02 SPACE\n1 0.02\nshot gap\n2 0.02\n"
+    EXPECT_EQ(text, header + "100 0.02 SPACE\n1 0.02\nshot gap\n2 0.02\n1 0.02 RY=0.5\n"
                              "2 0.05 W PAD-A PAD-LEFT LX=-0.33333334 RT=1\n");
     auto read = parsed<ReplayScript>(text);
     ASSERT_TRUE(read) << text;
-    EXPECT_EQ(read->stretches().at(3).pad, pad);
+    EXPECT_EQ(read->stretches().at(4).pad, pad);
 }
 
 // Bad scripts, each refused naming its line (tests/data/replay-script-errors.txt); a zero frame
