@@ -216,22 +216,25 @@ def place_files(place):
 
 def known_equivalents(path="scripts/mutations/equivalent.list"):
     """(file, line, replacement) -> the entry's last line: "equivalent: " and why no behaviour can
-    show it, or "out of reach: " and why no test reaches it (the entry format of mutate.sh)."""
+    show it, or "out of reach: " and why no test reaches it (the entry format of mutate.sh).
+    Entries begin at their "== " line, blank lines or not; one that is not one file, one line,
+    its replacement and one reason stops the run rather than being dropped without a word."""
     known = {}
     try:
         with open(path, encoding="utf-8") as source:
-            blocks = source.read().split("\n\n")
+            text = source.read()
     except OSError:
         return known
-    for block in blocks:
-        fields = {}
-        for line in block.split("\n"):
-            for key in ("file: ", "- ", "+ ", "equivalent: ", "out of reach: "):
-                if line.startswith(key):
-                    fields[key] = line[len(key):]
-        for key in ("equivalent: ", "out of reach: "):
-            if len(fields) == 4 and key in fields:
-                known[(fields["file: "], fields["- "], fields["+ "])] = key + fields[key]
+    reasons = ("equivalent: ", "out of reach: ")
+    for entry in re.split(r"^(?=== )", text, flags=re.M)[1:]:
+        found = [(key, line[len(key):]) for line in entry.split("\n")[1:]
+                 for key in ("file: ", "- ", "+ ") + reasons if line.startswith(key)]
+        fields = dict(found)
+        if len(found) != 4 or len(fields) != 4 or not set(reasons) & fields.keys():
+            sys.exit(f"mutants: {path}: {entry.splitlines()[0]}: wants one 'file: ', '- ' and "
+                     "'+ ' line and one reason")
+        known[(fields["file: "], fields["- "], fields["+ "])] = next(
+            key + fields[key] for key in reasons if key in fields)
     return known
 
 
